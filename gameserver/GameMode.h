@@ -1,0 +1,15 @@
+#pragma once
+
+#include "API/UE/GameTypes.h"
+
+namespace gameserver {
+
+// Registers the hookable AShooterGameMode.BeginPlay().
+void RegisterGameMode();
+// Runs BeginPlay through whatever the host has hooked onto it.
+void RunBeginPlay(AShooterGameMode* gameMode);
+// The game mode object of this process.
+AShooterGameMode* TheGameMode();
+int BeginPlayRuns();
+
+}  // namespace gameserver

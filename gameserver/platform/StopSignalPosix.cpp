@@ -1,0 +1,40 @@
+#include <signal.h>
+
+#include <cerrno>
+#include <cmath>
+#include <ctime>
+
+#include "../StopSignal.h"
+
+namespace gameserver {
+namespace {
+sigset_t StopSignals() {
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGINT);
+    sigaddset(&set, SIGTERM);
+    return set;
+}
+}  // namespace
+
+void PrepareStopSignal() {
+    // Blocked in every thread; only WaitForStop takes them.
+    const sigset_t set = StopSignals();
+    pthread_sigmask(SIG_BLOCK, &set, nullptr);
+}
+
+void WaitForStop(std::optional<double> seconds) {
+    const sigset_t set = StopSignals();
+    if (!seconds) {
+        int signal = 0;
+        sigwait(&set, &signal);
+        return;
+    }
+    const double whole = std::floor(*seconds > 0 ? *seconds : 0);
+    timespec timeout{static_cast<time_t>(whole),
+                     static_cast<long>((*seconds > 0 ? *seconds - whole : 0) * 1e9)};
+    while (sigtimedwait(&set, nullptr, &timeout) < 0 && errno == EINTR) {
+    }
+}
+
+}  // namespace gameserver

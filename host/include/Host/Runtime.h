@@ -1,0 +1,34 @@
+#pragma once
+// The host's side towards the game process: start-up, shutdown and the host's own logger.
+// Plugins never include this; the game stand-in and tests do.
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include <spdlog/logger.h>
+
+#include "API/Base.h"
+
+namespace asahost {
+
+struct Options {
+    // The server's directory; plugins are loaded from ArkApi/Plugins/ below it.
+    std::filesystem::path serverDir = std::filesystem::current_path();
+    // Game seconds per real second: at 60, a timer of one minute fires after one second.
+    double timeScale = 1.0;
+    bool consoleSink = true;
+    // Empty: ArkApi/Logs/ArkApi.log below the server directory.
+    std::filesystem::path logFile;
+};
+
+ARK_API void Start(const Options& options);
+// Stops the timer and request threads; call after the plugins are unloaded.
+ARK_API void Stop();
+
+// A logger over the shared sinks, with the framework's line layout.
+ARK_API std::shared_ptr<spdlog::logger> MakeLogger(const std::string& name);
+// The framework's own logger, "AsaApi".
+ARK_API spdlog::logger& Log();
+
+}  // namespace asahost

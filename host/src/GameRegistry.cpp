@@ -1,0 +1,189 @@
+#include "Host/GameRegistry.h"
+
+#include <atomic>
+#include <mutex>
+#include <shared_mutex>
+#include <unordered_map>
+#include <vector>
+
+#include "API/GameAddress.h"
+#include "API/IApiUtils.h"
+#include "API/IHooks.h"
+#include "Host/Runtime.h"
+
+namespace asahost {
+namespace {
+
+struct Detour {
+    void* function;
+    void** trampoline;
+};
+
+struct Hookable {
+    void* original = nullptr;
+    std::vector<Detour> detours;  // oldest first
+
+    void* Target() const { return detours.empty() ? original : detours.back().function; }
+};
+
+struct Registry {
+    std::shared_mutex mutex;
+    std::unordered_map<std::string, void*> functions;
+    std::unordered_map<std::string, std::ptrdiff_t> fields;
+    std::unordered_map<std::string, Hookable> hookables;
+};
+
+Registry& TheRegistry() {
+    static Registry registry;
+    return registry;
+}
+
+class Hooks final : public AsaApi::IHooks {
+  public:
+    bool DisableHook(const std::string& name, LPVOID detour) override {
+        auto& registry = TheRegistry();
+        std::unique_lock lock(registry.mutex);
+        auto hookable = registry.hookables.find(name);
+        if (hookable == registry.hookables.end()) {
+            Log().warn("DisableHook: {} is not a hookable function", name);
+            return false;
+        }
+        auto& detours = hookable->second.detours;
+        for (std::size_t i = 0; i < detours.size(); ++i) {
+            if (detours[i].function != detour) {
+                continue;
+            }
+            // The detour installed after this one now calls what this one called.
+            if (i + 1 < detours.size()) {
+                *detours[i + 1].trampoline = *detours[i].trampoline;
+            }
+            detours.erase(detours.begin() + static_cast<std::ptrdiff_t>(i));
+            Log().info("Hook removed from {}", name);
+            return true;
+        }
+        Log().info("DisableHook: no such hook on {}", name);
+        return false;
+    }
+
+    bool SetHookInternal(const std::string& name, LPVOID detour, LPVOID* original) override {
+        auto& registry = TheRegistry();
+        std::unique_lock lock(registry.mutex);
+        auto hookable = registry.hookables.find(name);
+        if (hookable == registry.hookables.end() || detour == nullptr || original == nullptr) {
+            Log().error("SetHook: cannot hook {}", name);
+            return false;
+        }
+        // The trampoline is written before the game can reach the detour.
+        *original = hookable->second.Target();
+        hookable->second.detours.push_back({detour, original});
+        Log().info("Hook set on {}", name);
+        return true;
+    }
+};
+
+class ApiUtils final : public AsaApi::IApiUtils {
+  public:
+    UWorld* GetWorld() const override { return world.load(); }
+    AShooterGameMode* GetShooterGameMode() const override { return gameMode.load(); }
+    AsaApi::ServerStatus GetStatus() const override { return status.load(); }
+
+    std::atomic<UWorld*> world{nullptr};
+    std::atomic<AShooterGameMode*> gameMode{nullptr};
+    std::atomic<AsaApi::ServerStatus> status{AsaApi::ServerStatus::Loading};
+};
+
+ApiUtils& TheApiUtils() {
+    static ApiUtils utils;
+    return utils;
+}
+
+}  // namespace
+
+void RegisterFunction(const std::string& name, void* address) {
+    auto& registry = TheRegistry();
+    std::unique_lock lock(registry.mutex);
+    registry.functions[name] = address;
+}
+
+void RegisterField(const std::string& name, std::ptrdiff_t offset) {
+    auto& registry = TheRegistry();
+    std::unique_lock lock(registry.mutex);
+    registry.fields[name] = offset;
+}
+
+void RegisterHookable(const std::string& name, void* original) {
+    auto& registry = TheRegistry();
+    std::unique_lock lock(registry.mutex);
+    registry.functions[name] = original;
+    registry.hookables[name].original = original;
+}
+
+void* HookTarget(const std::string& name) {
+    auto& registry = TheRegistry();
+    std::shared_lock lock(registry.mutex);
+    auto hookable = registry.hookables.find(name);
+    return hookable == registry.hookables.end() ? nullptr : hookable->second.Target();
+}
+
+void SetServerStatus(AsaApi::ServerStatus status) {
+    TheApiUtils().status = status;
+}
+void SetWorld(UWorld* world) {
+    TheApiUtils().world = world;
+}
+void SetGameMode(AShooterGameMode* gameMode) {
+    TheApiUtils().gameMode = gameMode;
+}
+
+void ClearRegistry() {
+    auto& registry = TheRegistry();
+    std::unique_lock lock(registry.mutex);
+    registry.functions.clear();
+    registry.fields.clear();
+    registry.hookables.clear();
+}
+
+}  // namespace asahost
+
+namespace AsaApi {
+IHooks& GetHooks() {
+    static asahost::Hooks hooks;
+    return hooks;
+}
+IApiUtils& GetApiUtils() {
+    return asahost::TheApiUtils();
+}
+}  // namespace AsaApi
+
+LPVOID GetAddress(const std::string& name) {
+    auto& registry = asahost::TheRegistry();
+    {
+        std::shared_lock lock(registry.mutex);
+        auto function = registry.functions.find(name);
+        if (function != registry.functions.end()) {
+            return function->second;
+        }
+    }
+    asahost::Log().error("GetAddress: no game function named {}", name);
+    return nullptr;
+}
+
+LPVOID GetAddress(const void* base, const std::string& name) {
+    auto& registry = asahost::TheRegistry();
+    std::ptrdiff_t offset = 0;
+    {
+        std::shared_lock lock(registry.mutex);
+        auto field = registry.fields.find(name);
+        if (field == registry.fields.end()) {
+            lock.unlock();
+            asahost::Log().error("GetAddress: no game field named {}", name);
+            return nullptr;
+        }
+        offset = field->second;
+    }
+    if (base == nullptr) {
+        asahost::Log().error("GetAddress: field {} of a null object", name);
+        return nullptr;
+    }
+    return const_cast<char*>(static_cast<const char*>(base)) + offset;
+}

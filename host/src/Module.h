@@ -1,0 +1,19 @@
+#pragma once
+// Dynamic libraries, one implementation per platform.
+
+#include <filesystem>
+#include <string>
+
+namespace asahost::module {
+
+// Null on failure; `error` then says why.
+void* Open(const std::filesystem::path& path, std::string& error);
+void Close(void* handle);
+// The file of the loaded module that holds `address`; empty when none does.
+std::filesystem::path PathOf(const void* address);
+// The same file whatever the spelling of its path.
+bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b);
+// ".so" or ".dll".
+const char* Suffix();
+
+}  // namespace asahost::module

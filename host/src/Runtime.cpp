@@ -1,0 +1,83 @@
+#include "Host/Runtime.h"
+
+#include <spdlog/pattern_formatter.h>
+#include <spdlog/sinks/basic_file_sink.h>
+#include <spdlog/sinks/stdout_sinks.h>
+
+#include "API/Logger.h"
+#include "HostInternal.h"
+
+namespace asahost {
+namespace {
+
+constexpr const char* kLinePattern = "%D %R [%n][%l] %v";
+
+Options& MutableOptions() {
+    static Options options;
+    return options;
+}
+
+std::shared_ptr<spdlog::logger>& HostLogger() {
+    static std::shared_ptr<spdlog::logger> logger;
+    return logger;
+}
+
+}  // namespace
+
+const Options& CurrentOptions() {
+    return MutableOptions();
+}
+
+void Start(const Options& options) {
+    MutableOptions() = options;
+    auto& sinks = GetLogSinks();
+    sinks.clear();
+    if (options.consoleSink) {
+        sinks.push_back(std::make_shared<spdlog::sinks::stdout_sink_mt>());
+    }
+    std::filesystem::path logFile = options.logFile;
+    if (logFile.empty()) {
+        logFile = options.serverDir / "ArkApi" / "Logs" / "ArkApi.log";
+    }
+    sinks.push_back(std::make_shared<spdlog::sinks::basic_file_sink_mt>(logFile.string()));
+    HostLogger() = MakeLogger("AsaApi");
+    StartTimers(options.timeScale);
+    StartRequests();
+}
+
+void Stop() {
+    StopRequests();
+    StopTimers();
+    HostLogger().reset();
+    GetLogSinks().clear();
+}
+
+std::shared_ptr<spdlog::logger> MakeLogger(const std::string& name) {
+    auto& sinks = GetLogSinks();
+    auto logger = std::make_shared<spdlog::logger>(name, sinks.begin(), sinks.end());
+    logger->set_pattern(kLinePattern);
+    logger->flush_on(spdlog::level::info);
+    return logger;
+}
+
+void ReclaimSinkFormatters() {
+    for (auto& sink : GetLogSinks()) {
+        sink->set_formatter(std::make_unique<spdlog::pattern_formatter>(kLinePattern));
+    }
+}
+
+spdlog::logger& Log() {
+    auto& logger = HostLogger();
+    if (!logger) {
+        // Used before Start (tests that drive single services): a logger with no sinks.
+        logger = std::make_shared<spdlog::logger>("AsaApi");
+    }
+    return *logger;
+}
+
+}  // namespace asahost
+
+std::vector<spdlog::sink_ptr>& GetLogSinks() {
+    static std::vector<spdlog::sink_ptr> sinks;
+    return sinks;
+}

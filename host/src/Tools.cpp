@@ -1,0 +1,9 @@
+#include "API/Tools.h"
+
+#include "HostInternal.h"
+
+namespace AsaApi::Tools {
+std::string GetCurrentDir() {
+    return asahost::CurrentOptions().serverDir.string();
+}
+}  // namespace AsaApi::Tools

@@ -1,0 +1,29 @@
+#include "config/ServerKey.h"
+
+#include "core/FStringText.h"
+#include "core/Host.h"
+#include "core/PluginLog.h"
+#include "platform/Platform.h"
+
+namespace quorvane {
+
+std::string ServerKeyFrom(const std::vector<std::wstring>& arguments) {
+    const FString prefix(L"-serverkey=");
+    FString key;
+    for (const auto& argument : arguments) {
+        FString text(argument.c_str());
+        if (text.RemoveFromStart(prefix, ESearchCase::IgnoreCase)) {
+            key.AssignRange(*text, text.Len());
+            break;
+        }
+    }
+    return Narrow(key);
+}
+
+std::string GetServerKey() {
+    std::string key = ServerKeyFrom(platform::CommandLineArguments());
+    PluginLog()->info("Server Key: {}", key);
+    return key;
+}
+
+}  // namespace quorvane

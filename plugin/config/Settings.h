@@ -1,0 +1,60 @@
+#pragma once
+// The settings record, filled once at load from config.json and only read afterwards.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+namespace quorvane {
+
+// A position in the game world, in world units.
+struct WorldCoordinate {
+    float X = 0;
+    float Y = 0;
+    float Z = 0;
+};
+
+// One server's RCON endpoint.
+struct RconTarget {
+    std::string RconIP;
+    std::int32_t RconPort = 0;
+    std::string RconPassword;
+};
+
+struct RandomEvent {
+    std::string EventId;
+    std::string Eventlabel;
+    std::vector<WorldCoordinate> RandomCCCs;
+};
+
+struct Settings {
+    bool Debug = false;
+    std::string ServerKey;
+    std::string Serverlabel;
+    std::string DiscordWebhook;
+    std::string DiscordBroadcastMessage;
+    std::string MCRconPath;
+    std::string DiscordBroadcastHeader;
+    std::string DiscordWebhookColor;
+    std::string ServerEventsCommand;
+    RconTarget RconSettings;
+    std::string BroadcastStartEventMessage;
+    std::int32_t MinimumTimeToWait = 0;  // minutes
+    std::int32_t MaximumTimeToWait = 0;
+    std::int32_t MinimumTimeToNextEvent = 0;
+    std::int32_t MaximumTimeToNextEvent = 0;
+    std::vector<RandomEvent> RandomEvents;
+    // The endpoint of every server section, this server's own included, in byte order of
+    // the section names.
+    std::vector<RconTarget> RconInfos;
+};
+
+// Function-local statics: they exist before the library entry runs Load, whatever the order
+// of static initialisation.
+Settings& EventSettings();
+// The parsed config.json, kept while the plugin is loaded.
+nlohmann::json& ConfigDocument();
+
+}  // namespace quorvane

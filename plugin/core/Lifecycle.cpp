@@ -1,0 +1,50 @@
+#include "core/Lifecycle.h"
+
+#include <cstdio>
+#include <exception>
+
+#include "config/ConfigReader.h"
+#include "core/PluginLog.h"
+#include "events/EventRandom.h"
+
+namespace quorvane {
+namespace {
+
+constexpr const char* kBeginPlay = "AShooterGameMode.BeginPlay()";
+
+// Written by the host when it installs the hook: the game's own BeginPlay.
+void (*BeginPlayTrampoline)(AShooterGameMode*) = nullptr;
+
+}  // namespace
+
+void Load() {
+    auto& log = PluginLog();
+    try {
+        CreatePluginLog();
+        ReadConfig();
+        SeedEventRandom();
+        AsaApi::GetHooks().SetHookInternal(
+            kBeginPlay, reinterpret_cast<LPVOID>(&Hook_AShooterGameMode_BeginPlay),
+            reinterpret_cast<LPVOID*>(&BeginPlayTrampoline));
+        if (AsaApi::GetApiUtils().GetStatus() == AsaApi::ServerStatus::Ready) {
+        }
+    } catch (const std::exception& e) {
+        if (log) {
+            log->info("{}", e.what());
+        } else {
+            // No logger to report to: the host's own stderr is all there is.
+            std::fprintf(stderr, "Quorvane: %s\n", e.what());
+        }
+    }
+}
+
+void Unload() {
+    AsaApi::GetHooks().DisableHook(kBeginPlay,
+                                   reinterpret_cast<LPVOID>(&Hook_AShooterGameMode_BeginPlay));
+}
+
+void Hook_AShooterGameMode_BeginPlay(AShooterGameMode* gameMode) {
+    BeginPlayTrampoline(gameMode);
+}
+
+}  // namespace quorvane

@@ -1,0 +1,29 @@
+#include <shellapi.h>
+#include <windows.h>
+
+#include "platform/Platform.h"
+
+namespace quorvane::platform {
+
+std::vector<std::wstring> CommandLineArguments() {
+    int count = 0;
+    LPWSTR* arguments = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (arguments == nullptr) {
+        return {};
+    }
+    std::vector<std::wstring> out(arguments, arguments + count);
+    LocalFree(arguments);
+    return out;
+}
+
+std::wstring OwnModulePath() {
+    HMODULE module = nullptr;
+    GetModuleHandleExA(
+        GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+        reinterpret_cast<LPCSTR>(&OwnModulePath), &module);
+    wchar_t path[260] = {};
+    const DWORD length = GetModuleFileNameW(module, path, 260);
+    return std::wstring(path, length);
+}
+
+}  // namespace quorvane::platform

@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs every Debian package that building, testing and running Quorvane needs.
+# Idempotent and quiet: installs only what is missing.
+set -euo pipefail
+
+packages=(
+    cmake ninja-build g++ git
+    libgtest-dev libgmock-dev libbenchmark-dev
+    nlohmann-json3-dev libspdlog-dev libfmt-dev
+    libcurl4-openssl-dev ca-certificates
+    g++-mingw-w64-x86-64-posix
+)
+
+missing=()
+for package in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$package")
+    fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo="sudo"
+echo "Installing: ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

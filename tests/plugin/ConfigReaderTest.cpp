@@ -1,0 +1,383 @@
+// Reading config.json: the settings it yields, the lines it logs, the errors it ends with.
+
+#include <gtest/gtest.h>
+
+#include <optional>
+
+#include "PluginHost.h"
+#include "config/ConfigReader.h"
+#include "config/Settings.h"
+
+namespace {
+
+using nlohmann::json;
+using quorvane::EventSettings;
+
+json BaseConfig() {
+    return json::parse(R"({
+      "DiscordWebhook": "https://discord.example/api/webhooks/1/x",
+      "DiscordBroadcastMessage": "{Eventlabel} on {Serverlabel}",
+      "MCRconPath": "C:\\rcon\\mcrcon.exe",
+      "DiscordBroadcastHeader": "Header",
+      "DiscordWebhookColor": "255",
+      "ServerEventsCommand": "StartEvent",
+      "BroadcastStartEventMessage": "{Eventlabel} at {Lat} {Lon}",
+      "Island": {
+        "Serverlabel": "The Island",
+        "RconSettings": {"RconIP": "10.0.0.1", "RconPort": 27020, "RconPassword": "pw1"},
+        "StartEventOnBootSettings": {"MinimumTimeToWait": 5, "MaximumTimeToWait": 10},
+        "TimeBetweenEvents": {"MinimumTimeToNextEvent": 30, "MaximumTimeToNextEvent": 60},
+        "RandomEvents": {
+          "meteor": {"Eventlabel": "Meteor", "RandomCCCs": ["1000 -2000 350", "0.1 1000.5 123456.7"]}
+        }
+      }
+    })");
+}
+
+struct Outcome {
+    std::optional<std::string> error;  // what() of the exception that ended the load
+    bool keyAsked = false;
+    std::vector<std::string> lines;
+};
+
+class ConfigReaderTest : public ::testing::Test {
+  protected:
+    Outcome LoadText(const std::string& text, const std::string& key = "Island") {
+        host_.Dir().WriteConfig(text);
+        return LoadFile(key);
+    }
+    Outcome Load(const json& config, const std::string& key = "Island") {
+        return LoadText(config.dump(), key);
+    }
+    Outcome LoadFile(const std::string& key = "Island") {
+        Outcome outcome;
+        try {
+            quorvane::ReadConfig(quorvane::ConfigFilePath(), [&] {
+                outcome.keyAsked = true;
+                return key;
+            });
+        } catch (const std::exception& e) {
+            outcome.error = e.what();
+        }
+        outcome.lines = host_.PluginLines();
+        return outcome;
+    }
+
+    testing_support::PluginHost host_;
+};
+
+TEST_F(ConfigReaderTest, FillsEverySettingFromTheSharedPartAndTheOwnSection) {
+    const Outcome outcome = Load(BaseConfig());
+    ASSERT_FALSE(outcome.error) << *outcome.error;
+    const auto& s = EventSettings();
+    EXPECT_FALSE(s.Debug);
+    EXPECT_EQ(s.ServerKey, "Island");
+    EXPECT_EQ(s.Serverlabel, "The Island");
+    EXPECT_EQ(s.DiscordWebhook, "https://discord.example/api/webhooks/1/x");
+    EXPECT_EQ(s.DiscordBroadcastMessage, "{Eventlabel} on {Serverlabel}");
+    EXPECT_EQ(s.MCRconPath, "C:\\rcon\\mcrcon.exe");
+    EXPECT_EQ(s.DiscordBroadcastHeader, "Header");
+    EXPECT_EQ(s.DiscordWebhookColor, "255");
+    EXPECT_EQ(s.ServerEventsCommand, "StartEvent");
+    EXPECT_EQ(s.BroadcastStartEventMessage, "{Eventlabel} at {Lat} {Lon}");
+    EXPECT_EQ(s.RconSettings.RconIP, "10.0.0.1");
+    EXPECT_EQ(s.RconSettings.RconPort, 27020);
+    EXPECT_EQ(s.RconSettings.RconPassword, "pw1");
+    EXPECT_EQ(s.MinimumTimeToWait, 5);
+    EXPECT_EQ(s.MaximumTimeToWait, 10);
+    EXPECT_EQ(s.MinimumTimeToNextEvent, 30);
+    EXPECT_EQ(s.MaximumTimeToNextEvent, 60);
+    ASSERT_EQ(s.RandomEvents.size(), 1u);
+    EXPECT_EQ(s.RandomEvents[0].EventId, "meteor");
+    EXPECT_EQ(s.RandomEvents[0].Eventlabel, "Meteor");
+    ASSERT_EQ(s.RandomEvents[0].RandomCCCs.size(), 2u);
+    EXPECT_EQ(s.RandomEvents[0].RandomCCCs[1].X, 0.1f);
+    EXPECT_EQ(s.RandomEvents[0].RandomCCCs[1].Z, 123456.7f);
+    ASSERT_EQ(s.RconInfos.size(), 1u);
+    EXPECT_EQ(s.RconInfos[0].RconPassword, "pw1");
+    // Without Debug only the key and the label are logged.
+    EXPECT_EQ(outcome.lines,
+              (std::vector<std::string>{"[Quorvane][info] Server Key: Island",
+                                        "[Quorvane][info] Server Label: The Island"}));
+}
+
+TEST_F(ConfigReaderTest, DebugDumpsTheWholeConfigurationLineByLine) {
+    json config = BaseConfig();
+    config["Debug"] = true;
+    config["Zed"] = config["Island"];
+    config["Zed"]["RconSettings"] = {
+        {"RconIP", "10.0.0.9"}, {"RconPort", 0}, {"RconPassword", "z"}};
+    config["Alpha"] = config["Island"];
+    config["Alpha"]["RconSettings"] = {
+        {"RconIP", "10.0.0.2"}, {"RconPort", 27021}, {"RconPassword", "pw2"}};
+    config["Island"]["RandomEvents"]["calm"] = {{"Eventlabel", "Calm"},
+                                                {"RandomCCCs", json::array()}};
+    const Outcome outcome = Load(config);
+    ASSERT_FALSE(outcome.error) << *outcome.error;
+    const std::vector<std::string> expected = {
+        "[Quorvane][info] Server Key: Island",
+        "[Quorvane][info] Server Label: The Island",
+        "[Quorvane][info] Config Loaded",
+        "[Quorvane][info] Server Key: Island",
+        "[Quorvane][info] MinimumTimeToWait: 5",
+        "[Quorvane][info] MaximumTimeToWait: 10",
+        "[Quorvane][info] MinimumTimeToNextEvent: 30",
+        "[Quorvane][info] MaximumTimeToNextEvent: 60",
+        "[Quorvane][info] RconInfos (3)",
+        "[Quorvane][info]  - Rcon IP: 10.0.0.2",
+        "[Quorvane][info]  - Rcon Port: 27021",
+        "[Quorvane][info]  - Rcon Password: pw2",
+        "[Quorvane][info] ",
+        "[Quorvane][info]  - Rcon IP: 10.0.0.1",
+        "[Quorvane][info]  - Rcon Port: 27020",
+        "[Quorvane][info]  - Rcon Password: pw1",
+        "[Quorvane][info] ",
+        "[Quorvane][warning] Invalid RconInfo",
+        "[Quorvane][info] Events (2)",
+        "[Quorvane][info]  - Event Id: calm",
+        "[Quorvane][info]  - Event Label: Calm",
+        "[Quorvane][info]  - Possible Coordinates (0)",
+        "[Quorvane][info]  - Event Id: meteor",
+        "[Quorvane][info]  - Event Label: Meteor",
+        "[Quorvane][info]  - Possible Coordinates (2)",
+        "[Quorvane][info]    - X: 1000, Y: -2000, Z: 350",
+        "[Quorvane][info]    - X: 0.1, Y: 1000.5, Z: 123457",
+    };
+    EXPECT_EQ(outcome.lines, expected);
+    EXPECT_TRUE(EventSettings().Debug);
+    // The entry with port 0 is only reported, not dropped.
+    ASSERT_EQ(EventSettings().RconInfos.size(), 3u);
+    EXPECT_EQ(EventSettings().RconInfos[2].RconIP, "10.0.0.9");
+}
+
+TEST_F(ConfigReaderTest, CoordinatesPrintLikePrintfG) {
+    json config = BaseConfig();
+    config["Debug"] = true;
+    config["Island"]["RandomEvents"] = {
+        {"e",
+         {{"Eventlabel", "E"}, {"RandomCCCs", {"1234567 0.0001 0.00001", "-120000.5 1e6 -0"}}}}};
+    const Outcome outcome = Load(config);
+    ASSERT_FALSE(outcome.error) << *outcome.error;
+    ASSERT_GE(outcome.lines.size(), 2u);
+    EXPECT_EQ(outcome.lines[outcome.lines.size() - 2],
+              "[Quorvane][info]    - X: 1.23457e+06, Y: 0.0001, Z: 1e-05");
+    EXPECT_EQ(outcome.lines.back(), "[Quorvane][info]    - X: -120000, Y: 1e+06, Z: -0");
+}
+
+TEST_F(ConfigReaderTest, RconInfosFollowTheByteOrderOfSectionNamesOwnSectionIncluded) {
+    json config = BaseConfig();
+    config["b"] = {{"RconSettings", {{"RconIP", "b"}, {"RconPort", 2}, {"RconPassword", "pb"}}}};
+    config["B"] = {{"RconSettings", {{"RconIP", "B"}, {"RconPort", 1}, {"RconPassword", "pB"}}}};
+    config["Aa"] = {{"RconSettings", {{"RconIP", "Aa"}, {"RconPort", 3}, {"RconPassword", "pA"}}}};
+    config["notASection"] = "text";
+    config["alsoNot"] = 42;
+    ASSERT_FALSE(Load(config).error);
+    std::vector<std::string> order;
+    for (const auto& target : EventSettings().RconInfos) {
+        order.push_back(target.RconIP);
+    }
+    EXPECT_EQ(order, (std::vector<std::string>{"Aa", "B", "10.0.0.1", "b"}));
+}
+
+TEST_F(ConfigReaderTest, NumbersConvertLikeTheJsonLibrary) {
+    json config = BaseConfig();
+    config["Island"]["RconSettings"]["RconPort"] = 27020.9;
+    config["Island"]["StartEventOnBootSettings"]["MinimumTimeToWait"] = true;
+    config["Island"]["StartEventOnBootSettings"]["MaximumTimeToWait"] = -3.7;
+    config["Island"]["TimeBetweenEvents"]["MaximumTimeToNextEvent"] = 4294967297LL;  // low 32 bits
+    ASSERT_FALSE(Load(config).error);
+    EXPECT_EQ(EventSettings().RconSettings.RconPort, 27020);
+    EXPECT_EQ(EventSettings().MinimumTimeToWait, 1);
+    EXPECT_EQ(EventSettings().MaximumTimeToWait, -3);
+    EXPECT_EQ(EventSettings().MaximumTimeToNextEvent, 1);
+}
+
+TEST_F(ConfigReaderTest, RandomEventsAndCoordinatesInEveryAcceptedForm) {
+    json config = BaseConfig();
+    config["Island"]["RandomEvents"] =
+        json::array({{{"Eventlabel", "Zero"}, {"RandomCCCs", "1 2 3"}},
+                     {{"Eventlabel", "One"}, {"RandomCCCs", {{"b", "4 5 6"}, {"a", "7 8 9"}}}},
+                     {{"Eventlabel", "Two"}, {"RandomCCCs", nullptr}},
+                     {{"Eventlabel", "Three"}}});
+    ASSERT_FALSE(Load(config).error);
+    const auto& events = EventSettings().RandomEvents;
+    ASSERT_EQ(events.size(), 4u);
+    EXPECT_EQ(events[0].EventId, "0");
+    EXPECT_EQ(events[1].EventId, "1");
+    EXPECT_EQ(events[3].EventId, "3");
+    ASSERT_EQ(events[0].RandomCCCs.size(), 1u);
+    EXPECT_EQ(events[0].RandomCCCs[0].Z, 3.0f);
+    ASSERT_EQ(events[1].RandomCCCs.size(), 2u);
+    EXPECT_EQ(events[1].RandomCCCs[0].X, 7.0f);  // object members in byte order of names
+    EXPECT_TRUE(events[2].RandomCCCs.empty());
+    EXPECT_TRUE(events[3].RandomCCCs.empty());
+}
+
+TEST_F(ConfigReaderTest, CoordinateStringsNeedThreeWhitespaceSeparatedNumbers) {
+    json config = BaseConfig();
+    config["Island"]["RandomEvents"] = {{"e",
+                                         {{"Eventlabel", "E"},
+                                          {"RandomCCCs",
+                                           {"1 2 3", "4 5", "6 7 8 9", "10 20 30abc", "10,20,30",
+                                            "", "  -1.5e3\t2\n3  ", "1e40 1 1"}}}}};
+    const Outcome outcome = Load(config);
+    ASSERT_FALSE(outcome.error) << *outcome.error;
+    const auto& coordinates = EventSettings().RandomEvents[0].RandomCCCs;
+    ASSERT_EQ(coordinates.size(), 4u);
+    EXPECT_EQ(coordinates[0].X, 1.0f);
+    EXPECT_EQ(coordinates[1].X, 6.0f);
+    EXPECT_EQ(coordinates[1].Z, 8.0f);
+    EXPECT_EQ(coordinates[2].Z, 30.0f);
+    EXPECT_EQ(coordinates[3].X, -1500.0f);
+    const std::vector<std::string> warnings(outcome.lines.begin() + 2, outcome.lines.end());
+    EXPECT_EQ(
+        warnings,
+        (std::vector<std::string>{
+            "[Quorvane][warning] Invalid coordinate string (less than 3 numbers): 4 5",
+            "[Quorvane][warning] Invalid coordinate string (less than 3 numbers): 10,20,30",
+            "[Quorvane][warning] Invalid coordinate string (less than 3 numbers): ",
+            "[Quorvane][warning] Invalid coordinate string (less than 3 numbers): 1e40 1 1"}));
+}
+
+TEST_F(ConfigReaderTest, NoRandomEventsMeansNoEventsAndNoWarning) {
+    json config = BaseConfig();
+    config["Island"].erase("RandomEvents");
+    const Outcome outcome = Load(config);
+    ASSERT_FALSE(outcome.error);
+    EXPECT_TRUE(EventSettings().RandomEvents.empty());
+    EXPECT_EQ(outcome.lines.size(), 2u);
+}
+
+TEST_F(ConfigReaderTest, ReversedTimeBoundsAreKeptWithOneWarningEach) {
+    json config = BaseConfig();
+    config["Island"]["StartEventOnBootSettings"] = {{"MinimumTimeToWait", 10},
+                                                    {"MaximumTimeToWait", 5}};
+    config["Island"]["TimeBetweenEvents"] = {{"MinimumTimeToNextEvent", 7},
+                                             {"MaximumTimeToNextEvent", 7}};
+    const Outcome outcome = Load(config);
+    ASSERT_FALSE(outcome.error);
+    EXPECT_EQ(EventSettings().MinimumTimeToWait, 10);
+    EXPECT_EQ(EventSettings().MaximumTimeToWait, 5);
+    EXPECT_EQ(outcome.lines, (std::vector<std::string>{
+                                 "[Quorvane][info] Server Key: Island",
+                                 "[Quorvane][info] Server Label: The Island",
+                                 "[Quorvane][warning] MinimumTimeToWait (10) is greater than "
+                                 "MaximumTimeToWait (5); the two are swapped when drawn"}));
+}
+
+TEST_F(ConfigReaderTest, WrongTypesEndTheLoadWithTheLibrarysMessage) {
+    struct Case {
+        const char* what;
+        json patch;  // merged into the base config
+        const char* error;
+    };
+    const Case cases[] = {
+        {"Debug as 1",
+         {{"Debug", 1}},
+         "[json.exception.type_error.302] type must be boolean, but is number"},
+        {"colour as a number",
+         {{"DiscordWebhookColor", 255}},
+         "[json.exception.type_error.302] type must be string, but is number"},
+        {"webhook missing",
+         {{"DiscordWebhook", nullptr}},
+         "[json.exception.type_error.302] type must be string, but is null"},
+        {"port as text",
+         {{"Island", {{"RconSettings", {{"RconPort", "27020"}}}}}},
+         "[json.exception.type_error.302] type must be number, but is string"},
+        {"minutes as null",
+         {{"Island", {{"TimeBetweenEvents", nullptr}}}},
+         "[json.exception.type_error.302] type must be number, but is null"},
+        {"section value a string",
+         {{"Island", {{"RconSettings", "x"}}}},
+         "[json.exception.type_error.305] cannot use operator[] with a string argument with "
+         "string"},
+        {"RandomEvents a number",
+         {{"Island", {{"RandomEvents", 3}}}},
+         "[json.exception.type_error.305] cannot use operator[] with a string argument with "
+         "number"},
+        {"event not an object",
+         {{"Island", {{"RandomEvents", {{"e", "text"}}}}}},
+         "[json.exception.type_error.305] cannot use operator[] with a string argument with "
+         "string"},
+        {"label missing",
+         {{"Island", {{"RandomEvents", {{"e", {{"RandomCCCs", {"1 2 3"}}}}}}}}},
+         "[json.exception.type_error.302] type must be string, but is null"},
+        {"coordinates as numbers",
+         {{"Island",
+           {{"RandomEvents", {{"e", {{"Eventlabel", "E"}, {"RandomCCCs", {1, 2, 3}}}}}}}}},
+         "[json.exception.type_error.302] type must be string, but is number"},
+        {"coordinates as a number",
+         {{"Island", {{"RandomEvents", {{"e", {{"Eventlabel", "E"}, {"RandomCCCs", 5}}}}}}}},
+         "[json.exception.type_error.302] type must be string, but is number"},
+        {"object that is no section",
+         {{"Other", {{"Serverlabel", "x"}}}},
+         "[json.exception.type_error.302] type must be string, but is null"},
+    };
+    for (const auto& c : cases) {
+        json config = BaseConfig();
+        config.merge_patch(c.patch);
+        EventSettings() = {};
+        const Outcome outcome = Load(config);
+        ASSERT_TRUE(outcome.error) << c.what;
+        EXPECT_EQ(*outcome.error, c.error) << c.what;
+    }
+}
+
+TEST_F(ConfigReaderTest, MissingOwnSectionIsLoggedThenEndsTheLoad) {
+    for (const std::string key : {"island", "", "Nowhere"}) {
+        host_.ClearLines();
+        EventSettings() = {};
+        const Outcome outcome = Load(BaseConfig(), key);
+        ASSERT_TRUE(outcome.error) << key;
+        EXPECT_EQ(*outcome.error,
+                  "[json.exception.type_error.302] type must be string, but is null");
+        EXPECT_EQ(outcome.lines,
+                  (std::vector<std::string>{"[Quorvane][info] Server Key: " + key,
+                                            "[Quorvane][error] Server Key not found in config"}));
+    }
+}
+
+TEST_F(ConfigReaderTest, DocumentsThatAreNoConfigEndTheLoadBeforeTheKeyIsRead) {
+    struct Case {
+        const char* what;
+        std::string text;
+        const char* errorPrefix;
+    };
+    const Case cases[] = {
+        {"an array", "[1, 2]", "[json.exception.type_error.306] cannot use value() with array"},
+        {"empty file", "", "[json.exception.parse_error.101] parse error at line 1, column 1"},
+        {"comment", "{\n// note\n\"Debug\": true}",
+         "[json.exception.parse_error.101] parse error at line 2, column 1"},
+        {"trailing comma", R"({"Debug": true,})",
+         "[json.exception.parse_error.101] parse error at line 1, column 16"},
+        {"lone byte above 127", "{\"Debug\": true, \"x\": \"caf\xE9\"}",
+         "[json.exception.parse_error.101] parse error at line 1, column 27: syntax error while "
+         "parsing value - invalid string: ill-formed UTF-8 byte"},
+    };
+    for (const auto& c : cases) {
+        const Outcome outcome = LoadText(c.text);
+        ASSERT_TRUE(outcome.error) << c.what;
+        EXPECT_TRUE(outcome.error->starts_with(c.errorPrefix)) << c.what << ": " << *outcome.error;
+        EXPECT_FALSE(outcome.keyAsked) << c.what;
+        EXPECT_TRUE(outcome.lines.empty()) << c.what;
+    }
+}
+
+TEST_F(ConfigReaderTest, ByteOrderMarkAndTextAfterTheDocumentAreAccepted) {
+    const Outcome withBom = LoadText("\xEF\xBB\xBF" + BaseConfig().dump());
+    EXPECT_FALSE(withBom.error) << *withBom.error;
+    EventSettings() = {};
+    const Outcome trailing = LoadText(BaseConfig().dump() + "\n garbage // {");
+    EXPECT_FALSE(trailing.error) << *trailing.error;
+    EXPECT_EQ(EventSettings().Serverlabel, "The Island");
+}
+
+TEST_F(ConfigReaderTest, MissingFileEndsTheLoadBeforeAnythingIsRead) {
+    std::filesystem::remove(host_.Dir().PluginDir() / "config.json");
+    const Outcome outcome = LoadFile();
+    ASSERT_TRUE(outcome.error);
+    EXPECT_TRUE(outcome.error->starts_with("Cannot open ")) << *outcome.error;
+    EXPECT_FALSE(outcome.keyAsked);
+}
+
+}  // namespace

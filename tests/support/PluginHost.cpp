@@ -1,0 +1,69 @@
+#include "PluginHost.h"
+
+#include <mutex>
+
+#include <spdlog/sinks/base_sink.h>
+
+#include "API/Logger.h"
+#include "GameMemory.h"
+#include "Host/Runtime.h"
+#include "LogLines.h"
+#include "config/Settings.h"
+#include "core/PluginLog.h"
+
+namespace testing_support {
+
+class CaptureSink final : public spdlog::sinks::base_sink<std::mutex> {
+  public:
+    std::string Text() {
+        std::lock_guard lock(mutex_);
+        return text_;
+    }
+    void Clear() {
+        std::lock_guard lock(mutex_);
+        text_.clear();
+    }
+
+  protected:
+    void sink_it_(const spdlog::details::log_msg& message) override {
+        spdlog::memory_buf_t formatted;
+        formatter_->format(message, formatted);
+        text_.append(formatted.data(), formatted.size());
+    }
+    void flush_() override {}
+
+  private:
+    std::string text_;
+};
+
+PluginHost::PluginHost(double timeScale) : sink_(std::make_shared<CaptureSink>()) {
+    asahost::Options options;
+    options.serverDir = dir_.Path();
+    options.consoleSink = false;
+    options.timeScale = timeScale;
+    asahost::Start(options);
+    GetLogSinks().push_back(sink_);
+    gameserver::RegisterGameMemory();
+    quorvane::EventSettings() = {};
+    quorvane::ConfigDocument() = nullptr;
+    quorvane::CreatePluginLog();
+}
+
+PluginHost::~PluginHost() {
+    asahost::Stop();
+    quorvane::PluginLog().reset();
+    quorvane::EventSettings() = {};
+    quorvane::ConfigDocument() = nullptr;
+}
+
+std::vector<std::string> PluginHost::Lines() const {
+    return LogLines(sink_->Text());
+}
+std::vector<std::string> PluginHost::PluginLines() const {
+    return LogLinesOf(sink_->Text(), "Quorvane");
+}
+void PluginHost::ClearLines() {
+    sink_->Clear();
+}
+
+}  // namespace testing_support

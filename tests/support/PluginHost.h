@@ -1,0 +1,35 @@
+#pragma once
+// The real host stand-in started inside the test process over a throw-away server
+// directory, with the game's allocator registered and a sink that keeps every line. The
+// plugin's process-wide records are reset on both ends.
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ServerDir.h"
+
+namespace testing_support {
+
+class CaptureSink;
+
+class PluginHost {
+  public:
+    explicit PluginHost(double timeScale = 1.0);
+    ~PluginHost();
+    PluginHost(const PluginHost&) = delete;
+    PluginHost& operator=(const PluginHost&) = delete;
+
+    ServerDir& Dir() { return dir_; }
+    // Lines written so far, "[Name][level] text", time stamps checked and removed.
+    std::vector<std::string> Lines() const;
+    // Only the plugin's lines.
+    std::vector<std::string> PluginLines() const;
+    void ClearLines();
+
+  private:
+    ServerDir dir_;
+    std::shared_ptr<CaptureSink> sink_;
+};
+
+}  // namespace testing_support
