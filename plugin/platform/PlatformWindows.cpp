@@ -1,5 +1,7 @@
-#include <shellapi.h>
+// windows.h must come first.
 #include <windows.h>
+
+#include <shellapi.h>
 
 #include "platform/Platform.h"
 
