@@ -6,11 +6,14 @@
 #include "config/ConfigReader.h"
 #include "core/PluginLog.h"
 #include "events/EventRandom.h"
+#include "notify/RconWorkers.h"
 
 namespace quorvane {
 namespace {
 
 constexpr const char* kBeginPlay = "AShooterGameMode.BeginPlay()";
+// Ended clients let their workers finish within moments; this only bounds a stuck one.
+constexpr std::chrono::seconds kWorkerStopLimit{10};
 
 // Written by the host when it installs the hook: the game's own BeginPlay.
 void (*BeginPlayTrampoline)(AShooterGameMode*) = nullptr;
@@ -41,6 +44,8 @@ void Load() {
 void Unload() {
     AsaApi::GetHooks().DisableHook(kBeginPlay,
                                    reinterpret_cast<LPVOID>(&Hook_AShooterGameMode_BeginPlay));
+    // No worker may outlive the plugin's code.
+    StopRconWorkers(kWorkerStopLimit);
 }
 
 void Hook_AShooterGameMode_BeginPlay(AShooterGameMode* gameMode) {

@@ -3,9 +3,27 @@
 
 #include <shellapi.h>
 
+#include <mutex>
+#include <set>
+
 #include "platform/Platform.h"
 
 namespace quorvane::platform {
+namespace {
+
+// The command interpreters being waited for, so that unloading can end them.
+struct RunningCommands {
+    std::mutex mutex;
+    std::set<HANDLE> processes;
+    bool ending = false;
+};
+
+RunningCommands& Running() {
+    static RunningCommands running;
+    return running;
+}
+
+}  // namespace
 
 std::vector<std::wstring> CommandLineArguments() {
     int count = 0;
@@ -26,6 +44,47 @@ std::wstring OwnModulePath() {
     wchar_t path[260] = {};
     const DWORD length = GetModuleFileNameW(module, path, 260);
     return std::wstring(path, length);
+}
+
+}  // namespace quorvane::platform
+
+namespace quorvane::platform {
+
+int RunShellCommand(std::string commandLine) {
+    const std::string parameters = "/C " + commandLine;
+    SHELLEXECUTEINFOA info{};
+    info.cbSize = sizeof(info);
+    info.fMask = SEE_MASK_NOCLOSEPROCESS;
+    info.lpFile = "cmd.exe";
+    info.lpParameters = parameters.c_str();
+    info.nShow = SW_HIDE;
+
+    auto& running = Running();
+    {
+        std::lock_guard lock(running.mutex);
+        if (running.ending || !ShellExecuteExA(&info) || info.hProcess == nullptr) {
+            return -1;
+        }
+        running.processes.insert(info.hProcess);
+    }
+    WaitForSingleObject(info.hProcess, INFINITE);
+    {
+        std::lock_guard lock(running.mutex);
+        running.processes.erase(info.hProcess);
+    }
+    DWORD exitCode = 0;
+    GetExitCodeProcess(info.hProcess, &exitCode);
+    CloseHandle(info.hProcess);
+    return static_cast<int>(exitCode);
+}
+
+void EndRunningCommands() {
+    auto& running = Running();
+    std::lock_guard lock(running.mutex);
+    running.ending = true;
+    for (HANDLE process : running.processes) {
+        TerminateProcess(process, 1);
+    }
 }
 
 }  // namespace quorvane::platform

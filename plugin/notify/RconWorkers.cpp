@@ -1,0 +1,89 @@
+#include "notify/RconWorkers.h"
+
+#include <condition_variable>
+#include <list>
+#include <mutex>
+#include <thread>
+
+#include "core/PluginLog.h"
+#include "notify/RconFanout.h"
+#include "platform/Platform.h"
+
+namespace quorvane {
+namespace {
+
+// Workers stay joinable rather than detached: a detached thread could still be running the
+// last instructions of its callable when the library is unloaded.
+struct Worker {
+    std::thread thread;
+    bool finished = false;
+};
+
+struct WorkerList {
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::list<Worker> workers;
+
+    // Joins the workers that are done. Called with `mutex` held.
+    void ReapFinished() {
+        for (auto it = workers.begin(); it != workers.end();) {
+            if (it->finished) {
+                it->thread.join();
+                it = workers.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+};
+
+WorkerList& Workers() {
+    static WorkerList list;
+    return list;
+}
+
+}  // namespace
+
+void StartRconWorker(RconJob job) {
+    auto& list = Workers();
+    std::lock_guard lock(list.mutex);
+    list.ReapFinished();
+    auto worker = list.workers.emplace(list.workers.end());
+    try {
+        worker->thread = std::thread([job = std::move(job), worker, &list] {
+            RconFanout(job);
+            std::lock_guard done(list.mutex);
+            worker->finished = true;
+            list.changed.notify_all();
+        });
+    } catch (...) {
+        list.workers.erase(worker);
+        throw;
+    }
+}
+
+void StopRconWorkers(std::chrono::milliseconds limit) {
+    platform::EndRunningCommands();
+    auto& list = Workers();
+    std::unique_lock lock(list.mutex);
+    list.changed.wait_for(lock, limit, [&] {
+        for (const auto& worker : list.workers) {
+            if (!worker.finished) {
+                return false;
+            }
+        }
+        return true;
+    });
+    list.ReapFinished();
+    if (!list.workers.empty()) {
+        if (PluginLog()) {
+            PluginLog()->error("{} RCON worker(s) did not end in time", list.workers.size());
+        }
+        for (auto& worker : list.workers) {
+            worker.thread.detach();
+        }
+        list.workers.clear();
+    }
+}
+
+}  // namespace quorvane
