@@ -1,0 +1,54 @@
+#pragma once
+// The game's world as far as the map goes: a UWorld, its world settings, the minimap data
+// class and its default object with the map-data entries. Plugins reach all of it only
+// through the names the host knows, never through these layouts.
+
+#include <filesystem>
+#include <memory>
+#include <vector>
+
+#include "API/UE/GameTypes.h"
+
+namespace gameserver {
+
+struct MapEntry {
+    FVector playableMin{};
+    FVector playableMax{};
+    double originMin[2]{};  // X, Y
+    double originMax[2]{};
+};
+
+struct MapSettings {
+    bool world = true;
+    // Where the minimap data class is found: named by the world settings, only through the
+    // fallback class path, or nowhere.
+    enum class Minimap { Current, Fallback, None } minimap = Minimap::Current;
+    // False: FMapData.StaticStruct() answers null.
+    bool staticStruct = true;
+    std::vector<MapEntry> entries;
+};
+
+// The map the game stand-in plays when it is given none.
+MapSettings DefaultMap();
+// A map-data file; throws on a file that cannot be read or holds no such map.
+MapSettings LoadMap(const std::filesystem::path& file);
+
+// Registers the world's functions and fields under their game names. Once per process.
+void RegisterWorldNames();
+
+class GameWorld {
+  public:
+    explicit GameWorld(const MapSettings& settings);
+    ~GameWorld();
+    GameWorld(const GameWorld&) = delete;
+    GameWorld& operator=(const GameWorld&) = delete;
+
+    // Null for a map without a world.
+    UWorld* World() const;
+
+  private:
+    struct Objects;
+    std::unique_ptr<Objects> objects_;
+};
+
+}  // namespace gameserver

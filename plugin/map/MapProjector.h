@@ -1,0 +1,20 @@
+#pragma once
+
+#include "config/Settings.h"
+
+namespace quorvane {
+
+// A map position in percent of the map: Lat from world X, Lon from world Y.
+struct LatLon {
+    double Lat = 0;
+    double Lon = 0;
+};
+
+namespace MapProjector {
+
+// The map position of a world coordinate, from the running game's minimap data. (0, 0)
+// without a world; (0, 0) and a warning when the map data cannot be found.
+LatLon WorldToLatLon(const WorldCoordinate& coordinate);
+
+}  // namespace MapProjector
+}  // namespace quorvane
