@@ -5,6 +5,7 @@
 
 #include "config/ConfigReader.h"
 #include "core/PluginLog.h"
+#include "events/EventLauncher.h"
 #include "events/EventRandom.h"
 #include "notify/RconWorkers.h"
 
@@ -30,6 +31,7 @@ void Load() {
             kBeginPlay, reinterpret_cast<LPVOID>(&Hook_AShooterGameMode_BeginPlay),
             reinterpret_cast<LPVOID*>(&BeginPlayTrampoline));
         if (AsaApi::GetApiUtils().GetStatus() == AsaApi::ServerStatus::Ready) {
+            ScheduleFirstEvent();
         }
     } catch (const std::exception& e) {
         if (log) {
@@ -50,6 +52,7 @@ void Unload() {
 
 void Hook_AShooterGameMode_BeginPlay(AShooterGameMode* gameMode) {
     BeginPlayTrampoline(gameMode);
+    ScheduleFirstEvent();
 }
 
 }  // namespace quorvane

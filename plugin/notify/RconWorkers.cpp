@@ -62,11 +62,10 @@ void StartRconWorker(RconJob job) {
     }
 }
 
-void StopRconWorkers(std::chrono::milliseconds limit) {
-    platform::EndRunningCommands();
+bool WaitForRconWorkers(std::chrono::milliseconds limit) {
     auto& list = Workers();
     std::unique_lock lock(list.mutex);
-    list.changed.wait_for(lock, limit, [&] {
+    const bool allFinished = list.changed.wait_for(lock, limit, [&] {
         for (const auto& worker : list.workers) {
             if (!worker.finished) {
                 return false;
@@ -75,15 +74,24 @@ void StopRconWorkers(std::chrono::milliseconds limit) {
         return true;
     });
     list.ReapFinished();
-    if (!list.workers.empty()) {
-        if (PluginLog()) {
-            PluginLog()->error("{} RCON worker(s) did not end in time", list.workers.size());
-        }
-        for (auto& worker : list.workers) {
-            worker.thread.detach();
-        }
-        list.workers.clear();
-    }
+    return allFinished;
 }
 
+void StopRconWorkers(std::chrono::milliseconds limit) {
+    platform::EndRunningCommands();
+    if (WaitForRconWorkers(limit)) {
+        return;
+    }
+    // Nothing more can be done for a worker stuck elsewhere than in its client.
+    auto& list = Workers();
+    std::lock_guard lock(list.mutex);
+    if (PluginLog()) {
+        PluginLog()->error("{} RCON worker(s) did not end in time", list.workers.size());
+    }
+    for (auto& worker : list.workers) {
+        if (worker.thread.joinable()) {
+            worker.thread.detach();
+        }
+    }
+}
 }  // namespace quorvane

@@ -1,0 +1,83 @@
+#include "events/EventLauncher.h"
+
+#include <system_error>
+
+#include "config/Settings.h"
+#include "core/FStringText.h"
+#include "core/PluginLog.h"
+#include "events/EventRandom.h"
+#include "events/EventTexts.h"
+#include "events/EventTimer.h"
+#include "map/MapProjector.h"
+#include "notify/DiscordNotifier.h"
+#include "notify/RconWorkers.h"
+
+namespace quorvane {
+
+void ScheduleFirstEvent() {
+    const Settings& s = EventSettings();
+    if (s.Debug) {
+        PluginLog()->info("Server Ready");
+    }
+    const std::int32_t minutes = RandomInt(s.MinimumTimeToWait, s.MaximumTimeToWait);
+    if (s.Debug) {
+        PluginLog()->info("Time to wait: {}", minutes);
+    }
+    ArmEventTimer(&StartEvent, MinutesToSeconds(minutes));
+}
+
+void StartEvent() {
+    const Settings& s = EventSettings();
+    const std::int32_t minutes = RandomInt(s.MinimumTimeToNextEvent, s.MaximumTimeToNextEvent);
+    // First, so that the chain goes on whatever becomes of this event.
+    ArmEventTimer(&StartEvent, MinutesToSeconds(minutes));
+
+    if (s.RandomEvents.empty()) {
+        PluginLog()->warn("No events are configured for this server; none started");
+        return;
+    }
+    const RandomEvent& event =
+        s.RandomEvents[RandomIndex(static_cast<std::uint32_t>(s.RandomEvents.size()))];
+    if (event.RandomCCCs.empty()) {
+        PluginLog()->warn("Event {} ({}) has no coordinates; not started", event.EventId,
+                          event.Eventlabel);
+        return;
+    }
+    const WorldCoordinate& coordinate =
+        event.RandomCCCs[RandomIndex(static_cast<std::uint32_t>(event.RandomCCCs.size()))];
+    const std::string eventCommand =
+        MakeEventCommand(s.ServerEventsCommand, event.EventId, coordinate);
+
+    if (s.Debug) {
+        auto& log = *PluginLog();
+        log.info("Starting event!");
+        log.info("Event: {}", event.Eventlabel);
+        log.info("Coordinate: {:g}, {:g}, {:g}", static_cast<double>(coordinate.X),
+                 static_cast<double>(coordinate.Y), static_cast<double>(coordinate.Z));
+        log.info("Command: {}", eventCommand);
+        log.info("Time to next event: {}", minutes);
+    }
+
+    const FString broadcast(s.BroadcastStartEventMessage.c_str());
+    const FString message(s.DiscordBroadcastMessage.c_str());
+    const FString header(s.DiscordBroadcastHeader.c_str());
+    TemplateValues values{WidenBytes(event.Eventlabel), WidenBytes(s.Serverlabel), {}, {}};
+    const LatLon position = MapProjector::WorldToLatLon(coordinate);
+    values.Lat = FormatPercent(position.Lat);
+    values.Lon = FormatPercent(position.Lon);
+
+    std::string broadcastText = Narrow(EscapeForCommandLine(FillTemplate(broadcast, values)));
+    const std::string messageText = Narrow(FillTemplate(message, values));
+    const std::string headerText = Narrow(FillTemplate(header, values));
+
+    try {
+        StartRconWorker({std::move(broadcastText), eventCommand});
+    } catch (const std::system_error& e) {
+        // An event that never reached the servers is not announced on Discord either.
+        PluginLog()->error("Event {} not started: no RCON worker ({})", event.EventId, e.what());
+        return;
+    }
+    DiscordNotifier::PostAnnouncement(messageText, headerText);
+}
+
+}  // namespace quorvane

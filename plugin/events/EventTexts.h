@@ -1,0 +1,33 @@
+#pragma once
+// The texts of one event: its console command and its filled announcement templates.
+
+#include <string>
+
+#include "config/Settings.h"
+#include "core/Host.h"
+
+namespace quorvane {
+
+// "{command} {id} {X} {Y} {Z}", each coordinate in the shortest form that reads back as the
+// same float (2e+05, 250000, 0.1).
+std::string MakeEventCommand(const std::string& command, const std::string& eventId,
+                             const WorldCoordinate& coordinate);
+
+// A map percentage as printf's %f writes it in the current locale: 75.000000.
+FString FormatPercent(double value);
+
+struct TemplateValues {
+    FString Eventlabel;
+    FString Serverlabel;
+    FString Lon;
+    FString Lat;
+};
+
+// Replaces {Eventlabel}, {Serverlabel}, {Lon} and {Lat}, ignoring case, in that order, so a
+// value inserted by one pass is filled by the later ones.
+FString FillTemplate(const FString& text, const TemplateValues& values);
+
+// For the RCON client's command line: quotation marks as \" and line feeds as \n.
+FString EscapeForCommandLine(const FString& text);
+
+}  // namespace quorvane

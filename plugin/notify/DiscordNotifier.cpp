@@ -1,0 +1,50 @@
+#include "notify/DiscordNotifier.h"
+
+#include <nlohmann/json.hpp>
+
+#include "config/Settings.h"
+#include "core/Host.h"
+#include "core/PluginLog.h"
+
+namespace quorvane::DiscordNotifier {
+namespace {
+
+// Read at the moment of use from the document: the completion runs on a host thread.
+bool Debug() {
+    return ConfigDocument().value("Debug", false);
+}
+
+}  // namespace
+
+void PostAnnouncement(const std::string& message, const std::string& header) {
+    try {
+        const std::string colour = EventSettings().DiscordWebhookColor;
+        if (EventSettings().DiscordWebhook.empty() || message.empty() || colour.empty()) {
+            return;
+        }
+        // The colour stays text, exactly as configured.
+        const nlohmann::json body = {
+            {"content", header},
+            {"embeds", nlohmann::json::array({{{"color", colour}, {"description", message}}})}};
+        API::Requests::Get().CreatePostRequest(EventSettings().DiscordWebhook, &OnPostDone,
+                                               body.dump(), "application/json",
+                                               {"Content-Type: application/json"});
+    } catch (const std::exception& e) {
+        if (Debug()) {
+            PluginLog()->info("{}", e.what());
+        }
+    }
+}
+
+void OnPostDone(bool success, std::string, std::unordered_map<std::string, std::string>) {
+    if (!Debug()) {
+        return;
+    }
+    if (success) {
+        PluginLog()->info("Message sent to discord");
+    } else {
+        PluginLog()->error("Failed to send message to discord");
+    }
+}
+
+}  // namespace quorvane::DiscordNotifier

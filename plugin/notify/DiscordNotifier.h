@@ -1,0 +1,16 @@
+#pragma once
+
+#include <string>
+#include <unordered_map>
+
+namespace quorvane::DiscordNotifier {
+
+// Posts the header as the message content and the message as an embed in the configured
+// colour. Skipped silently without a webhook, a colour or a message. Never throws.
+void PostAnnouncement(const std::string& message, const std::string& header);
+
+// Completion of the webhook request; reports the outcome when Debug is on.
+void OnPostDone(bool success, std::string body,
+                std::unordered_map<std::string, std::string> headers);
+
+}  // namespace quorvane::DiscordNotifier

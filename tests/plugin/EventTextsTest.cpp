@@ -1,0 +1,101 @@
+// The texts of an event: console command, map percentages, filled and escaped templates.
+
+#include <gtest/gtest.h>
+
+#include "PluginHost.h"
+#include "core/FStringText.h"
+#include "events/EventTexts.h"
+
+namespace {
+
+using quorvane::Narrow;
+
+TEST(EventTextsTest, EventCommandWritesCoordinatesInTheirShortestFloatForm) {
+    struct Case {
+        quorvane::WorldCoordinate coordinate;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {{200000, 250000, -80000}, "Start meteor 2e+05 250000 -80000"},
+        {{100000, 0.1f, 0}, "Start meteor 1e+05 0.1 0"},
+        {{1234.5f, -0.0f, 123456.7f}, "Start meteor 1234.5 -0 123456.7"},
+        {{1e-7f, 3e38f, 16777217.0f}, "Start meteor 1e-07 3e+38 16777216"},
+        {{1000, -2000, 350}, "Start meteor 1000 -2000 350"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(quorvane::MakeEventCommand("Start", "meteor", c.coordinate), c.expected);
+    }
+    // Texts go in byte for byte, placeholders included.
+    EXPECT_EQ(quorvane::MakeEventCommand("cmd {Lat}", "\xC3\xA9", {1, 2, 3}),
+              "cmd {Lat} \xC3\xA9 1 2 3");
+}
+
+TEST(EventTextsTest, PercentagesPrintLikePrintfF) {
+    testing_support::PluginHost host;
+    struct Case {
+        double value;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {75.0, "75.000000"},
+        {33.33333206176758, "33.333332"},
+        {-12.5, "-12.500000"},
+        {0.0, "0.000000"},
+        {133.3333282470703, "133.333328"},
+        {1e20, "100000000000000000000.000000"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Narrow(quorvane::FormatPercent(c.value)), c.expected);
+    }
+}
+
+class FillTemplateTest : public ::testing::Test {
+  protected:
+    std::string Fill(const char* text, const char* eventLabel = "Meteor",
+                     const char* serverLabel = "The Island") {
+        const quorvane::TemplateValues values{quorvane::WidenBytes(eventLabel),
+                                              quorvane::WidenBytes(serverLabel),
+                                              FString(L"25.000000"), FString(L"75.000000")};
+        return Narrow(quorvane::FillTemplate(FString(text), values));
+    }
+    testing_support::PluginHost host_;
+};
+
+TEST_F(FillTemplateTest, ReplacesEveryPlaceholderInAnyLetterCase) {
+    struct Case {
+        const char* text;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"{Eventlabel} on {Serverlabel} at {Lat} / {Lon}",
+         "Meteor on The Island at 75.000000 / 25.000000"},
+        {"{EVENTLABEL} {eventlabel} {EventLabel}", "Meteor Meteor Meteor"},
+        {"{lat}{LAT}{Lon}{LON}", "75.00000075.00000025.00000025.000000"},
+        {"no placeholders at all", "no placeholders at all"},
+        {"{Lat", "{Lat"},
+        {"", ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Fill(c.text), c.expected);
+    }
+}
+
+TEST_F(FillTemplateTest, LaterPassesFillWhatEarlierPassesInserted) {
+    // The event label goes in first, so its placeholders are filled by the later passes...
+    EXPECT_EQ(Fill("{Eventlabel}", "Drop at {Lat} on {Serverlabel}"),
+              "Drop at 75.000000 on The Island");
+    // ...while the server label comes after the event label's pass.
+    EXPECT_EQ(Fill("{Serverlabel}", "Meteor", "Home of {Eventlabel}"), "Home of {Eventlabel}");
+}
+
+TEST_F(FillTemplateTest, BytesAboveAsciiBecomeOneQuestionMarkEach) {
+    EXPECT_EQ(Fill("{Eventlabel}!", "Temp\xC3\xAAte"), "Temp??te!");
+    EXPECT_EQ(Narrow(FString("caf\xC3\xA9")), "caf??");
+}
+
+TEST_F(FillTemplateTest, OnlyQuotesAndLineFeedsAreEscapedForTheCommandLine) {
+    EXPECT_EQ(Narrow(quorvane::EscapeForCommandLine(FString("say \"hi\"\nthen\r\\go"))),
+              "say \\\"hi\\\"\\nthen\r\\go");
+}
+
+}  // namespace
