@@ -1,0 +1,77 @@
+// How long one event holds the timer thread, with 64 servers in the cluster: while their
+// clients answer, and while every one of them hangs. The RCON work itself is on workers.
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "GameWorld.h"
+#include "Host/GameRegistry.h"
+#include "PluginHost.h"
+#include "config/Settings.h"
+#include "events/EventLauncher.h"
+#include "notify/RconWorkers.h"
+
+namespace {
+
+void Configure() {
+    auto& s = quorvane::EventSettings();
+    s.Serverlabel = "The Island";
+    s.ServerEventsCommand = "StartWorldEvent";
+    s.BroadcastStartEventMessage = "{Eventlabel} on {Serverlabel} at {Lat} / {Lon}";
+    s.DiscordBroadcastMessage = "{Eventlabel} on {Serverlabel} at {Lat} / {Lon}";
+    s.DiscordBroadcastHeader = "{Eventlabel}";
+    s.MCRconPath = RECORD_ARGS_FILE;
+    s.RconSettings = {"127.0.0.1", 27020, "pw"};
+    s.RconInfos.assign(64, {"127.0.0.1", 27020, "pw"});
+    s.MinimumTimeToNextEvent = s.MaximumTimeToNextEvent = 60;
+    s.RandomEvents = {{"meteor", "Meteor", {{50000, -50000, 100}, {1, 2, 3}}}};
+}
+
+void ReportPercentiles(benchmark::State& state, std::vector<double>& micros) {
+    std::sort(micros.begin(), micros.end());
+    state.counters["median_us"] = micros[micros.size() / 2];
+    state.counters["p99_us"] = micros[std::min(micros.size() - 1, micros.size() * 99 / 100)];
+}
+
+void RunStartEvent(benchmark::State& state, bool hang) {
+    testing_support::PluginHost host;
+    gameserver::RegisterWorldNames();
+    gameserver::GameWorld world(gameserver::DefaultMap());
+    asahost::SetWorld(world.World());
+    Configure();
+    if (hang) {
+        setenv("QUORVANE_ARGV_HANG", "1", 1);
+    }
+    std::vector<double> micros;
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        quorvane::StartEvent();
+        micros.push_back(
+            std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start)
+                .count());
+    }
+    ReportPercentiles(state, micros);
+    if (hang) {
+        // Ends the hanging clients; RCON cannot be used again in this process.
+        quorvane::StopRconWorkers(std::chrono::seconds(30));
+        unsetenv("QUORVANE_ARGV_HANG");
+    } else {
+        quorvane::WaitForRconWorkers(std::chrono::minutes(5));
+    }
+    asahost::SetWorld(nullptr);
+}
+
+void BM_StartEvent64Targets(benchmark::State& state) {
+    RunStartEvent(state, false);
+}
+void BM_StartEvent64TargetsAllHanging(benchmark::State& state) {
+    RunStartEvent(state, true);
+}
+
+BENCHMARK(BM_StartEvent64Targets)->Iterations(200)->Unit(benchmark::kMicrosecond);
+// Last: it leaves the process unable to start clients.
+BENCHMARK(BM_StartEvent64TargetsAllHanging)->Iterations(200)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
