@@ -12,6 +12,14 @@ namespace quorvane::platform {
 // the line without its first and its last quotation mark.
 std::string StripOuterQuotes(std::string_view line);
 
+struct ProgramLine {
+    std::string program;
+    std::string parameters;
+};
+// The program, by the same rule as the first argument below, and the rest of the line after
+// the blanks that follow it.
+ProgramLine SplitProgram(std::string_view line);
+
 // The arguments as CommandLineToArgvW splits them. The first one, the program, ends at the
 // next quotation mark when it starts with one, else at a blank, and knows no escapes. The
 // others: blanks (space, tab) outside quotes separate; 2n backslashes before a quotation

@@ -13,9 +13,10 @@ std::vector<std::wstring> CommandLineArguments();
 // Full path of the plugin's own module file, as UTF-16 code units.
 std::wstring OwnModulePath();
 
-// Runs the command line the way `cmd.exe /C` runs it, hidden, and waits for it without a
-// time-out. Its exit code, or -1 when it cannot be started. On systems without cmd.exe the
-// program is started directly, with the arguments Windows would have given it.
+// Starts the program of a command line built for `cmd.exe /C` (""program" arguments"),
+// hidden, with the arguments cmd.exe would have passed, but without a shell, so that no text
+// in the line is ever run as a command. Waits for it without a time-out; its exit code, or
+// -1 when it cannot be started.
 int RunShellCommand(std::string commandLine);
 
 // Ends every command that RunShellCommand is waiting for; from now on it starts none.

@@ -6,6 +6,7 @@
 #include <mutex>
 #include <set>
 
+#include "platform/CommandLineSplit.h"
 #include "platform/Platform.h"
 
 namespace quorvane::platform {
@@ -51,18 +52,23 @@ std::wstring OwnModulePath() {
 namespace quorvane::platform {
 
 int RunShellCommand(std::string commandLine) {
-    const std::string parameters = "/C " + commandLine;
+    // The program and parameters that cmd.exe /C would have run, started without it: cmd.exe
+    // knows no \" escape, so `& | < > ^` after an escaped quote in a broadcast would run as
+    // commands, and it expands %NAME% even inside quotes. The client's arguments are the same.
+    const ProgramLine launch = SplitProgram(StripOuterQuotes(commandLine));
     SHELLEXECUTEINFOA info{};
     info.cbSize = sizeof(info);
-    info.fMask = SEE_MASK_NOCLOSEPROCESS;
-    info.lpFile = "cmd.exe";
-    info.lpParameters = parameters.c_str();
+    // No error dialog: on a server nobody would close it, and the worker would wait forever.
+    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
+    info.lpFile = launch.program.c_str();
+    info.lpParameters = launch.parameters.c_str();
     info.nShow = SW_HIDE;
 
     auto& running = Running();
     {
         std::lock_guard lock(running.mutex);
-        if (running.ending || !ShellExecuteExA(&info) || info.hProcess == nullptr) {
+        if (running.ending || launch.program.empty() || !ShellExecuteExA(&info) ||
+            info.hProcess == nullptr) {
             return -1;
         }
         running.processes.insert(info.hProcess);

@@ -46,4 +46,24 @@ TEST(CommandLineSplitTest, CmdKeepsTheLineWithoutItsOuterQuotes) {
     EXPECT_EQ(StripOuterQuotes("plain line"), "plain line");
 }
 
+TEST(CommandLineSplitTest, ProgramAndTheRestOfTheLine) {
+    struct Case {
+        const char* line;
+        const char* program;
+        const char* parameters;
+    };
+    const Case cases[] = {
+        {R"("C:\My Tools\rcon.exe" -H1 -P2 -p3 "a \"b\" & c")", R"(C:\My Tools\rcon.exe)",
+         R"(-H1 -P2 -p3 "a \"b\" & c")"},
+        {"rcon.exe\t -Hx", "rcon.exe", "-Hx"},
+        {R"("unterminated)", "unterminated", ""},
+        {R"("")", "", ""},
+    };
+    for (const auto& c : cases) {
+        const auto split = quorvane::platform::SplitProgram(c.line);
+        EXPECT_EQ(split.program, c.program) << c.line;
+        EXPECT_EQ(split.parameters, c.parameters) << c.line;
+    }
+}
+
 }  // namespace
