@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <exception>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -11,8 +12,35 @@
 #include "Host/GameRegistry.h"
 #include "Host/PluginLoader.h"
 #include "Host/Runtime.h"
+#include "RconListener.h"
 #include "ServerArgs.h"
 #include "StopSignal.h"
+
+namespace {
+
+// Listens for RCON like the real server; null when no port was asked for or
+// the port cannot be had (the server then runs on without RCON, with an error in its log).
+std::unique_ptr<gameserver::RconListener> StartRcon(const gameserver::ServerArgs& args,
+                                                    spdlog::logger& log) {
+    if (args.rconPort == 0) {
+        return nullptr;
+    }
+    try {
+        gameserver::RconListenerOptions options;
+        options.port = args.rconPort;
+        options.password = args.rconPassword;
+        options.recordFile = args.rconRecord;
+        options.log = asahost::MakeLogger("RCON");
+        auto listener = std::make_unique<gameserver::RconListener>(std::move(options));
+        listener->Start();
+        return listener;
+    } catch (const std::exception& e) {
+        log.error("No RCON on port {}: {}", args.rconPort, e.what());
+        return nullptr;
+    }
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     gameserver::PrepareStopSignal();
@@ -34,6 +62,8 @@ int main(int argc, char** argv) {
     gameserver::RegisterGameMode();
     asahost::SetServerStatus(args.readyBeforeLoad ? AsaApi::ServerStatus::Ready
                                                   : AsaApi::ServerStatus::Loading);
+    // Up before the plugins: an event may come at the first timer tick.
+    auto rcon = StartRcon(args, *log);
     asahost::LoadPlugins();
 
     for (int run = 0; run < args.beginPlayRuns; ++run) {
@@ -45,6 +75,7 @@ int main(int argc, char** argv) {
     gameserver::WaitForStop(args.runForSeconds);
     log->info("Shutting down");
     asahost::UnloadPlugins();
+    rcon.reset();  // after the plugins: a plugin may still broadcast while it unloads
     log->info("FMemory outstanding allocations: {}", gameserver::OutstandingAllocations());
     log.reset();
     asahost::Stop();

@@ -6,6 +6,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 
 "$root/scripts/install-deps.sh"
+"$root/scripts/install-node-deps.sh"
 jobs=$(nproc)
 
 echo "== Build and test (RelWithDebInfo)"

@@ -1,0 +1,36 @@
+#pragma once
+// quorvane-rcon's command line: -H host -P port -p password [-t seconds] command...
+// Each option's value is attached (-Hhost) or the next argument (-H host). Options end at
+// the first argument that does not start with '-', or after "--"; every argument from there
+// on is one command, sent byte for byte.
+
+#include <chrono>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace rcon::cli {
+
+inline constexpr std::chrono::milliseconds kDefaultTimeout{5000};
+
+struct Arguments {
+    std::string host;
+    int port = 0;
+    std::string password;
+    std::chrono::milliseconds timeout = kDefaultTimeout;
+    std::vector<std::string> commands;
+    bool help = false;
+};
+
+class UsageError : public std::invalid_argument {
+    using std::invalid_argument::invalid_argument;
+};
+
+// Throws UsageError with a one-line reason. A bare option (-H, -p...) takes the next
+// argument as its value unless that starts with '-'; otherwise its value is empty, and an
+// empty host, port or password is refused like a missing one.
+Arguments ParseArguments(const std::vector<std::string>& arguments);
+
+const char* UsageText();
+
+}  // namespace rcon::cli

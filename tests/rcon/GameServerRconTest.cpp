@@ -1,0 +1,92 @@
+// The game server stand-in as its own process, listening for RCON from its map URL's port
+// and password, with its record file, reached by the quorvane-rcon executable.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <fstream>
+#include <future>
+#include <random>
+#include <thread>
+
+#include <nlohmann/json.hpp>
+
+#include "ClientRun.h"
+#include "LogLines.h"
+#include "ScriptedServer.h"
+#include "rcon/Error.h"
+#include "rcon/Socket.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+struct ServerDir {
+    std::filesystem::path path = std::filesystem::temp_directory_path() /
+                                 ("quorvane-rcon-server-" + std::to_string(std::random_device()()));
+    ServerDir() {
+        std::filesystem::create_directories(path / "ArkApi" / "Plugins");
+        std::filesystem::create_directories(path / "ArkApi" / "Logs");
+    }
+    ~ServerDir() { std::filesystem::remove_all(path); }
+};
+
+// True once something accepts connections on the port.
+bool WaitUntilListening(int port, std::chrono::seconds patience) {
+    const auto deadline = std::chrono::steady_clock::now() + patience;
+    while (std::chrono::steady_clock::now() < deadline) {
+        try {
+            rcon::net::Connect("127.0.0.1", port, rcon::net::Clock::now() + 1s);
+            return true;
+        } catch (const rcon::Error&) {
+            std::this_thread::sleep_for(50ms);
+        }
+    }
+    return false;
+}
+
+TEST(GameServerRconTest, ListensOnceReadyRecordsAndStops) {
+    ServerDir dir;
+    const int port = rcon_testing::UnusedPort();
+    // Long enough to start under a sanitizer on a busy machine; the test waits it out.
+    auto server = std::async(std::launch::async, [&] {
+        return testing_support::RunProcess(
+            GAMESERVER_FILE,
+            {"TheIsland_WP?listen?RCONPort=" + std::to_string(port) + "?ServerAdminPassword=s3cret",
+             "-serverkey=Island", "--rcon-record=record.jsonl", "--run-for=4"},
+            dir.path);
+    });
+    ASSERT_TRUE(WaitUntilListening(port, 10s));
+    const auto client = rcon_testing::RunClient(rcon_testing::PluginArguments(
+        port, "s3cret", {"ServerChat \"Meteor\" & co", "Broadcast 100%"}));
+    EXPECT_EQ(client.exitCode, 0) << client.output;
+    const auto result = server.get();
+    EXPECT_EQ(result.exitCode, 0) << result.output;
+
+    std::ifstream in(dir.path / "record.jsonl");
+    std::vector<std::string> commands;
+    std::string peer;
+    for (std::string line; std::getline(in, line);) {
+        const auto entry = nlohmann::json::parse(line);
+        commands.push_back(entry.at("command"));
+        peer = entry.at("peer");
+    }
+    EXPECT_EQ(commands, (std::vector<std::string>{"ServerChat \"Meteor\" & co", "Broadcast 100%"}));
+
+    // The listener starts once the server is ready and is gone before the host stops.
+    const auto lines = testing_support::LogLines(result.output);
+    const auto at = [&](const std::string& line) {
+        return std::find(lines.begin(), lines.end(), line) - lines.begin();
+    };
+    const auto ready = at("[GameServer][info] Server is ready");
+    const auto listening = at("[RCON][info] Listening on 127.0.0.1:" + std::to_string(port));
+    const auto command = at("[RCON][info] Command from " + peer + R"(: "Broadcast 100%")");
+    const auto down = at("[GameServer][info] FMemory outstanding allocations: 0");
+    EXPECT_LT(ready, listening) << result.output;
+    EXPECT_LT(listening, command) << result.output;
+    EXPECT_LT(command, down) << result.output;
+    EXPECT_LT(down, static_cast<long>(lines.size())) << result.output;
+}
+
+}  // namespace
