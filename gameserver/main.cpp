@@ -9,6 +9,7 @@
 
 #include "GameMemory.h"
 #include "GameMode.h"
+#include "GameWorld.h"
 #include "Host/GameRegistry.h"
 #include "Host/PluginLoader.h"
 #include "Host/Runtime.h"
@@ -45,8 +46,11 @@ std::unique_ptr<gameserver::RconListener> StartRcon(const gameserver::ServerArgs
 int main(int argc, char** argv) {
     gameserver::PrepareStopSignal();
     gameserver::ServerArgs args;
+    gameserver::MapSettings map;
     try {
         args = gameserver::ParseServerArgs(std::vector<std::string>(argv + 1, argv + argc));
+        map = args.mapData.empty() ? gameserver::DefaultMap() : gameserver::LoadMap(args.mapData);
+        map.world = map.world && !args.noWorld;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "GameServer: %s\n", e.what());
         return 2;
@@ -60,12 +64,15 @@ int main(int argc, char** argv) {
 
     gameserver::RegisterGameMemory();
     gameserver::RegisterGameMode();
+    gameserver::RegisterWorldNames();
     asahost::SetServerStatus(args.readyBeforeLoad ? AsaApi::ServerStatus::Ready
                                                   : AsaApi::ServerStatus::Loading);
     // Up before the plugins: an event may come at the first timer tick.
     auto rcon = StartRcon(args, *log);
     asahost::LoadPlugins();
 
+    const gameserver::GameWorld world(map);
+    asahost::SetWorld(world.World());
     for (int run = 0; run < args.beginPlayRuns; ++run) {
         gameserver::RunBeginPlay(gameserver::TheGameMode());
     }
@@ -76,6 +83,7 @@ int main(int argc, char** argv) {
     log->info("Shutting down");
     asahost::UnloadPlugins();
     rcon.reset();  // after the plugins: a plugin may still broadcast while it unloads
+    asahost::SetWorld(nullptr);
     log->info("FMemory outstanding allocations: {}", gameserver::OutstandingAllocations());
     log.reset();
     asahost::Stop();
