@@ -65,7 +65,13 @@ class TimerService {
 
     void Drop(const std::filesystem::path& module) {
         std::unique_lock lock(mutex_);
-        pending_.remove_if([&](const Entry& e) { return module::SameFile(e.owner, module); });
+        pending_.remove_if([&](const Entry& e) {
+            if (!module::SameFile(e.owner, module)) {
+                return false;
+            }
+            Log().info("Dropped timer {} ({} s)", e.identifier, e.delaySeconds);
+            return true;
+        });
         if (std::this_thread::get_id() == thread_.get_id()) {
             return;  // called from a callback: it is the one running
         }
