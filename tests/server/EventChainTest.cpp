@@ -1,0 +1,140 @@
+// Event chains inside the game server stand-in: how many run, and what unloading leaves.
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <fstream>
+
+#include <nlohmann/json.hpp>
+
+#include "LogLines.h"
+#include "Process.h"
+#include "ServerDir.h"
+
+namespace {
+
+using nlohmann::json;
+using testing_support::LogLines;
+using testing_support::ServerDir;
+
+// First event at once, the next one a game hour later: each chain starts exactly one event
+// while the server runs for a second at a time scale of 600.
+json ChainConfig() {
+    return {
+        {"Debug", true},
+        {"DiscordWebhook", ""},
+        {"DiscordBroadcastMessage", "m"},
+        {"MCRconPath", RECORD_ARGS_FILE},
+        {"DiscordBroadcastHeader", "h"},
+        {"DiscordWebhookColor", "1"},
+        {"ServerEventsCommand", "Start"},
+        {"BroadcastStartEventMessage", "{Eventlabel} started"},
+        {"Island",
+         {{"Serverlabel", "The Island"},
+          {"RconSettings", {{"RconIP", "127.0.0.1"}, {"RconPort", 9}, {"RconPassword", "pw"}}},
+          {"StartEventOnBootSettings", {{"MinimumTimeToWait", 0}, {"MaximumTimeToWait", 0}}},
+          {"TimeBetweenEvents", {{"MinimumTimeToNextEvent", 60}, {"MaximumTimeToNextEvent", 60}}},
+          {"RandomEvents", {{"meteor", {{"Eventlabel", "Meteor"}, {"RandomCCCs", {"1 2 3"}}}}}}}}};
+}
+
+class EventChainTest : public ::testing::Test {
+  protected:
+    EventChainTest() {
+        record_ = dir_.Path() / "argv.jsonl";
+        setenv("QUORVANE_ARGV_RECORD", record_.c_str(), 1);
+    }
+    ~EventChainTest() override {
+        unsetenv("QUORVANE_ARGV_RECORD");
+        unsetenv("QUORVANE_ARGV_HANG");
+    }
+
+    testing_support::ProcessResult Run(const json& config, std::vector<std::string> arguments) {
+        dir_.WriteConfig(config.dump());
+        arguments.insert(arguments.begin(), "-serverkey=Island");
+        arguments.push_back("--time-scale=600");
+        auto result = testing_support::RunProcess(testing_support::GameServerProgram(), arguments,
+                                                  dir_.Path(), std::chrono::seconds(60));
+        EXPECT_EQ(result.exitCode, 0) << result.output;
+        EXPECT_NE(std::find(LogLines(result.output).begin(), LogLines(result.output).end(),
+                            "[GameServer][info] FMemory outstanding allocations: 0"),
+                  LogLines(result.output).end())
+            << result.output;
+        return result;
+    }
+
+    static long Count(const std::string& output, const std::string& line) {
+        const auto lines = LogLines(output);
+        return std::count(lines.begin(), lines.end(), line);
+    }
+
+    std::vector<json> ClientsStarted() const {
+        std::vector<json> started;
+        std::ifstream file(record_);
+        for (std::string line; std::getline(file, line);) {
+            started.push_back(json::parse(line));
+        }
+        return started;
+    }
+
+    ServerDir dir_;
+    std::filesystem::path record_;
+};
+
+TEST_F(EventChainTest, OneChainPerFirstScheduling) {
+    struct Case {
+        const char* what;
+        std::vector<std::string> arguments;
+        long chains;
+    };
+    const Case cases[] = {
+        {"server becomes ready after load", {"--run-for=1"}, 1},
+        {"BeginPlay runs twice", {"--run-for=1", "--begin-play-twice"}, 2},
+        {"already ready at load, then BeginPlay", {"--run-for=1", "--ready-before-load"}, 2},
+    };
+    for (const auto& c : cases) {
+        std::filesystem::remove(record_);
+        const auto result = Run(ChainConfig(), c.arguments);
+        EXPECT_EQ(Count(result.output, "[Quorvane][info] Server Ready"), c.chains) << c.what;
+        EXPECT_EQ(Count(result.output, "[Quorvane][info] Starting event!"), c.chains) << c.what;
+        // Each chain's next event is pending when the plugin unloads, and is dropped.
+        EXPECT_EQ(Count(result.output, "[Quorvane][info] Time to next event: 60"), c.chains);
+        // Own server first with the command, then the one listed server with the broadcast.
+        EXPECT_EQ(ClientsStarted().size(), static_cast<std::size_t>(2 * c.chains)) << c.what;
+    }
+}
+
+TEST_F(EventChainTest, BrokenConfigStartsNoChain) {
+    json config = ChainConfig();
+    config["Island"].erase("TimeBetweenEvents");
+    const auto result = Run(config, {"--run-for=1", "--begin-play-twice", "--ready-before-load"});
+    EXPECT_EQ(
+        Count(result.output,
+              "[Quorvane][info] [json.exception.type_error.302] type must be number, but is null"),
+        1);
+    EXPECT_EQ(Count(result.output, "[Quorvane][info] Server Ready"), 0);
+    EXPECT_TRUE(ClientsStarted().empty());
+}
+
+TEST_F(EventChainTest, UnloadingEndsHangingClientsAndLeavesNoProcess) {
+    setenv("QUORVANE_ARGV_HANG", "1", 1);
+    json config = ChainConfig();
+    config["Island"]["TimeBetweenEvents"] = {{"MinimumTimeToNextEvent", 0},
+                                             {"MaximumTimeToNextEvent", 0}};
+    // An event every tick, each worker stuck in its first client.
+    const auto result = Run(config, {"--run-for=1"});
+    const auto started = ClientsStarted();
+    ASSERT_GE(started.size(), 5u) << result.output;
+    for (const auto& client : started) {
+        const pid_t pid = client["pid"].get<pid_t>();
+        EXPECT_TRUE(kill(pid, 0) != 0 && errno == ESRCH) << "client " << pid << " still exists";
+        // Only the own server's line ever started: each worker hung in its first client.
+        EXPECT_EQ(client["args"][3], "Start meteor 1 2 3");
+    }
+    EXPECT_EQ(Count(result.output, "[AsaApi][info] Unloaded plugin Quorvane"), 1);
+}
+
+}  // namespace
