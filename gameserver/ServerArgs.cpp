@@ -73,6 +73,8 @@ ServerArgs ParseServerArgs(const std::vector<std::string>& arguments) {
             args.noWorld = true;
         } else if (argument.starts_with("--rcon-record=")) {
             args.rconRecord = value("--rcon-record=");
+        } else if (argument == "--report-resources") {
+            args.reportResources = true;
         } else if (argument.starts_with("--name=")) {
             args.name = value("--name=");
         } else if (!argument.starts_with("-") && argument.find('?') != std::string::npos) {

@@ -13,6 +13,8 @@
 #include "Host/GameRegistry.h"
 #include "Host/PluginLoader.h"
 #include "Host/Runtime.h"
+#include "Host/Timers.h"
+#include "ProcessStats.h"
 #include "RconListener.h"
 #include "ServerArgs.h"
 #include "StopSignal.h"
@@ -69,6 +71,9 @@ int main(int argc, char** argv) {
                                                   : AsaApi::ServerStatus::Loading);
     // Up before the plugins: an event may come at the first timer tick.
     auto rcon = StartRcon(args, *log);
+    if (args.reportResources) {
+        log->info("Threads before the plugins: {}", gameserver::ThreadCount());
+    }
     asahost::LoadPlugins();
 
     const gameserver::GameWorld world(map);
@@ -81,7 +86,14 @@ int main(int argc, char** argv) {
 
     gameserver::WaitForStop(args.runForSeconds);
     log->info("Shutting down");
+    if (args.reportResources) {
+        log->info("Timer callbacks run: {}", asahost::TimersFired());
+    }
     asahost::UnloadPlugins();
+    if (args.reportResources) {
+        log->info("Threads after the plugins: {}", gameserver::ThreadCount());
+        log->info("Zombie children after the plugins: {}", gameserver::ZombieChildren());
+    }
     rcon.reset();  // after the plugins: a plugin may still broadcast while it unloads
     asahost::SetWorld(nullptr);
     log->info("FMemory outstanding allocations: {}", gameserver::OutstandingAllocations());

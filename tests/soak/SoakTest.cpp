@@ -1,0 +1,76 @@
+// Ten thousand events through the game server stand-in, eight servers each: nothing may
+// leak, race, linger as a zombie or leave a thread behind. Run under ASan and TSan.
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <regex>
+
+#include <nlohmann/json.hpp>
+
+#include "LogLines.h"
+#include "Process.h"
+#include "ServerDir.h"
+
+namespace {
+
+long Number(const std::vector<std::string>& lines, const std::string& prefix) {
+    for (const auto& line : lines) {
+        if (line.starts_with(prefix)) {
+            return std::stol(line.substr(prefix.size()));
+        }
+    }
+    ADD_FAILURE() << "no line starting with " << prefix;
+    return -1;
+}
+
+TEST(SoakTest, TenThousandEventsToEightServers) {
+    const char* eventsText = std::getenv("QUORVANE_SOAK_EVENTS");
+    const long events = eventsText != nullptr ? std::atol(eventsText) : 10000;
+    // One event per timer tick; the time scale sets the ticks per second.
+    const double scale = 200;
+
+    nlohmann::json targets = nlohmann::json::array();
+    nlohmann::json config = {
+        {"DiscordWebhook", ""},
+        {"DiscordBroadcastMessage", "m"},
+        {"MCRconPath", SOAK_CLIENT_FILE},
+        {"DiscordBroadcastHeader", "h"},
+        {"DiscordWebhookColor", "1"},
+        {"ServerEventsCommand", "StartWorldEvent"},
+        {"BroadcastStartEventMessage", "{Eventlabel} on {Serverlabel} at {Lat} {Lon}"}};
+    for (int i = 0; i < 8; ++i) {
+        config["Server" + std::to_string(i)] = {
+            {"Serverlabel", "Server " + std::to_string(i)},
+            {"RconSettings",
+             {{"RconIP", "127.0.0.1"}, {"RconPort", 27020 + i}, {"RconPassword", "pw"}}},
+            {"StartEventOnBootSettings", {{"MinimumTimeToWait", 0}, {"MaximumTimeToWait", 0}}},
+            {"TimeBetweenEvents", {{"MinimumTimeToNextEvent", 0}, {"MaximumTimeToNextEvent", 0}}},
+            {"RandomEvents",
+             {{"meteor", {{"Eventlabel", "Meteor"}, {"RandomCCCs", {"1 2 3", "50000 -50000 0"}}}},
+              {"storm", {{"Eventlabel", "Storm"}, {"RandomCCCs", {"-1e5 2e5 7"}}}}}}};
+    }
+    testing_support::ServerDir dir;
+    dir.WriteConfig(config.dump());
+
+    const double seconds = static_cast<double>(events) / scale + 2;
+    const auto result = testing_support::RunProcess(
+        testing_support::GameServerProgram(),
+        {"-serverkey=Server3", "--time-scale=" + std::to_string(scale),
+         "--run-for=" + std::to_string(seconds), "--report-resources"},
+        dir.Path(), std::chrono::seconds(static_cast<long>(seconds) + 600));
+    ASSERT_EQ(result.exitCode, 0) << result.output.substr(0, 20000);
+
+    const auto lines = testing_support::LogLinesOf(result.output, "GameServer");
+    EXPECT_GE(Number(lines, "[GameServer][info] Timer callbacks run: "), events);
+    EXPECT_EQ(Number(lines, "[GameServer][info] FMemory outstanding allocations: "), 0);
+    EXPECT_EQ(Number(lines, "[GameServer][info] Zombie children after the plugins: "), 0);
+    EXPECT_EQ(Number(lines, "[GameServer][info] Threads after the plugins: "),
+              Number(lines, "[GameServer][info] Threads before the plugins: "));
+    // No error of any kind: a failed worker start or RCON job would show here.
+    for (const auto& line : testing_support::LogLines(result.output)) {
+        EXPECT_EQ(line.find("][error]"), std::string::npos) << line;
+    }
+}
+
+}  // namespace
