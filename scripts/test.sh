@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds everything and runs every test: the plain build, the
-# AddressSanitizer + UndefinedBehaviorSanitizer build, and the Windows cross build.
+# Installs what is missing, builds everything and runs every test:
+#   1. the plain build (RelWithDebInfo),
+#   2. AddressSanitizer + UndefinedBehaviorSanitizer, soak included,
+#   3. ThreadSanitizer, soak included,
+#   4. the Windows cross build (MinGW-w64).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -11,13 +14,24 @@ jobs=$(nproc)
 
 echo "== Build and test (RelWithDebInfo)"
 "$root/scripts/build.sh" main -DCMAKE_BUILD_TYPE=RelWithDebInfo
-ctest --test-dir build --output-on-failure -j "$jobs"
+ctest --test-dir build --output-on-failure -j "$jobs" -LE soak
 
 echo "== Build and test under AddressSanitizer + UndefinedBehaviorSanitizer"
 "$root/scripts/build.sh" asan -DCMAKE_BUILD_TYPE=Debug -DQUORVANE_SANITIZE=address,undefined \
     -DQUORVANE_BENCHMARKS=OFF
-ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
-    ctest --test-dir build-asan --output-on-failure -j "$jobs"
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+ctest --test-dir build-asan --output-on-failure -j "$jobs" -LE soak
+ctest --test-dir build-asan --output-on-failure -L soak
+unset ASAN_OPTIONS UBSAN_OPTIONS
+
+echo "== Build and test under ThreadSanitizer"
+"$root/scripts/build.sh" tsan -DCMAKE_BUILD_TYPE=Debug -DQUORVANE_SANITIZE=thread \
+    -DQUORVANE_BENCHMARKS=OFF
+export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
+ctest --test-dir build-tsan --output-on-failure -j "$jobs" -LE soak
+ctest --test-dir build-tsan --output-on-failure -L soak
+unset TSAN_OPTIONS
 
 echo "== Windows cross build (MinGW-w64)"
 "$root/scripts/build.sh" win -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" \
