@@ -2,6 +2,7 @@
 // The host's side towards the game process: start-up, shutdown and the host's own logger.
 // Plugins never include this; the game stand-in and tests do.
 
+#include <chrono>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -20,6 +21,12 @@ struct Options {
     bool consoleSink = true;
     // Empty: ArkApi/Logs/ArkApi.log below the server directory.
     std::filesystem::path logFile;
+    // HTTP requests (API::Requests): the time allowed to connect, and for the whole exchange
+    // from the start of the connection to the last byte of the answer.
+    std::chrono::milliseconds httpConnectTimeout{std::chrono::seconds(10)};
+    std::chrono::milliseconds httpTotalTimeout{std::chrono::seconds(30)};
+    // Requests sent at the same time; further ones wait in a queue.
+    int httpThreads = 4;
 };
 
 ARK_API void Start(const Options& options);

@@ -1,0 +1,26 @@
+#pragma once
+// How the receiver answers webhook posts: like Discord, or with a forced failure.
+
+#include <optional>
+#include <string>
+
+namespace webhook {
+
+enum class Answer {
+    Discord,      // "204": 204 for a valid post (200 with ?wait=true), 400 for an invalid one
+    BadRequest,   // "400"
+    RateLimited,  // "429", with Retry-After and a retry_after body
+    ServerError,  // "500"
+    Stall,        // "stall": holds the request unanswered until the receiver stops
+};
+
+struct Behaviour {
+    Answer answer = Answer::Discord;
+    double retryAfterSeconds = 1.5;
+};
+
+// "204", "400", "429", "500", "stall"; nothing for anything else.
+std::optional<Answer> ParseAnswer(const std::string& text);
+std::string AnswerName(Answer answer);
+
+}  // namespace webhook

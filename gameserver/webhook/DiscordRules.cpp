@@ -1,0 +1,220 @@
+#include "DiscordRules.h"
+
+#include <charconv>
+#include <cstdint>
+
+#include <nlohmann/json.hpp>
+
+namespace webhook {
+namespace {
+
+using nlohmann::json;
+
+constexpr std::size_t kContentMax = 2000;
+constexpr std::size_t kEmbedsMax = 10;
+constexpr std::size_t kEmbedTotalMax = 6000;
+constexpr std::uint64_t kColorMax = 0xFFFFFF;
+
+// Discord counts characters, not bytes: Unicode code points of the UTF-8 text.
+std::size_t Characters(const std::string& text) {
+    std::size_t count = 0;
+    for (const unsigned char c : text) {
+        count += (c & 0xC0) != 0x80 ? 1 : 0;
+    }
+    return count;
+}
+
+std::vector<std::string> Append(std::vector<std::string> path, std::string key) {
+    path.push_back(std::move(key));
+    return path;
+}
+
+std::string Dump(const json& value) {
+    return value.dump(-1, ' ', false, json::error_handler_t::replace);
+}
+
+// Field errors, nested like the body: {"embeds": {"0": {"color": {"_errors": [...]}}}}.
+class FormErrors {
+  public:
+    void Add(const std::vector<std::string>& path, const std::string& code,
+             const std::string& message) {
+        json* node = &errors_;
+        for (const auto& key : path) {
+            node = &(*node)[key];
+        }
+        (*node)["_errors"].push_back({{"code", code}, {"message", message}});
+    }
+    bool Empty() const { return errors_.is_null(); }
+    std::string Body() const {
+        return Dump({{"code", 50035}, {"errors", errors_}, {"message", "Invalid Form Body"}});
+    }
+
+  private:
+    json errors_;
+};
+
+// A string no longer than `max` characters, when present; counts it into `total`.
+void CheckText(const json& parent, const char* key, std::size_t max,
+               const std::vector<std::string>& path, FormErrors& errors,
+               std::size_t* total = nullptr) {
+    if (!parent.contains(key) || parent[key].is_null()) {
+        return;
+    }
+    const auto at = Append(path, key);
+    const json& value = parent[key];
+    if (!value.is_string()) {
+        errors.Add(at, "BASE_TYPE_STRING",
+                   "Could not interpret \"" + Dump(value) + "\" as string.");
+        return;
+    }
+    const std::size_t length = Characters(value.get<std::string>());
+    if (length > max) {
+        errors.Add(at, "BASE_TYPE_MAX_LENGTH",
+                   "Must be " + std::to_string(max) + " or fewer in length.");
+    }
+    if (total != nullptr) {
+        *total += length;
+    }
+}
+
+// An integer from 0 to 0xFFFFFF, as a JSON integer or as a text of decimal digits.
+void CheckColor(const json& embed, const std::vector<std::string>& path, FormErrors& errors) {
+    if (!embed.contains("color") || embed["color"].is_null()) {
+        return;
+    }
+    const json& color = embed["color"];
+    const auto at = Append(path, "color");
+    const std::string shown = color.is_string() ? color.get<std::string>() : Dump(color);
+    std::uint64_t value = 0;
+    bool number = true;
+    if (color.is_number_unsigned()) {
+        value = color.get<std::uint64_t>();
+    } else if (color.is_number_integer()) {  // the parser keeps only negative ones signed
+        errors.Add(at, "NUMBER_TYPE_MIN", "int value should be greater than or equal to 0.");
+        return;
+    } else if (color.is_string() && !shown.empty() &&
+               shown.find_first_not_of("0123456789") == std::string::npos) {
+        const auto [end, ec] = std::from_chars(shown.data(), shown.data() + shown.size(), value);
+        value = ec == std::errc() ? value : kColorMax + 1;  // too long for 64 bits
+    } else {
+        number = false;
+    }
+    if (!number) {
+        errors.Add(at, "NUMBER_TYPE_COERCE", "Value \"" + shown + "\" is not int.");
+    } else if (value > kColorMax) {
+        errors.Add(at, "NUMBER_TYPE_MAX",
+                   "int value should be less than or equal to " + std::to_string(kColorMax) + ".");
+    }
+}
+
+void CheckEmbed(const json& embed, const std::vector<std::string>& path, FormErrors& errors,
+                std::size_t& total) {
+    if (!embed.is_object()) {
+        errors.Add(path, "DICT_TYPE_CONVERT", "Only dictionaries may be used in a DictType");
+        return;
+    }
+    CheckText(embed, "title", 256, path, errors, &total);
+    CheckText(embed, "description", 4096, path, errors, &total);
+    CheckColor(embed, path, errors);
+    if (embed.contains("footer") && embed["footer"].is_object()) {
+        CheckText(embed["footer"], "text", 2048, Append(path, "footer"), errors, &total);
+    }
+    if (embed.contains("author") && embed["author"].is_object()) {
+        CheckText(embed["author"], "name", 256, Append(path, "author"), errors, &total);
+    }
+    if (!embed.contains("fields") || !embed["fields"].is_array()) {
+        return;
+    }
+    const auto at = Append(path, "fields");
+    const json& fields = embed["fields"];
+    if (fields.size() > 25) {
+        errors.Add(at, "BASE_TYPE_MAX_LENGTH", "Must be 25 or fewer in length.");
+    }
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        const auto field = Append(at, std::to_string(i));
+        for (const auto& [key, limit] : {std::pair{"name", 256u}, std::pair{"value", 1024u}}) {
+            if (!fields[i].contains(key)) {
+                errors.Add(Append(field, key), "BASE_TYPE_REQUIRED", "This field is required");
+            } else {
+                CheckText(fields[i], key, limit, field, errors, &total);
+            }
+        }
+    }
+}
+
+bool HasText(const json& message, const char* key) {
+    return message.contains(key) && message[key].is_string() &&
+           !message[key].get<std::string>().empty();
+}
+
+// The media type without parameters, in lower case: "Application/JSON; charset=x" -> ...
+std::string MediaType(const std::string& value) {
+    std::string type = value.substr(0, value.find(';'));
+    const auto first = type.find_first_not_of(" \t");
+    const auto last = type.find_last_not_of(" \t");
+    type = first == std::string::npos ? "" : type.substr(first, last - first + 1);
+    for (auto& c : type) {
+        c = c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+    }
+    return type;
+}
+
+}  // namespace
+
+Verdict CheckPost(const std::vector<std::string>& contentTypes, const std::string& body) {
+    if (contentTypes.size() != 1 || MediaType(contentTypes.front()) != "application/json") {
+        FormErrors errors;
+        errors.Add({}, "CONTENT_TYPE_INVALID",
+                   "Expected one \"Content-Type\" header, application/json.");
+        return {400, errors.Body()};
+    }
+    json message;
+    try {
+        message = json::parse(body);
+    } catch (const json::parse_error&) {
+        return {400,
+                Dump({{"code", 50109}, {"message", "The request body contains invalid JSON."}})};
+    }
+    FormErrors errors;
+    if (!message.is_object()) {
+        errors.Add({}, "DICT_TYPE_CONVERT", "Only dictionaries may be used in a DictType");
+        return {400, errors.Body()};
+    }
+    CheckText(message, "content", kContentMax, {}, errors);
+    if (message.contains("username") && message["username"].is_string()) {
+        const std::size_t length = Characters(message["username"].get<std::string>());
+        if (length < 1 || length > 80) {
+            errors.Add({"username"}, "BASE_TYPE_BAD_LENGTH", "Must be between 1 and 80 in length.");
+        }
+    }
+    bool hasEmbeds = false;
+    if (message.contains("embeds") && !message["embeds"].is_null()) {
+        const json& embeds = message["embeds"];
+        if (!embeds.is_array()) {
+            errors.Add({"embeds"}, "LIST_TYPE_CONVERT", "Only iterables may be used in a ListType");
+        } else {
+            hasEmbeds = !embeds.empty();
+            if (embeds.size() > kEmbedsMax) {
+                errors.Add({"embeds"}, "BASE_TYPE_MAX_LENGTH",
+                           "Must be " + std::to_string(kEmbedsMax) + " or fewer in length.");
+            }
+            std::size_t total = 0;
+            for (std::size_t i = 0; i < embeds.size(); ++i) {
+                CheckEmbed(embeds[i], {"embeds", std::to_string(i)}, errors, total);
+            }
+            if (total > kEmbedTotalMax) {
+                errors.Add({"embeds"}, "MAX_EMBED_SIZE_EXCEEDED",
+                           "Embed size exceeds maximum size of " + std::to_string(kEmbedTotalMax));
+            }
+        }
+    }
+    if (!errors.Empty()) {
+        return {400, errors.Body()};
+    }
+    if (!HasText(message, "content") && !hasEmbeds) {
+        return {400, Dump({{"code", 50006}, {"message", "Cannot send an empty message"}})};
+    }
+    return {204, {}};
+}
+
+}  // namespace webhook

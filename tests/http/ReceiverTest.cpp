@@ -1,0 +1,184 @@
+// The webhook receiver over HTTP: its paths, its control endpoint, and the program itself.
+
+#include <gtest/gtest.h>
+
+#include <httplib.h>
+
+#include <fstream>
+#include <random>
+
+#include "Receiver.h"
+#include "ReceiverProcess.h"
+
+namespace {
+
+using webhook::Answer;
+using webhook::Receiver;
+
+const std::string kPost =
+    R"({"content":"**Meteor** on Island","embeds":[{"description":"Head to Lat 1\nand hurry","color":"15105570"}]})";
+
+struct Exchange {
+    std::string method;
+    std::string target;
+    std::string body;
+    int status;
+    std::string answer;
+};
+
+httplib::Result Send(httplib::Client& client, const Exchange& e) {
+    if (e.method == "GET") {
+        return client.Get(e.target.c_str());
+    }
+    if (e.method == "DELETE") {
+        return client.Delete(e.target.c_str());
+    }
+    return client.Post(e.target.c_str(), e.body, "application/json");
+}
+
+void Check(httplib::Client& client, const std::vector<Exchange>& exchanges) {
+    for (const auto& e : exchanges) {
+        const auto result = Send(client, e);
+        ASSERT_TRUE(result) << e.method << " " << e.target;
+        EXPECT_EQ(result->status, e.status) << e.method << " " << e.target;
+        EXPECT_EQ(result->body, e.answer) << e.method << " " << e.target;
+    }
+}
+
+TEST(ReceiverTest, AnswersWebhookPathsLikeDiscordAndRecordsEveryRequest) {
+    std::ostringstream console;
+    webhook::ReceiverOptions options;
+    options.console = &console;
+    Receiver receiver(options);
+    httplib::Client client("127.0.0.1", receiver.Start());
+    Check(
+        client,
+        {
+            {"POST", "/api/webhooks/123/tok", kPost, 204, ""},
+            {"POST", "/api/v10/webhooks/123/tok", R"({"content":"versioned"})", 204, ""},
+            {"POST", "/api/webhooks/123/tok?wait=true", R"({"content":"w"})", 200,
+             R"({"channel_id":"1","content":"w","embeds":[],"id":"1","type":0,"webhook_id":"123"})"},
+            {"POST", "/api/webhooks/abc/tok", kPost, 400,
+             R"({"code":50035,"errors":{"webhook_id":{"_errors":[{"code":"NUMBER_TYPE_COERCE","message":"Value \"abc\" is not snowflake."}]}},"message":"Invalid Form Body"})"},
+            {"POST", "/api/webhooks/123/tok", "{}", 400,
+             R"({"code":50006,"message":"Cannot send an empty message"})"},
+            {"GET", "/api/webhooks/123/tok", "", 405,
+             R"({"code":0,"message":"405: Method Not Allowed"})"},
+            {"DELETE", "/elsewhere", "", 404, R"({"code":0,"message":"404: Not Found"})"},
+        });
+    const auto records = receiver.Records();
+    ASSERT_EQ(records.size(), 7u);
+    EXPECT_EQ(records[0].method, "POST");
+    EXPECT_EQ(records[0].target, "/api/webhooks/123/tok");
+    EXPECT_EQ(records[0].contentTypes, std::vector<std::string>{"application/json"});
+    EXPECT_EQ(records[0].body, kPost);
+    EXPECT_EQ(records[0].status, 204);
+    EXPECT_EQ(records[2].target, "/api/webhooks/123/tok?wait=true");
+    EXPECT_EQ(records[6].method, "DELETE");
+    EXPECT_EQ(records[6].status, 404);
+    EXPECT_EQ(console.str(),
+              "Discord | **Meteor** on Island\n"
+              "Discord |   Head to Lat 1\n"
+              "Discord |   and hurry\n"
+              "Discord | versioned\n"
+              "Discord | w\n"
+              "Discord | (answered 400: {\"code\":50035,\"errors\":{\"webhook_id\":{\"_errors\":[{"
+              "\"code\":\"NUMBER_TYPE_COERCE\",\"message\":\"Value \\\"abc\\\" is not "
+              "snowflake.\"}]}},\"message\":\"Invalid Form Body\"})\n"
+              "Discord | (answered 400: {\"code\":50006,\"message\":\"Cannot send an empty "
+              "message\"})\n");
+}
+
+TEST(ReceiverTest, ControlEndpointChangesTheAnswerBetweenRequests) {
+    Receiver receiver;
+    httplib::Client client("127.0.0.1", receiver.Start());
+    const std::string limited =
+        R"({"global":false,"message":"You are being rate limited.","retry_after":0.25})";
+    Check(
+        client,
+        {
+            {"GET", "/control/answer", "", 200, R"({"answer":"204","retry_after":1.5})"},
+            {"POST", "/control/answer", R"({"answer":"429","retry_after":0.25})", 200,
+             R"({"answer":"429","retry_after":0.25})"},
+            {"POST", "/api/webhooks/1/t", kPost, 429, limited},
+            {"POST", "/control/answer", R"({"answer":"500"})", 200,
+             R"({"answer":"500","retry_after":0.25})"},
+            {"POST", "/api/webhooks/1/t", kPost, 500,
+             R"({"code":0,"message":"500: Internal Server Error"})"},
+            {"POST", "/control/answer", R"({"answer":"400"})", 200,
+             R"({"answer":"400","retry_after":0.25})"},
+            {"POST", "/api/webhooks/1/t", kPost, 400, R"({"code":0,"message":"400: Bad Request"})"},
+            {"POST", "/control/answer", R"({"answer":"418"})", 400,
+             R"({"message":"expected {\"answer\": \"204|400|429|500|stall\", \"retry_after\": seconds}"})"},
+            {"POST", "/control/answer", R"({"retry_after":-1})", 400,
+             R"({"message":"expected {\"answer\": \"204|400|429|500|stall\", \"retry_after\": seconds}"})"},
+            {"POST", "/control/answer", R"({"answer":"204"})", 200,
+             R"({"answer":"204","retry_after":0.25})"},
+            {"POST", "/api/webhooks/1/t", kPost, 204, ""},
+        });
+    // Retry-After is whole seconds, rounded up.
+    receiver.SetBehaviour({Answer::RateLimited, 0.25});
+    const auto limitedAnswer = client.Post("/api/webhooks/1/t", kPost, "application/json");
+    ASSERT_TRUE(limitedAnswer);
+    EXPECT_EQ(limitedAnswer->get_header_value("Retry-After"), "1");
+    // Control requests are not among the records.
+    const auto records = client.Get("/control/requests");
+    ASSERT_TRUE(records);
+    std::vector<int> statuses;
+    for (const auto& record : nlohmann::json::parse(records->body)) {
+        statuses.push_back(record["status"]);
+    }
+    EXPECT_EQ(statuses, (std::vector<int>{429, 500, 400, 204, 429}));
+}
+
+std::filesystem::path TempFile() {
+    std::random_device random;
+    return std::filesystem::temp_directory_path() /
+           ("quorvane-webhook-" + std::to_string(random()) + ".jsonl");
+}
+
+TEST(ReceiverTest, ProgramPrintsPostsRecordsThemAndEndsCleanlyOnSigterm) {
+    const auto recordFile = TempFile();
+    http_testing::ReceiverProcess program(
+        {"--port=0", "--record=" + recordFile.string(), "--answer=429", "--retry-after=4"});
+    const int port = program.WaitForPort();
+    ASSERT_GT(port, 0) << program.Output();
+    httplib::Client client("127.0.0.1", port);
+    const auto first = client.Post("/api/webhooks/9/t", kPost, "application/json");
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->status, 429);
+    EXPECT_EQ(first->get_header_value("Retry-After"), "4");
+    ASSERT_TRUE(client.Post("/control/answer", R"({"answer":"204"})", "application/json"));
+    const auto second = client.Post("/api/webhooks/9/t", kPost, "application/json");
+    ASSERT_TRUE(second);
+    EXPECT_EQ(second->status, 204);
+
+    EXPECT_EQ(program.Terminate(), 0);
+    EXPECT_EQ(program.Output(),
+              "Listening on http://127.0.0.1:" + std::to_string(port) +
+                  " (answering 429)\n"
+                  "Discord | (answered 429: "
+                  R"({"global":false,"message":"You are being rate limited.","retry_after":4.0}))"
+                  "\n"
+                  "Discord | **Meteor** on Island\n"
+                  "Discord |   Head to Lat 1\n"
+                  "Discord |   and hurry\n"
+                  "Stopped\n");
+    std::ifstream file(recordFile);
+    std::vector<nlohmann::json> lines;
+    for (std::string line; std::getline(file, line);) {
+        lines.push_back(nlohmann::json::parse(line));
+    }
+    std::filesystem::remove(recordFile);
+    ASSERT_EQ(lines.size(), 2u);
+    for (std::size_t i = 0; i < 2; ++i) {
+        EXPECT_EQ(lines[i]["method"], "POST");
+        EXPECT_EQ(lines[i]["path"], "/api/webhooks/9/t");
+        EXPECT_EQ(lines[i]["content_type"], nlohmann::json::array({"application/json"}));
+        EXPECT_EQ(lines[i]["body"], kPost);
+    }
+    EXPECT_EQ(lines[0]["status"], 429);
+    EXPECT_EQ(lines[1]["status"], 204);
+}
+
+}  // namespace

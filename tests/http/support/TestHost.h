@@ -1,0 +1,41 @@
+#pragma once
+// The real host started in the test process over a throw-away server directory, with its
+// request service's time-outs and threads as a test needs them and a sink that keeps every
+// log line.
+
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace http_testing {
+
+struct HostSettings {
+    std::chrono::milliseconds connectTimeout{std::chrono::seconds(5)};
+    std::chrono::milliseconds totalTimeout{std::chrono::seconds(20)};
+    int threads = 4;
+};
+
+class LineSink;
+
+class TestHost {
+  public:
+    explicit TestHost(HostSettings settings = {});
+    ~TestHost();
+    TestHost(const TestHost&) = delete;
+    TestHost& operator=(const TestHost&) = delete;
+
+    const std::filesystem::path& Dir() const { return dir_; }
+    // Stops the host (its request threads are joined); later calls do nothing.
+    void Stop();
+    // Lines written so far, "[Name][level] text", without their time stamps.
+    std::vector<std::string> Lines() const;
+
+  private:
+    std::filesystem::path dir_;
+    std::shared_ptr<LineSink> sink_;
+    bool running_ = true;
+};
+
+}  // namespace http_testing
