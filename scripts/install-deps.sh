@@ -9,7 +9,7 @@ packages=(
     nlohmann-json3-dev libspdlog-dev libfmt-dev
     libcurl4-openssl-dev ca-certificates
     g++-mingw-w64-x86-64-posix
-    libcpp-httplib-dev
+    libcpp-httplib-dev pkgconf
 )
 # Node.js runs independent protocol peers in the tests; a machine may already have its own.
 command -v node >/dev/null 2>&1 && command -v npm >/dev/null 2>&1 || packages+=(nodejs npm)

@@ -50,7 +50,9 @@ BackgroundProcess::BackgroundProcess(const std::filesystem::path& program,
     });
 }
 
-BackgroundProcess::~BackgroundProcess() { Stop(); }
+BackgroundProcess::~BackgroundProcess() {
+    Stop();
+}
 
 std::optional<std::vector<std::string>> BackgroundProcess::WaitForLine(
     const std::regex& pattern, std::chrono::milliseconds timeout) {

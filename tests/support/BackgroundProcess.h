@@ -16,8 +16,9 @@
 namespace testing_support {
 
 class BackgroundProcess {
-public:
-    BackgroundProcess(const std::filesystem::path& program, const std::vector<std::string>& arguments,
+  public:
+    BackgroundProcess(const std::filesystem::path& program,
+                      const std::vector<std::string>& arguments,
                       const std::filesystem::path& workingDir);
     ~BackgroundProcess();
     BackgroundProcess(const BackgroundProcess&) = delete;
@@ -31,7 +32,7 @@ public:
     int Stop();
     std::string Output();
 
-private:
+  private:
     pid_t pid_ = -1;
     int output_ = -1;
     std::thread reader_;

@@ -36,11 +36,14 @@ class CaptureSink final : public spdlog::sinks::base_sink<std::mutex> {
     std::string text_;
 };
 
-PluginHost::PluginHost(double timeScale) : sink_(std::make_shared<CaptureSink>()) {
+PluginHost::PluginHost(const Settings& settings) : sink_(std::make_shared<CaptureSink>()) {
     asahost::Options options;
     options.serverDir = dir_.Path();
     options.consoleSink = false;
-    options.timeScale = timeScale;
+    options.timeScale = settings.timeScale;
+    options.httpTotalTimeout = settings.httpTotalTimeout;
+    options.httpConnectTimeout = settings.httpTotalTimeout;
+    options.httpThreads = settings.httpThreads;
     asahost::Start(options);
     GetLogSinks().push_back(sink_);
     gameserver::RegisterGameMemory();

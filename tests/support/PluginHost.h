@@ -3,6 +3,7 @@
 // directory, with the game's allocator registered and a sink that keeps every line. The
 // plugin's process-wide records are reset on both ends.
 
+#include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
@@ -15,7 +16,15 @@ class CaptureSink;
 
 class PluginHost {
   public:
-    explicit PluginHost(double timeScale = 1.0);
+    struct Settings {
+        double timeScale = 1.0;
+        std::chrono::milliseconds httpTotalTimeout{std::chrono::seconds(30)};
+        // One request at a time, in the order made.
+        int httpThreads = 1;
+    };
+    PluginHost() : PluginHost(Settings{}) {}
+    explicit PluginHost(double timeScale) : PluginHost(Settings{timeScale}) {}
+    explicit PluginHost(const Settings& settings);
     ~PluginHost();
     PluginHost(const PluginHost&) = delete;
     PluginHost& operator=(const PluginHost&) = delete;
