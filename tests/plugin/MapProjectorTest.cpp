@@ -159,6 +159,22 @@ TEST_F(MapProjectorTest, MissingGameDataGivesZeroWithOneWarning) {
          "entries; Lat and Lon are 0");
 }
 
+TEST_F(MapProjectorTest, PlaysAMapFromAMapDataFile) {
+    host_.Dir().WriteFile("map.json", R"({"minimapData": "fallback", "staticStruct": true,
+        "entries": [
+          {"PlayableMin": [-400000, -400000, -1e5], "PlayableMax": [400000, 400000, 1e5],
+           "OriginMin": [-400000, -400000], "OriginMax": [400000, 400000]},
+          {"PlayableMin": [0, 0, -10], "PlayableMax": [1000, 1000, 10],
+           "OriginMin": [0, 0], "OriginMax": [300, 300]}]})");
+    const MapSettings map = gameserver::LoadMap(host_.Dir().Path() / "map.json");
+    ASSERT_EQ(map.entries.size(), 2u);
+    EXPECT_EQ(map.minimap, MapSettings::Minimap::Fallback);
+    Play(map);
+    EXPECT_EQ(WorldToLatLon({200000, -50000, 0}).Lat, 75.0);   // the main map
+    EXPECT_EQ(WorldToLatLon({110000, 110000, 0}).Lat, 63.75);  // in both: the first wins
+    EXPECT_THROW(gameserver::LoadMap(host_.Dir().Path() / "missing.json"), std::runtime_error);
+}
+
 TEST_F(MapProjectorTest, UnknownGameNamesGiveZeroInsteadOfACrash) {
     Play(Map({kMain}));
     asahost::ClearRegistry();
