@@ -3,7 +3,10 @@
 // webhook receiver; prints everything they say, each line marked with its server, until
 // Ctrl-C or --run-for.
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -59,6 +62,23 @@ LauncherArgs ParseArgs(int argc, char** argv) {
         throw std::invalid_argument("--config is required");
     }
     return args;
+}
+
+// `preferred` when nothing listens on it, else a port the system picks.
+int LocalPort(int preferred) {
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(static_cast<std::uint16_t>(preferred));
+    if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        address.sin_port = 0;
+        bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    }
+    socklen_t length = sizeof address;
+    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    close(fd);
+    return ntohs(address.sin_port);
 }
 
 bool StopRequested() {
@@ -163,7 +183,7 @@ int main(int argc, char** argv) {
             !section["RconSettings"].is_object()) {
             continue;
         }
-        const int port = args.basePort + static_cast<int>(servers.size());
+        const int port = LocalPort(args.basePort + static_cast<int>(servers.size()));
         section["RconSettings"]["RconIP"] = "127.0.0.1";
         section["RconSettings"]["RconPort"] = port;
         servers.push_back({key, port, section["RconSettings"].value("RconPassword", "")});
