@@ -7,8 +7,8 @@
 #include <fstream>
 #include <random>
 
+#include "BackgroundProcess.h"
 #include "Receiver.h"
-#include "ReceiverProcess.h"
 
 namespace {
 
@@ -139,10 +139,14 @@ std::filesystem::path TempFile() {
 
 TEST(ReceiverTest, ProgramPrintsPostsRecordsThemAndEndsCleanlyOnSigterm) {
     const auto recordFile = TempFile();
-    http_testing::ReceiverProcess program(
-        {"--port=0", "--record=" + recordFile.string(), "--answer=429", "--retry-after=4"});
-    const int port = program.WaitForPort();
-    ASSERT_GT(port, 0) << program.Output();
+    testing_support::BackgroundProcess program(
+        WEBHOOK_RECEIVER_FILE,
+        {"--port=0", "--record=" + recordFile.string(), "--answer=429", "--retry-after=4"},
+        std::filesystem::temp_directory_path());
+    const auto listening = program.WaitForLine(
+        std::regex(R"(Listening on http://127\.0\.0\.1:(\d+))"), std::chrono::seconds(10));
+    ASSERT_TRUE(listening) << program.Output();
+    const int port = std::stoi(listening->at(1));
     httplib::Client client("127.0.0.1", port);
     const auto first = client.Post("/api/webhooks/9/t", kPost, "application/json");
     ASSERT_TRUE(first);
@@ -153,7 +157,7 @@ TEST(ReceiverTest, ProgramPrintsPostsRecordsThemAndEndsCleanlyOnSigterm) {
     ASSERT_TRUE(second);
     EXPECT_EQ(second->status, 204);
 
-    EXPECT_EQ(program.Terminate(), 0);
+    EXPECT_EQ(program.Stop(), 0);
     EXPECT_EQ(program.Output(),
               "Listening on http://127.0.0.1:" + std::to_string(port) +
                   " (answering 429)\n"

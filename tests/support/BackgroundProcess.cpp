@@ -32,7 +32,15 @@ BackgroundProcess::BackgroundProcess(const std::filesystem::path& program,
     posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
     posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDERR_FILENO);
     posix_spawn_file_actions_addchdir_np(&actions, workingDir.c_str());
-    const int error = posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ);
+    // Whatever this process blocks, the program starts with every signal deliverable.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t none;
+    sigemptyset(&none);
+    posix_spawnattr_setsigmask(&attributes, &none);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
+    const int error = posix_spawn(&pid_, argv[0], &actions, &attributes, argv.data(), environ);
+    posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     close(pipeFds[1]);
     if (error != 0) {
@@ -51,7 +59,11 @@ BackgroundProcess::BackgroundProcess(const std::filesystem::path& program,
 }
 
 BackgroundProcess::~BackgroundProcess() {
-    Stop();
+    Kill();
+    if (reader_.joinable()) {
+        reader_.join();
+    }
+    close(output_);
 }
 
 std::optional<std::vector<std::string>> BackgroundProcess::WaitForLine(
@@ -75,18 +87,47 @@ std::optional<std::vector<std::string>> BackgroundProcess::WaitForLine(
     }
 }
 
-int BackgroundProcess::Stop() {
-    if (!exitCode_ && pid_ > 0) {
+void BackgroundProcess::Reaped(int status) {
+    exitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    // Everything it wrote is in once its end of the pipe is closed.
+    if (reader_.joinable()) {
+        reader_.join();
+    }
+}
+
+std::optional<int> BackgroundProcess::Wait(std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!exitCode_) {
+        int status = 0;
+        if (waitpid(pid_, &status, WNOHANG) == pid_) {
+            Reaped(status);
+        } else if (std::chrono::steady_clock::now() > deadline) {
+            break;
+        } else {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    }
+    return exitCode_;
+}
+
+int BackgroundProcess::Stop(std::chrono::milliseconds grace) {
+    if (!exitCode_) {
         kill(pid_, SIGTERM);
+        if (!Wait(grace)) {
+            Kill();
+        }
+    }
+    return *exitCode_;
+}
+
+void BackgroundProcess::Kill() {
+    if (!exitCode_) {
+        kill(pid_, SIGKILL);
         int status = 0;
         waitpid(pid_, &status, 0);
-        exitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        if (reader_.joinable()) {
-            reader_.join();
-        }
-        close(output_);
+        Reaped(status);
+        exitCode_ = -1;
     }
-    return exitCode_.value_or(-1);
 }
 
 std::string BackgroundProcess::Output() {
