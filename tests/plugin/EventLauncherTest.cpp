@@ -4,10 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <fstream>
 
-#include <nlohmann/json.hpp>
-
+#include "ArgvRecord.h"
 #include "GameWorld.h"
 #include "Host/GameRegistry.h"
 #include "Host/Timers.h"
@@ -36,8 +34,6 @@ class EventLauncherTest : public ::testing::Test {
         world_ = std::make_unique<gameserver::GameWorld>(map);
         asahost::SetWorld(world_->World());
 
-        record_ = host_.Dir().Path() / "argv.jsonl";
-        setenv("QUORVANE_ARGV_RECORD", record_.c_str(), 1);
         auto& s = EventSettings();
         s.Serverlabel = "The Island";
         s.ServerEventsCommand = "StartWorldEvent";
@@ -51,19 +47,12 @@ class EventLauncherTest : public ::testing::Test {
     }
     ~EventLauncherTest() override {
         EXPECT_TRUE(quorvane::WaitForRconWorkers(std::chrono::seconds(10)));
-        unsetenv("QUORVANE_ARGV_RECORD");
         asahost::SetWorld(nullptr);
     }
 
     std::vector<Args> ClientsStarted() {
         EXPECT_TRUE(quorvane::WaitForRconWorkers(std::chrono::seconds(10)));
-        std::vector<Args> started;
-        std::ifstream file(record_);
-        std::string line;
-        while (std::getline(file, line)) {
-            started.push_back(nlohmann::json::parse(line)["args"].get<Args>());
-        }
-        return started;
+        return record_.Arguments();
     }
 
     static std::vector<int> PendingDelays() {
@@ -76,7 +65,7 @@ class EventLauncherTest : public ::testing::Test {
 
     testing_support::PluginHost host_;
     std::unique_ptr<gameserver::GameWorld> world_;
-    std::filesystem::path record_;
+    testing_support::ArgvRecord record_{host_.Dir().Path() / "argv.jsonl"};
 };
 
 TEST_F(EventLauncherTest, FirstEventWaitsTheDrawnMinutes) {
@@ -140,7 +129,7 @@ TEST_F(EventLauncherTest, DrawsTheDelayThenTheEventThenTheCoordinate) {
         const std::mt19937 expected = quorvane::EventRandom();
         quorvane::EventRandom() = start;
 
-        std::filesystem::remove(record_);
+        record_.Clear();
         quorvane::StartEvent();
         EXPECT_EQ(quorvane::EventRandom(), expected);
         EXPECT_EQ(PendingDelays().back(), minutes * 60);

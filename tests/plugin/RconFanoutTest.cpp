@@ -2,11 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <fstream>
-
-#include <nlohmann/json.hpp>
-
+#include "ArgvRecord.h"
 #include "PluginHost.h"
 #include "notify/RconFanout.h"
 
@@ -28,26 +24,15 @@ TEST(RconCommandLineTest, InsertsEveryValueAsItIs) {
 class RconFanoutTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        record_ = host_.Dir().Path() / "argv.jsonl";
-        setenv("QUORVANE_ARGV_RECORD", record_.c_str(), 1);
         EventSettings().MCRconPath = RECORD_ARGS_FILE;
         EventSettings().RconSettings = {"10.0.0.1", 27020, "own"};
     }
-    void TearDown() override { unsetenv("QUORVANE_ARGV_RECORD"); }
 
     // The arguments of every client started, in order.
-    std::vector<Args> Started() const {
-        std::vector<Args> started;
-        std::ifstream file(record_);
-        std::string line;
-        while (std::getline(file, line)) {
-            started.push_back(nlohmann::json::parse(line)["args"].get<Args>());
-        }
-        return started;
-    }
+    std::vector<Args> Started() const { return record_.Arguments(); }
 
     testing_support::PluginHost host_;
-    std::filesystem::path record_;
+    testing_support::ArgvRecord record_{host_.Dir().Path() / "argv.jsonl"};
 };
 
 TEST_F(RconFanoutTest, OwnServerGetsTheCommandThenEveryServerTheBroadcast) {

@@ -7,10 +7,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
-#include <fstream>
 
 #include <nlohmann/json.hpp>
 
+#include "ArgvRecord.h"
 #include "LogLines.h"
 #include "Process.h"
 #include "ServerDir.h"
@@ -43,14 +43,7 @@ json ChainConfig() {
 
 class EventChainTest : public ::testing::Test {
   protected:
-    EventChainTest() {
-        record_ = dir_.Path() / "argv.jsonl";
-        setenv("QUORVANE_ARGV_RECORD", record_.c_str(), 1);
-    }
-    ~EventChainTest() override {
-        unsetenv("QUORVANE_ARGV_RECORD");
-        unsetenv("QUORVANE_ARGV_HANG");
-    }
+    ~EventChainTest() override { unsetenv("QUORVANE_ARGV_HANG"); }
 
     testing_support::ProcessResult Run(const json& config, std::vector<std::string> arguments) {
         dir_.WriteConfig(config.dump());
@@ -71,17 +64,10 @@ class EventChainTest : public ::testing::Test {
         return std::count(lines.begin(), lines.end(), line);
     }
 
-    std::vector<json> ClientsStarted() const {
-        std::vector<json> started;
-        std::ifstream file(record_);
-        for (std::string line; std::getline(file, line);) {
-            started.push_back(json::parse(line));
-        }
-        return started;
-    }
+    std::vector<testing_support::ClientStart> ClientsStarted() const { return record_.Starts(); }
 
     ServerDir dir_;
-    std::filesystem::path record_;
+    testing_support::ArgvRecord record_{dir_.Path() / "argv.jsonl"};
 };
 
 TEST_F(EventChainTest, OneChainPerFirstScheduling) {
@@ -96,7 +82,7 @@ TEST_F(EventChainTest, OneChainPerFirstScheduling) {
         {"already ready at load, then BeginPlay", {"--run-for=1", "--ready-before-load"}, 2},
     };
     for (const auto& c : cases) {
-        std::filesystem::remove(record_);
+        record_.Clear();
         const auto result = Run(ChainConfig(), c.arguments);
         EXPECT_EQ(Count(result.output, "[Quorvane][info] Server Ready"), c.chains) << c.what;
         EXPECT_EQ(Count(result.output, "[Quorvane][info] Starting event!"), c.chains) << c.what;
@@ -129,10 +115,10 @@ TEST_F(EventChainTest, UnloadingEndsHangingClientsAndLeavesNoProcess) {
     const auto started = ClientsStarted();
     ASSERT_GE(started.size(), 5u) << result.output;
     for (const auto& client : started) {
-        const pid_t pid = client["pid"].get<pid_t>();
+        const pid_t pid = client.pid;
         EXPECT_TRUE(kill(pid, 0) != 0 && errno == ESRCH) << "client " << pid << " still exists";
         // Only the own server's line ever started: each worker hung in its first client.
-        EXPECT_EQ(client["args"][3], "Start meteor 1 2 3");
+        EXPECT_EQ(client.arguments.at(3), "Start meteor 1 2 3");
     }
     EXPECT_EQ(Count(result.output, "[AsaApi][info] Unloaded plugin Quorvane"), 1);
 }
