@@ -73,6 +73,9 @@ ServerArgs ParseServerArgs(const std::vector<std::string>& arguments) {
             args.noWorld = true;
         } else if (argument.starts_with("--rcon-record=")) {
             args.rconRecord = value("--rcon-record=");
+        } else if (argument.starts_with("--stop-after-timers=")) {
+            args.stopAfterTimers = static_cast<unsigned long long>(
+                ParseNumber("--stop-after-timers", value("--stop-after-timers=")));
         } else if (argument == "--report-resources") {
             args.reportResources = true;
         } else if (argument.starts_with("--name=")) {

@@ -21,7 +21,8 @@ struct ServerArgs {
     bool noWorld = false;                 // --no-world
     std::filesystem::path rconRecord;     // --rcon-record=
     std::string name;                     // --name=, for log lines; default the server key
-    bool reportResources = false;         // --report-resources: threads, zombies, timers
+    std::optional<unsigned long long> stopAfterTimers;  // --stop-after-timers=N
+    bool reportResources = false;  // --report-resources: threads, zombies, timers
 };
 
 // Throws std::invalid_argument for a malformed value of a known option.

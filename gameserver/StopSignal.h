@@ -6,7 +6,8 @@ namespace gameserver {
 
 // Call first in main, before any thread starts, so that the stop request reaches this wait.
 void PrepareStopSignal();
-// Returns when the process is asked to stop (Ctrl-C, SIGTERM) or after `seconds`.
-void WaitForStop(std::optional<double> seconds);
+// Returns when the process is asked to stop (Ctrl-C, SIGTERM): true; or after `seconds`:
+// false.
+bool WaitForStop(std::optional<double> seconds);
 
 }  // namespace gameserver

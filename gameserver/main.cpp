@@ -1,6 +1,7 @@
 // A game server stand-in: loads the host framework and its plugins from the server
 // directory (the current directory), plays the game's start-up, and runs until stopped.
 
+#include <chrono>
 #include <cstdio>
 #include <exception>
 #include <memory>
@@ -40,6 +41,24 @@ std::unique_ptr<gameserver::RconListener> StartRcon(const gameserver::ServerArgs
     } catch (const std::exception& e) {
         log.error("No RCON on port {}: {}", args.rconPort, e.what());
         return nullptr;
+    }
+}
+
+// Until a stop signal, --run-for, or --stop-after-timers timer callbacks.
+void RunUntilStopped(const gameserver::ServerArgs& args) {
+    if (!args.stopAfterTimers) {
+        gameserver::WaitForStop(args.runForSeconds);
+        return;
+    }
+    const auto start = std::chrono::steady_clock::now();
+    while (asahost::TimersFired() < *args.stopAfterTimers) {
+        if (gameserver::WaitForStop(0.05)) {
+            return;
+        }
+        const std::chrono::duration<double> ran = std::chrono::steady_clock::now() - start;
+        if (args.runForSeconds && ran.count() >= *args.runForSeconds) {
+            return;
+        }
     }
 }
 
@@ -84,7 +103,7 @@ int main(int argc, char** argv) {
     asahost::SetServerStatus(AsaApi::ServerStatus::Ready);
     log->info("Server is ready");
 
-    gameserver::WaitForStop(args.runForSeconds);
+    RunUntilStopped(args);
     log->info("Shutting down");
     if (args.reportResources) {
         log->info("Timer callbacks run: {}", asahost::TimersFired());

@@ -23,18 +23,20 @@ void PrepareStopSignal() {
     pthread_sigmask(SIG_BLOCK, &set, nullptr);
 }
 
-void WaitForStop(std::optional<double> seconds) {
+bool WaitForStop(std::optional<double> seconds) {
     const sigset_t set = StopSignals();
     if (!seconds) {
         int signal = 0;
         sigwait(&set, &signal);
-        return;
+        return true;
     }
     const double whole = std::floor(*seconds > 0 ? *seconds : 0);
     timespec timeout{static_cast<time_t>(whole),
                      static_cast<long>((*seconds > 0 ? *seconds - whole : 0) * 1e9)};
-    while (sigtimedwait(&set, nullptr, &timeout) < 0 && errno == EINTR) {
+    int signal = -1;
+    while ((signal = sigtimedwait(&set, nullptr, &timeout)) < 0 && errno == EINTR) {
     }
+    return signal > 0;
 }
 
 }  // namespace gameserver
