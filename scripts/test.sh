@@ -28,7 +28,7 @@ unset ASAN_OPTIONS UBSAN_OPTIONS
 echo "== Build and test under ThreadSanitizer"
 "$root/scripts/build.sh" tsan -DCMAKE_BUILD_TYPE=Debug -DQUORVANE_SANITIZE=thread \
     -DQUORVANE_BENCHMARKS=OFF
-export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
+export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$root/tests/tsan.supp"
 ctest --test-dir build-tsan --output-on-failure -j "$jobs" -LE soak
 ctest --test-dir build-tsan --output-on-failure -L soak
 unset TSAN_OPTIONS

@@ -1,9 +1,17 @@
 #include "events/EventRandom.h"
 
+#include <mutex>
 #include <utility>
 
 namespace quorvane {
 namespace {
+
+// The host may run a timer's StartEvent while the game thread's BeginPlay schedules another
+// chain: every draw takes the engine alone.
+std::mutex& DrawMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
 
 std::uint32_t NextOutput() {
     return static_cast<std::uint32_t>(EventRandom()());
@@ -34,6 +42,7 @@ void SeedEventRandom() {
 }
 
 std::int32_t RandomInt(std::int32_t min, std::int32_t max) {
+    std::lock_guard lock(DrawMutex());
     if (min > max) {
         std::swap(min, max);
     }
