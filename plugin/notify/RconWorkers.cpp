@@ -1,5 +1,6 @@
 #include "notify/RconWorkers.h"
 
+#include <algorithm>
 #include <condition_variable>
 #include <list>
 #include <mutex>
@@ -23,6 +24,14 @@ struct WorkerList {
     std::mutex mutex;
     std::condition_variable changed;
     std::list<Worker> workers;
+
+    // Waits up to `limit` for every worker to be done with its job.
+    bool AllFinished(std::unique_lock<std::mutex>& lock, std::chrono::milliseconds limit) {
+        return changed.wait_for(lock, limit, [&] {
+            return std::all_of(workers.begin(), workers.end(),
+                               [](const Worker& worker) { return worker.finished; });
+        });
+    }
 
     // Joins the workers that are done. Called with `mutex` held.
     void ReapFinished() {
@@ -65,33 +74,28 @@ void StartRconWorker(RconJob job) {
 bool WaitForRconWorkers(std::chrono::milliseconds limit) {
     auto& list = Workers();
     std::unique_lock lock(list.mutex);
-    const bool allFinished = list.changed.wait_for(lock, limit, [&] {
-        for (const auto& worker : list.workers) {
-            if (!worker.finished) {
-                return false;
-            }
-        }
-        return true;
-    });
+    const bool allFinished = list.AllFinished(lock, limit);
     list.ReapFinished();
     return allFinished;
 }
 
 void StopRconWorkers(std::chrono::milliseconds limit) {
     platform::EndRunningCommands();
-    if (WaitForRconWorkers(limit)) {
-        return;
-    }
-    // Nothing more can be done for a worker stuck elsewhere than in its client.
     auto& list = Workers();
-    std::lock_guard lock(list.mutex);
-    if (PluginLog()) {
-        PluginLog()->error("{} RCON worker(s) did not end in time", list.workers.size());
+    std::unique_lock lock(list.mutex);
+    if (!list.AllFinished(lock, limit) && PluginLog()) {
+        // Nothing more can be done for a worker stuck elsewhere than in its client.
+        PluginLog()->error("RCON workers did not end in time");
     }
     for (auto& worker : list.workers) {
-        if (worker.thread.joinable()) {
+        if (worker.finished) {
+            platform::ReleaseWorkerAtUnload(worker.thread);
+        } else {
             worker.thread.detach();
         }
     }
+    // A worker still running keeps its entry: it writes to it when it ends.
+    list.workers.remove_if([](const Worker& worker) { return worker.finished; });
 }
+
 }  // namespace quorvane

@@ -2,6 +2,7 @@
 // The plugin's few calls into the operating system; one implementation per platform.
 
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace quorvane::platform {
@@ -21,5 +22,10 @@ int RunShellCommand(std::string commandLine);
 
 // Ends every command that RunShellCommand is waiting for; from now on it starts none.
 void EndRunningCommands();
+
+// At unload, for a worker thread whose work is done: joins it where that is safe. Windows
+// unloads a library under its loader lock, which an exiting thread needs too: there the
+// thread is let go, with nothing of the plugin's left to run but its return.
+void ReleaseWorkerAtUnload(std::thread& worker);
 
 }  // namespace quorvane::platform

@@ -84,6 +84,10 @@ int RunShellCommand(std::string commandLine) {
     return static_cast<int>(exitCode);
 }
 
+void ReleaseWorkerAtUnload(std::thread& worker) {
+    worker.detach();
+}
+
 void EndRunningCommands() {
     auto& running = Running();
     std::lock_guard lock(running.mutex);
