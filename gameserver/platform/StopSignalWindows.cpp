@@ -17,10 +17,10 @@ void PrepareStopSignal() {
     SetConsoleCtrlHandler(OnConsoleControl, TRUE);
 }
 
-void WaitForStop(std::optional<double> seconds) {
+bool WaitForStop(std::optional<double> seconds) {
     const DWORD timeout =
         seconds ? static_cast<DWORD>(*seconds > 0 ? *seconds * 1000 : 0) : INFINITE;
-    WaitForSingleObject(stopEvent, timeout);
+    return WaitForSingleObject(stopEvent, timeout) == WAIT_OBJECT_0;
 }
 
 }  // namespace gameserver

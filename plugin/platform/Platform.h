@@ -1,8 +1,9 @@
 #pragma once
 // The plugin's few calls into the operating system; one implementation per platform.
 
+#include <chrono>
+#include <functional>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace quorvane::platform {
@@ -23,9 +24,14 @@ int RunShellCommand(std::string commandLine);
 // Ends every command that RunShellCommand is waiting for; from now on it starts none.
 void EndRunningCommands();
 
-// At unload, for a worker thread whose work is done: joins it where that is safe. Windows
-// unloads a library under its loader lock, which an exiting thread needs too: there the
-// thread is let go, with nothing of the plugin's left to run but its return.
-void ReleaseWorkerAtUnload(std::thread& worker);
+// Runs `work` on a thread of its own; the caller never waits for it. Throws
+// std::system_error when no thread can be started. No worker runs plugin code once the
+// plugin is unloaded: on POSIX, unloading waits for them (WaitForWorkers); on Windows, which
+// unloads a library under a lock that exiting threads need too, each worker keeps the
+// plugin loaded until it is done, so unloading comes after the last one.
+void StartWorker(std::function<void()> work);
+
+// Waits up to `limit` for every worker started so far to end; true when none runs any more.
+bool WaitForWorkers(std::chrono::milliseconds limit);
 
 }  // namespace quorvane::platform

@@ -167,10 +167,6 @@ void EndRunningCommands() {
     }
 }
 
-void ReleaseWorkerAtUnload(std::thread& worker) {
-    worker.join();
-}
-
 std::vector<std::wstring> CommandLineArguments() {
     std::ifstream file("/proc/self/cmdline", std::ios::binary);
     const std::string all((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());

@@ -67,8 +67,20 @@ int RunShellCommand(std::string commandLine) {
     auto& running = Running();
     {
         std::lock_guard lock(running.mutex);
-        if (running.ending || launch.program.empty() || !ShellExecuteExA(&info) ||
-            info.hProcess == nullptr) {
+        if (running.ending || launch.program.empty()) {
+            return -1;
+        }
+    }
+    // Not under the lock: ShellExecuteExA may load modules and so wait for the loader lock,
+    // which is held while the plugin unloads and ends the running commands.
+    if (!ShellExecuteExA(&info) || info.hProcess == nullptr) {
+        return -1;
+    }
+    {
+        std::lock_guard lock(running.mutex);
+        if (running.ending) {  // ended while the client was starting
+            TerminateProcess(info.hProcess, 1);
+            CloseHandle(info.hProcess);
             return -1;
         }
         running.processes.insert(info.hProcess);
@@ -82,10 +94,6 @@ int RunShellCommand(std::string commandLine) {
     GetExitCodeProcess(info.hProcess, &exitCode);
     CloseHandle(info.hProcess);
     return static_cast<int>(exitCode);
-}
-
-void ReleaseWorkerAtUnload(std::thread& worker) {
-    worker.detach();
 }
 
 void EndRunningCommands() {
