@@ -8,7 +8,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     nlohmann-json3-dev libspdlog-dev libfmt-dev
     libcurl4-openssl-dev ca-certificates
-    g++-mingw-w64-x86-64-posix
+    g++-mingw-w64-x86-64-posix wine64
     libcpp-httplib-dev pkgconf
 )
 # Node.js runs independent protocol peers in the tests; a machine may already have its own.

@@ -3,7 +3,7 @@
 #   1. the plain build (RelWithDebInfo),
 #   2. AddressSanitizer + UndefinedBehaviorSanitizer, soak included,
 #   3. ThreadSanitizer, soak included,
-#   4. the Windows cross build (MinGW-w64).
+#   4. the Windows cross build (MinGW-w64), and the Windows tests under Wine.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -37,5 +37,6 @@ echo "== Windows cross build (MinGW-w64)"
 "$root/scripts/build.sh" win -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" \
     -DCMAKE_BUILD_TYPE=Release
 "$root/scripts/check-windows-exports.sh" build-win
+"$root/scripts/wine-tests.sh" build-win build
 
 echo "== All tests passed"

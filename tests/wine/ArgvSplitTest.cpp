@@ -1,0 +1,131 @@
+// The POSIX splitter (plugin/platform/CommandLineSplit) against Windows' own: Wine's
+// CommandLineToArgvW, and the C runtime start-up code that quorvane-rcon.exe is built with.
+// argv-probe.exe splits each line both ways on the Windows side.
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <random>
+
+#include <nlohmann/json.hpp>
+
+#include "WineEnvironment.h"
+#include "notify/RconFanout.h"
+#include "platform/CommandLineSplit.h"
+
+namespace {
+
+using quorvane::platform::SplitCommandLine;
+using quorvane::platform::SplitProgram;
+using quorvane::platform::StripOuterQuotes;
+using wine_testing::WindowsPath;
+using Args = std::vector<std::string>;
+
+struct Probe {
+    Args shell32;  // CommandLineToArgvW
+    Args crt;      // argv of a MinGW program started with the line
+};
+
+// Each line split on the Windows side, in order.
+std::vector<Probe> ProbeLines(const std::vector<std::string>& lines) {
+    const auto dir = std::filesystem::temp_directory_path() /
+                     ("quorvane-argv-" + std::to_string(std::random_device()()));
+    std::filesystem::create_directories(dir);
+    {
+        std::ofstream in(dir / "lines.txt", std::ios::binary);
+        for (const auto& line : lines) {
+            in << line << '\n';
+        }
+    }
+    const auto run = wine_testing::RunWindows(
+        wine_testing::WindowsProgram("argv-probe.exe"),
+        {WindowsPath(dir / "lines.txt"), WindowsPath(dir / "split.jsonl")}, dir);
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    std::vector<Probe> probes;
+    std::ifstream out(dir / "split.jsonl", std::ios::binary);
+    for (std::string text; std::getline(out, text);) {
+        const auto entry = nlohmann::json::parse(text);
+        EXPECT_EQ(entry.at("line"), lines.at(probes.size()));
+        probes.push_back({entry.at("shell32").get<Args>(), entry.at("crt").get<Args>()});
+    }
+    EXPECT_EQ(probes.size(), lines.size()) << run.output;
+    std::filesystem::remove_all(dir);
+    return probes;
+}
+
+TEST(ArgvSplitTest, SplitterMatchesCommandLineToArgvW) {
+    const std::vector<std::string> lines = {
+        // The program: quoted up to the next mark, text straight after it, no escapes.
+        R"("C:\rcon\mcrcon.exe" -H127.0.0.1 -P27020 -ppw "Meteor at 1 / 2")",
+        R"("C:\Program Files\x.exe"arg next)",
+        R"("C:\Program Files\x.exe""quoted" tail)",
+        R"("C:\a b\unterminated.exe)",
+        R"(C:\x"y z"w a)",
+        R"(C:\dir\prog.exe\ a)",
+        R"("" a)",
+        R"("prog")",
+        " lead",
+        // Backslashes: literal unless a run of them meets a quotation mark.
+        R"(prog a\b a\\b c\)",
+        R"(prog a\"b a\\"b c" a\\\"b a\\\\"b c")",
+        R"(prog "a\\" b "c\\\" d" e)",
+        R"(prog "trailing\\\\")",
+        R"(prog trailing\\)",
+        // Empty arguments and "" inside and outside quotes.
+        R"(prog "" "" x)",
+        R"(prog a""b "a""b" "a"""b c)",
+        R"(prog """ """" """"" """""" """"""")",
+        R"(prog """a b""" c)",
+        R"(prog "a b"c" d)",
+        R"(prog a"b c"d)",
+        // Blanks: tabs count, runs collapse, a trailing one adds nothing.
+        "prog\ta\t\t b \t",
+        "prog \"tab\tinside\"\t\"\"",
+        // Unterminated quotes run to the end of the line.
+        R"(prog "unterminated \" quote)",
+        R"(prog "a b)",
+        R"(prog a\")",
+        // What the plugin's lines look like: escaped marks, a literal \n, shell characters.
+        R"("C:\My Tools\rcon.exe" -H1 -P2 -p3 "say \"hi\"\n & | < > ^ %PATH%")",
+        R"("C:\r.exe" -H -P0 -p "")",
+    };
+    const auto probes = ProbeLines(lines);
+    for (std::size_t i = 0; i < probes.size(); ++i) {
+        EXPECT_EQ(SplitCommandLine(lines[i]), probes[i].shell32) << lines[i];
+        EXPECT_EQ(SplitProgram(lines[i]).program, probes[i].shell32.at(0)) << lines[i];
+    }
+}
+
+// The POSIX client is started with SplitCommandLine's vector, the Windows client with the
+// C runtime's split of the same line: for every line the plugin writes, the two agree. The
+// texts are escaped as the plugin escapes them (" as \", a line feed as \n).
+TEST(ArgvSplitTest, PluginLinesGiveBothClientsTheSameArguments) {
+    const char* escapedTexts[] = {
+        "Meteor Shower started on The Island at 48.123456 / 51.000000",
+        R"(\"Boss\" \"fight\"\nGo!)",
+        R"(Boss \"fight & echo pwned > pwned.txt)",
+        R"(a\"|echo piped> piped.txt)",
+        R"(x\" > out.txt & \"y)",
+        R"(^\"&echo caret> caret.txt)",
+        R"(%PATH% 100% \"%WINDIR%\")",
+        R"(a\" <nul)",
+        R"(ends with a backslash\)",
+        R"(a \\\"quoted\\\" path C:\dir\\)",
+        R"(\"\"\")",
+        "\t tabs \t",
+        "",
+        "*.txt ?.exe",
+    };
+    const quorvane::RconTarget target{"127.0.0.1", 27020, "pw"};
+    std::vector<std::string> lines;
+    for (const char* text : escapedTexts) {
+        lines.push_back(
+            StripOuterQuotes(quorvane::RconCommandLine(R"(C:\My Tools\rcon.exe)", target, text)));
+    }
+    const auto probes = ProbeLines(lines);
+    for (std::size_t i = 0; i < probes.size(); ++i) {
+        EXPECT_EQ(SplitCommandLine(lines[i]), probes[i].crt) << lines[i];
+    }
+}
+
+}  // namespace

@@ -1,0 +1,135 @@
+// An event under Wine, end to end: GameServer.exe with the DLL starts the Windows RCON client
+// through ShellExecuteExA, and the client's commands reach the game stand-in's listener in
+// GameServer.exe itself and a listener in this Linux process.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <future>
+
+#include <nlohmann/json.hpp>
+
+#include "LogLines.h"
+#include "ScriptedServer.h"
+#include "TestListener.h"
+#include "WindowsServerDir.h"
+#include "WineEnvironment.h"
+#include "WineProcess.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using wine_testing::IslandConfig;
+using wine_testing::WindowsPath;
+using wine_testing::WindowsServerDir;
+using Texts = std::vector<std::string>;
+
+Texts RecordedCommands(const std::filesystem::path& record) {
+    Texts commands;
+    std::ifstream in(record);
+    for (std::string line; std::getline(in, line);) {
+        commands.push_back(nlohmann::json::parse(line).at("command"));
+    }
+    return commands;
+}
+
+Texts CommandsOf(const rcon_testing::TestListener& listener) {
+    Texts commands;
+    for (const auto& command : listener.Commands()) {
+        commands.push_back(command.command);
+    }
+    return commands;
+}
+
+TEST(RconDeliveryTest, EventAndBroadcastArriveWithTheirExactTexts) {
+    rcon_testing::TestListener scorched("secret");
+    WindowsServerDir dir;
+    const int ownPort = rcon_testing::UnusedPort();
+    auto config = IslandConfig(WindowsPath(dir.InstallClient()), ownPort, 1000);
+    config["BroadcastStartEventMessage"] = "\"{Eventlabel}\" on {Serverlabel}!\nGo \"now\"";
+    config["Island"]["RandomEvents"]["meteor"]["Eventlabel"] = "Meteor \"Shower\"";
+    config["Scorched"] = {
+        {"RconSettings",
+         {{"RconIP", "127.0.0.1"}, {"RconPort", scorched.Port()}, {"RconPassword", "secret"}}}};
+    dir.WriteConfig(config);
+
+    wine_testing::WineProcess server(
+        wine_testing::WindowsProgram("GameServer.exe"),
+        {"TheIsland_WP?listen?RCONPort=" + std::to_string(ownPort) + "?ServerAdminPassword=pw",
+         "-serverkey=Island", "--time-scale=600", "--rcon-record=record.jsonl"},
+        dir.Path());
+    // Scorched comes last in the cluster file, so its broadcast is the job's last command.
+    ASSERT_TRUE(scorched.Listener().WaitForCommands(1, 60s)) << server.Output();
+    const auto result = server.Stop();
+    EXPECT_EQ(result.exitCode, 0) << result.output;
+
+    // \" became " in the client's argument splitting; the line feed went as the two
+    // characters \n.
+    const std::string broadcast = R"("Meteor "Shower"" on The Island!\nGo "now")";
+    EXPECT_EQ(RecordedCommands(dir.Path() / "record.jsonl"),
+              (Texts{"StartWorldEvent meteor 1000 -2000 350", broadcast}))
+        << result.output;
+    EXPECT_EQ(CommandsOf(scorched), Texts{broadcast});
+}
+
+// Every client start fails at once; the chain of events goes on, nothing is reported, and no
+// file appears. The server stops on its own between the second event and the third (events
+// come 2 s apart), so that the stop does not fall into a client start.
+TEST(RconDeliveryTest, ClientPathNamingNoFileStopsNothing) {
+    rcon_testing::TestListener own("pw");
+    WindowsServerDir dir;
+    auto config =
+        IslandConfig(WindowsPath(dir.Path() / "no such folder" / "mcrcon.exe"), own.Port(), 20);
+    config["Debug"] = true;
+    dir.WriteConfig(config);
+    auto filesAfter = dir.Files();
+    filesAfter.push_back("ArkApi/Logs/ArkApi.log");
+    std::sort(filesAfter.begin(), filesAfter.end());
+
+    const auto result = wine_testing::RunWindows(
+        wine_testing::WindowsProgram("GameServer.exe"),
+        {"-serverkey=Island", "--time-scale=600", "--run-for=3.1"}, dir.Path());
+    EXPECT_EQ(result.exitCode, 0) << result.output;
+
+    const auto plugin = testing_support::LogLinesOf(result.output, "Quorvane");
+    EXPECT_EQ(std::count(plugin.begin(), plugin.end(), "[Quorvane][info] Starting event!"), 2)
+        << result.output;
+    for (const auto& line : plugin) {
+        EXPECT_TRUE(line.starts_with("[Quorvane][info] ")) << line;
+    }
+    const auto host = testing_support::LogLinesOf(result.output, "AsaApi");
+    ASSERT_FALSE(host.empty()) << result.output;
+    EXPECT_EQ(host.back(), "[AsaApi][info] Unloaded plugin Quorvane") << result.output;
+    EXPECT_TRUE(own.Commands().empty());
+    EXPECT_EQ(dir.Files(), filesAfter);
+}
+
+// Stopping while a client waits for its server: nothing waits under the loader lock that
+// FreeLibrary holds (the worker keeps the plugin loaded until it is done, instead), the server
+// shuts down cleanly, and the client is ended with it.
+TEST(RconDeliveryTest, StoppingWhileAClientWaitsEndsIt) {
+    std::promise<void> connected;
+    // Takes the client's connection and never answers it.
+    rcon_testing::ScriptedServer silent([&](rcon_testing::ScriptPeer& peer) {
+        connected.set_value();
+        peer.WaitForClose();
+    });
+    WindowsServerDir dir;
+    dir.WriteConfig(IslandConfig(WindowsPath(dir.InstallClient()), silent.Port(), 1000));
+    wine_testing::WineProcess server(wine_testing::WindowsProgram("GameServer.exe"),
+                                     {"-serverkey=Island", "--time-scale=600"}, dir.Path());
+    ASSERT_EQ(connected.get_future().wait_for(60s), std::future_status::ready) << server.Output();
+    const auto result = server.Stop();
+    EXPECT_EQ(result.exitCode, 0) << result.output;
+    EXPECT_EQ(silent.Finish(), "");  // the client's end of the connection was closed
+    const auto lines = testing_support::LogLines(result.output);
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "[AsaApi][info] Unloaded plugin Quorvane"),
+              lines.end())
+        << result.output;
+    for (const auto& line : testing_support::LogLinesOf(result.output, "Quorvane")) {
+        EXPECT_TRUE(line.starts_with("[Quorvane][info] ")) << line;
+    }
+}
+
+}  // namespace
