@@ -1,6 +1,7 @@
 #include "BackgroundProcess.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -15,7 +16,8 @@ namespace testing_support {
 
 BackgroundProcess::BackgroundProcess(const std::filesystem::path& program,
                                      const std::vector<std::string>& arguments,
-                                     const std::filesystem::path& workingDir) {
+                                     const std::filesystem::path& workingDir, int stopSignal)
+    : stopSignal_(stopSignal) {
     int pipeFds[2];
     if (pipe2(pipeFds, O_CLOEXEC) != 0) {
         throw std::runtime_error("pipe failed");
@@ -32,13 +34,16 @@ BackgroundProcess::BackgroundProcess(const std::filesystem::path& program,
     posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
     posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDERR_FILENO);
     posix_spawn_file_actions_addchdir_np(&actions, workingDir.c_str());
-    // Whatever this process blocks, the program starts with every signal deliverable.
+    // Whatever this process blocks or ignores, the program can be stopped.
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
-    sigset_t none;
-    sigemptyset(&none);
-    posix_spawnattr_setsigmask(&attributes, &none);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
+    sigset_t signals;
+    sigemptyset(&signals);
+    posix_spawnattr_setsigmask(&attributes, &signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    posix_spawnattr_setsigdefault(&attributes, &signals);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
     const int error = posix_spawn(&pid_, argv[0], &actions, &attributes, argv.data(), environ);
     posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
@@ -48,14 +53,59 @@ BackgroundProcess::BackgroundProcess(const std::filesystem::path& program,
         throw std::runtime_error("cannot start " + program.string());
     }
     output_ = pipeFds[0];
-    reader_ = std::thread([this] {
-        char buffer[4096];
-        ssize_t n;
-        while ((n = read(output_, buffer, sizeof buffer)) > 0) {
+    reader_ = std::thread([this] { Read(); });
+}
+
+// Until the end of the output, or until the program has ended and nothing more comes: a
+// program's own children (Wine's background processes) may hold the pipe open.
+void BackgroundProcess::Read() {
+    char buffer[4096];
+    for (;;) {
+        pollfd poller{output_, POLLIN, 0};
+        if (poll(&poller, 1, 200) <= 0) {
             std::lock_guard lock(mutex_);
-            text_.append(buffer, static_cast<std::size_t>(n));
+            if (ended_) {
+                return;
+            }
+            continue;
         }
-    });
+        const ssize_t n = read(output_, buffer, sizeof buffer);
+        if (n <= 0) {
+            return;
+        }
+        std::lock_guard lock(mutex_);
+        text_.append(buffer, static_cast<std::size_t>(n));
+    }
+}
+
+bool BackgroundProcess::Running() const {
+    siginfo_t info{};
+    return !exitCode_ &&
+           !(waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+             info.si_pid != 0);
+}
+
+bool BackgroundProcess::WaitForOutput(const std::string& text, std::size_t count,
+                                      std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+        const bool running = Running();  // before looking, so that its last words count
+        std::size_t seen = 0;
+        {
+            std::lock_guard lock(mutex_);
+            for (auto at = text_.find(text); at != std::string::npos;
+                 at = text_.find(text, at + 1)) {
+                ++seen;
+            }
+        }
+        if (seen >= count) {
+            return true;
+        }
+        if (!running || std::chrono::steady_clock::now() > deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
 }
 
 BackgroundProcess::~BackgroundProcess() {
@@ -89,7 +139,10 @@ std::optional<std::vector<std::string>> BackgroundProcess::WaitForLine(
 
 void BackgroundProcess::Reaped(int status) {
     exitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    // Everything it wrote is in once its end of the pipe is closed.
+    {
+        std::lock_guard lock(mutex_);
+        ended_ = true;
+    }
     if (reader_.joinable()) {
         reader_.join();
     }
@@ -112,7 +165,7 @@ std::optional<int> BackgroundProcess::Wait(std::chrono::milliseconds timeout) {
 
 int BackgroundProcess::Stop(std::chrono::milliseconds grace) {
     if (!exitCode_) {
-        kill(pid_, SIGTERM);
+        kill(pid_, stopSignal_);
         if (!Wait(grace)) {
             Kill();
         }
