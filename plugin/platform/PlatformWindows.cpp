@@ -12,7 +12,7 @@
 namespace quorvane::platform {
 namespace {
 
-// The command interpreters being waited for, so that unloading can end them.
+// The clients being waited for, so that unloading can end them.
 struct RunningCommands {
     std::mutex mutex;
     std::set<HANDLE> processes;
@@ -46,10 +46,6 @@ std::wstring OwnModulePath() {
     const DWORD length = GetModuleFileNameW(module, path, 260);
     return std::wstring(path, length);
 }
-
-}  // namespace quorvane::platform
-
-namespace quorvane::platform {
 
 int RunShellCommand(std::string commandLine) {
     // The program and parameters that cmd.exe /C would have run, started without it: cmd.exe
