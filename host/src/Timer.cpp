@@ -65,17 +65,23 @@ class TimerService {
 
     void Drop(const std::filesystem::path& module) {
         std::unique_lock lock(mutex_);
-        pending_.remove_if([&](const Entry& e) {
-            if (!module::SameFile(e.owner, module)) {
-                return false;
+        const bool fromCallback = std::this_thread::get_id() == thread_.get_id();
+        // A running callback of the module may arm new timers until it returns: drop those too.
+        for (;;) {
+            pending_.remove_if([&](const Entry& e) {
+                if (!module::SameFile(e.owner, module)) {
+                    return false;
+                }
+                Log().info("Dropped timer {} ({} s)", e.identifier, e.delaySeconds);
+                return true;
+            });
+            if (fromCallback || !running_ || !module::SameFile(running_->owner, module)) {
+                return;
             }
-            Log().info("Dropped timer {} ({} s)", e.identifier, e.delaySeconds);
-            return true;
-        });
-        if (std::this_thread::get_id() == thread_.get_id()) {
-            return;  // called from a callback: it is the one running
+            Log().info("Waiting for timer {} to return", running_->identifier);
+            idle_.wait(lock,
+                       [&] { return !running_ || !module::SameFile(running_->owner, module); });
         }
-        idle_.wait(lock, [&] { return !running_ || !module::SameFile(*running_, module); });
     }
 
     std::vector<PendingTimer> Pending() {
@@ -121,7 +127,7 @@ class TimerService {
                 if (!entry) {
                     break;
                 }
-                running_ = entry->owner;
+                running_ = Running{entry->identifier, entry->owner};
                 lock.unlock();
                 RunOne(*entry);
                 entry.reset();  // release the callable before its code can go away
@@ -163,7 +169,11 @@ class TimerService {
     std::condition_variable wake_;
     std::condition_variable idle_;
     std::list<Entry> pending_;
-    std::optional<std::filesystem::path> running_;
+    struct Running {
+        std::string identifier;
+        std::filesystem::path owner;
+    };
+    std::optional<Running> running_;
     unsigned long long nextSequence_ = 0;
     Clock::duration period_{std::chrono::seconds(1)};
     bool stopping_ = false;

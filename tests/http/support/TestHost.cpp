@@ -46,6 +46,7 @@ TestHost::TestHost(HostSettings settings) : sink_(std::make_shared<LineSink>()) 
     options.httpConnectTimeout = settings.connectTimeout;
     options.httpTotalTimeout = settings.totalTimeout;
     options.httpThreads = settings.threads;
+    options.timeScale = settings.timeScale;
     asahost::Start(options);
     sink_->set_formatter(std::make_unique<spdlog::pattern_formatter>("[%n][%l] %v"));
     GetLogSinks().push_back(sink_);

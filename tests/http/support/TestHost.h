@@ -15,6 +15,7 @@ struct HostSettings {
     std::chrono::milliseconds connectTimeout{std::chrono::seconds(5)};
     std::chrono::milliseconds totalTimeout{std::chrono::seconds(20)};
     int threads = 4;
+    double timeScale = 1.0;
 };
 
 class LineSink;
