@@ -8,9 +8,11 @@
 
 #include "RconListener.h"
 
-namespace rcon_testing {
-
+namespace testing_support {
 class LineSink;
+}
+
+namespace rcon_testing {
 
 class TestListener {
   public:
@@ -25,7 +27,7 @@ class TestListener {
     std::vector<std::string> LogLines() const;
 
   private:
-    std::shared_ptr<LineSink> sink_;
+    std::shared_ptr<testing_support::LineSink> sink_;
     std::unique_ptr<gameserver::RconListener> listener_;
 };
 

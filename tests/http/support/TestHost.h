@@ -9,6 +9,10 @@
 #include <string>
 #include <vector>
 
+namespace testing_support {
+class LineSink;
+}
+
 namespace http_testing {
 
 struct HostSettings {
@@ -17,8 +21,6 @@ struct HostSettings {
     int threads = 4;
     double timeScale = 1.0;
 };
-
-class LineSink;
 
 class TestHost {
   public:
@@ -35,7 +37,7 @@ class TestHost {
 
   private:
     std::filesystem::path dir_;
-    std::shared_ptr<LineSink> sink_;
+    std::shared_ptr<testing_support::LineSink> sink_;
     bool running_ = true;
 };
 
