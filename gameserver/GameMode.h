@@ -1,6 +1,6 @@
 #pragma once
 
-#include "API/UE/GameTypes.h"
+#include "API/Base.h"
 
 namespace gameserver {
 

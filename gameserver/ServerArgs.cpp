@@ -78,6 +78,11 @@ ServerArgs ParseServerArgs(const std::vector<std::string>& arguments) {
                 ParseNumber("--stop-after-timers", value("--stop-after-timers=")));
         } else if (argument == "--report-resources") {
             args.reportResources = true;
+        } else if (argument.starts_with("--missing-name=")) {
+            args.missingNames.push_back(value("--missing-name="));
+        } else if (argument.starts_with("--unknown-name-wait=")) {
+            args.unknownNameWait =
+                ParseNumber("--unknown-name-wait", value("--unknown-name-wait="));
         } else if (argument.starts_with("--name=")) {
             args.name = value("--name=");
         } else if (!argument.starts_with("-") && argument.find('?') != std::string::npos) {

@@ -23,6 +23,11 @@ struct ServerArgs {
     std::string name;                     // --name=, for log lines; default the server key
     std::optional<unsigned long long> stopAfterTimers;  // --stop-after-timers=N
     bool reportResources = false;  // --report-resources: threads, zombies, timers
+    // --missing-name=NAME (repeatable): a game build without that function or field.
+    std::vector<std::string> missingNames;
+    // --unknown-name-wait=SECONDS: the framework's pause before it ends the process for a
+    // name the game does not have (default 10).
+    std::optional<double> unknownNameWait;
 };
 
 // Throws std::invalid_argument for a malformed value of a known option.

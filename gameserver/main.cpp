@@ -10,8 +10,10 @@
 
 #include "GameMemory.h"
 #include "GameMode.h"
+#include "GameStrings.h"
 #include "GameWorld.h"
 #include "Host/GameRegistry.h"
+#include "Host/GameThread.h"
 #include "Host/PluginLoader.h"
 #include "Host/Runtime.h"
 #include "Host/Timers.h"
@@ -44,15 +46,16 @@ std::unique_ptr<gameserver::RconListener> StartRcon(const gameserver::ServerArgs
     }
 }
 
-// Until a stop signal, --run-for, or --stop-after-timers timer callbacks.
+// Real seconds between two ticks of the game thread.
+constexpr double kTickSeconds = 0.005;
+
+// The game thread's loop, where the framework runs its timers and request completions: until
+// a stop signal, --run-for, or --stop-after-timers timer callbacks.
 void RunUntilStopped(const gameserver::ServerArgs& args) {
-    if (!args.stopAfterTimers) {
-        gameserver::WaitForStop(args.runForSeconds);
-        return;
-    }
     const auto start = std::chrono::steady_clock::now();
-    while (asahost::TimersFired() < *args.stopAfterTimers) {
-        if (gameserver::WaitForStop(0.05)) {
+    while (!gameserver::WaitForStop(kTickSeconds)) {
+        asahost::GameTick();
+        if (args.stopAfterTimers && asahost::TimersFired() >= *args.stopAfterTimers) {
             return;
         }
         const std::chrono::duration<double> ran = std::chrono::steady_clock::now() - start;
@@ -79,13 +82,21 @@ int main(int argc, char** argv) {
 
     asahost::Options options;
     options.timeScale = args.timeScale;
+    if (args.unknownNameWait) {
+        options.unknownNameWait =
+            std::chrono::milliseconds(static_cast<long long>(*args.unknownNameWait * 1000));
+    }
     asahost::Start(options);
     auto log = asahost::MakeLogger("GameServer");
     log->info("Starting {} (time scale {})", args.name, args.timeScale);
 
     gameserver::RegisterGameMemory();
+    gameserver::RegisterGameStrings();
     gameserver::RegisterGameMode();
     gameserver::RegisterWorldNames();
+    for (const auto& name : args.missingNames) {
+        asahost::ForgetName(name);
+    }
     asahost::SetServerStatus(args.readyBeforeLoad ? AsaApi::ServerStatus::Ready
                                                   : AsaApi::ServerStatus::Loading);
     // Up before the plugins: an event may come at the first timer tick.

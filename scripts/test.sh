@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs every test:
+#   0. a check that the plugin includes no logging or formatting library of its own,
 #   1. the plain build (RelWithDebInfo),
 #   2. AddressSanitizer + UndefinedBehaviorSanitizer, soak included,
 #   3. ThreadSanitizer, soak included,
@@ -9,6 +10,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 
 "$root/scripts/install-deps.sh"
+"$root/scripts/check-plugin-includes.sh"
 "$root/scripts/install-node-deps.sh"
 jobs=$(nproc)
 

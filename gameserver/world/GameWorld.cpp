@@ -6,11 +6,12 @@
 #include <fstream>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 
 #include <nlohmann/json.hpp>
 
-#include "API/UE/FString.h"
+#include "API/UE/Containers/UnrealString.h"
 #include "Host/GameRegistry.h"
 
 // The game's own layouts. Fields sit at odd places, and a map-data entry is larger than its
@@ -35,6 +36,14 @@ struct UWorld {
     APrimalWorldSettings* settings;
 };
 
+// The game's dynamic array: element pointer, then a signed 32-bit count.
+template <typename T>
+struct TArray {
+    T* Data;
+    int ArrayNum;
+    int ArrayMax;
+};
+
 struct UMinimapData {
     char header[56];
     TArray<FMapData> minimapData;
@@ -56,9 +65,13 @@ constexpr std::ptrdiff_t kOriginMax = 112;
 std::mutex classesMutex;
 std::unordered_map<std::string, UClass*> classesByPath;
 
-// Answers when a world's settings say the map's struct has no reflection data.
+// Whether the game finds reflection data for FMapData.
 std::atomic<bool> staticStructAvailable{true};
 UStruct mapDataStruct{{}, kEntrySize};
+// The class of reflected structs, found by its name "ScriptStruct".
+UClass scriptStructClass{};
+// What Global.StaticFindObject takes for "in any package".
+UObject* const kAnyPackage = reinterpret_cast<UObject*>(-1);
 
 APrimalWorldSettings* GetWorldSettings(UWorld* world, bool, bool) {
     return world->settings;
@@ -83,8 +96,19 @@ ClassReference* StringReferenceToClass(ClassReference* result, FString* path) {
     return result;
 }
 
-UStruct* MapDataStaticStruct() {
-    return staticStructAvailable ? &mapDataStruct : nullptr;
+// The game's lookup of an object by class and name; here only the reflected structs.
+UObject* StaticFindObject(UClass* objectClass, UObject* outer, const wchar_t* name, bool) {
+    if (outer != kAnyPackage || name == nullptr) {
+        return nullptr;
+    }
+    const std::wstring_view wanted(name);
+    if (objectClass == nullptr && wanted == L"ScriptStruct") {
+        return reinterpret_cast<UObject*>(&scriptStructClass);
+    }
+    if (objectClass == &scriptStructClass && wanted == L"MapData" && staticStructAvailable) {
+        return reinterpret_cast<UObject*>(&mapDataStruct);
+    }
+    return nullptr;
 }
 
 FVector Vector(const nlohmann::json& values) {
@@ -151,7 +175,8 @@ void RegisterWorldNames() {
     RegisterFunction("UClass.GetDefaultObject(bool)", reinterpret_cast<void*>(&GetDefaultObject));
     RegisterFunction("UVictoryCore.StringReferenceToClass(FString&)",
                      reinterpret_cast<void*>(&StringReferenceToClass));
-    RegisterFunction("FMapData.StaticStruct()", reinterpret_cast<void*>(&MapDataStaticStruct));
+    RegisterFunction("Global.StaticFindObject(UClass*,UObject*,wchar_t*,bool)",
+                     reinterpret_cast<void*>(&StaticFindObject));
     RegisterField("APrimalWorldSettings.CurrentMinimapData",
                   offsetof(APrimalWorldSettings, currentMinimapData));
     RegisterField("UMinimapData.MinimapData", offsetof(UMinimapData, minimapData));

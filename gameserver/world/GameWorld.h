@@ -7,7 +7,8 @@
 #include <memory>
 #include <vector>
 
-#include "API/UE/GameTypes.h"
+#include "API/Base.h"
+#include "API/UE/Math/Vector.h"
 
 namespace gameserver {
 
@@ -23,7 +24,7 @@ struct MapSettings {
     // Where the minimap data class is found: named by the world settings, only through the
     // fallback class path, or nowhere.
     enum class Minimap { Current, Fallback, None } minimap = Minimap::Current;
-    // False: FMapData.StaticStruct() answers null.
+    // False: the game finds no reflection data for FMapData.
     bool staticStruct = true;
     std::vector<MapEntry> entries;
 };

@@ -1,4 +1,4 @@
-#include "API/UE/FString.h"
+#include "API/UE/Containers/UnrealString.h"
 
 #include <cwchar>
 
@@ -10,10 +10,8 @@ wchar_t FoldAscii(wchar_t unit) {
     return unit >= L'A' && unit <= L'Z' ? unit + (L'a' - L'A') : unit;
 }
 
-}  // namespace
-
-int FGenericPlatformStricmp::Strnicmp(const wchar_t* string1, const wchar_t* string2,
-                                      std::size_t count) {
+// The game's own comparison is a game function; the host's operations do not depend on it.
+int CompareIgnoringCase(const wchar_t* string1, const wchar_t* string2, std::size_t count) {
     for (std::size_t i = 0; i < count; ++i) {
         const wchar_t a = FoldAscii(string1[i]);
         const wchar_t b = FoldAscii(string2[i]);
@@ -26,6 +24,8 @@ int FGenericPlatformStricmp::Strnicmp(const wchar_t* string1, const wchar_t* str
     }
     return 0;
 }
+
+}  // namespace
 
 FString::FString(const wchar_t* text) {
     if (text != nullptr) {
@@ -93,9 +93,10 @@ bool FString::RemoveFromStart(const FString& prefix, ESearchCase::Type searchCas
     if (prefixLength == 0 || prefixLength > Len()) {
         return false;
     }
-    const bool matches = searchCase == ESearchCase::IgnoreCase
-                             ? FGenericPlatformStricmp::Strnicmp(Data, *prefix, prefixLength) == 0
-                             : std::wmemcmp(Data, *prefix, prefixLength) == 0;
+    const bool matches =
+        searchCase == ESearchCase::IgnoreCase
+            ? CompareIgnoringCase(Data, *prefix, static_cast<std::size_t>(prefixLength)) == 0
+            : std::wmemcmp(Data, *prefix, prefixLength) == 0;
     if (!matches) {
         return false;
     }
@@ -134,6 +135,31 @@ std::string ToUtf8(const wchar_t* units, int count) {
         }
     }
     return out;
+}
+
+FString FromUtf8(const std::string& text) {
+    std::wstring units;
+    for (std::size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        const int length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+        char32_t cp = length == 1   ? lead
+                      : length == 2 ? lead & 0x1Fu
+                      : length == 3 ? lead & 0x0Fu
+                                    : lead & 0x07u;
+        for (int k = 1; k < length && i + static_cast<std::size_t>(k) < text.size(); ++k) {
+            cp = (cp << 6) |
+                 (static_cast<unsigned char>(text[i + static_cast<std::size_t>(k)]) & 0x3Fu);
+        }
+        i += static_cast<std::size_t>(length);
+        if (cp >= 0x10000) {
+            cp -= 0x10000;
+            units += static_cast<wchar_t>(0xD800 + (cp >> 10));
+            units += static_cast<wchar_t>(0xDC00 + (cp & 0x3FF));
+        } else {
+            units += static_cast<wchar_t>(cp);
+        }
+    }
+    return FString(static_cast<int>(units.size()), units.data());
 }
 
 std::filesystem::path ToPath(const FString& text) {

@@ -6,10 +6,14 @@
 #include <unordered_map>
 #include <vector>
 
-#include "API/GameAddress.h"
-#include "API/IApiUtils.h"
-#include "API/IHooks.h"
-#include "Host/Runtime.h"
+#include <chrono>
+#include <exception>
+#include <thread>
+
+#include "HostInternal.h"
+#include "IApiUtils.h"
+#include "IHooks.h"
+#include "Module.h"
 
 namespace asahost {
 namespace {
@@ -135,6 +139,31 @@ void SetGameMode(AShooterGameMode* gameMode) {
     TheApiUtils().gameMode = gameMode;
 }
 
+void ForgetName(const std::string& name) {
+    auto& registry = TheRegistry();
+    std::unique_lock lock(registry.mutex);
+    registry.functions.erase(name);
+    registry.fields.erase(name);
+}
+
+void DropHooksOf(const std::filesystem::path& module) {
+    auto& registry = TheRegistry();
+    std::unique_lock lock(registry.mutex);
+    for (auto& [name, hookable] : registry.hookables) {
+        auto& detours = hookable.detours;
+        for (std::size_t i = detours.size(); i-- > 0;) {
+            if (!module::SameFile(module::PathOf(detours[i].function), module)) {
+                continue;
+            }
+            if (i + 1 < detours.size()) {
+                *detours[i + 1].trampoline = *detours[i].trampoline;
+            }
+            detours.erase(detours.begin() + static_cast<std::ptrdiff_t>(i));
+            Log().info("Hook of {} removed from {}", module.filename().string(), name);
+        }
+    }
+}
+
 void ClearRegistry() {
     auto& registry = TheRegistry();
     std::unique_lock lock(registry.mutex);
@@ -155,6 +184,19 @@ IApiUtils& GetApiUtils() {
 }
 }  // namespace AsaApi
 
+namespace {
+
+// What the framework does with a name the game does not have: a critical line naming it,
+// a pause for the line to be read, then the end of the process.
+[[noreturn]] void EndForUnknownName(const std::string& name) {
+    asahost::Log().critical("Failed to get the offset of '{}'.", name);
+    asahost::Log().flush();
+    std::this_thread::sleep_for(asahost::CurrentOptions().unknownNameWait);
+    std::terminate();
+}
+
+}  // namespace
+
 LPVOID GetAddress(const std::string& name) {
     auto& registry = asahost::TheRegistry();
     {
@@ -164,11 +206,14 @@ LPVOID GetAddress(const std::string& name) {
             return function->second;
         }
     }
-    asahost::Log().error("GetAddress: no game function named {}", name);
-    return nullptr;
+    if (asahost::HooksDoNotThrow()) {
+        asahost::Log().critical("Failed to get the offset of '{}'.", name);
+        return nullptr;
+    }
+    EndForUnknownName(name);
 }
 
-LPVOID GetAddress(const void* base, const std::string& name) {
+DWORD64 GetAddress(const void* base, const std::string& name) {
     auto& registry = asahost::TheRegistry();
     std::ptrdiff_t offset = 0;
     {
@@ -176,14 +221,10 @@ LPVOID GetAddress(const void* base, const std::string& name) {
         auto field = registry.fields.find(name);
         if (field == registry.fields.end()) {
             lock.unlock();
-            asahost::Log().error("GetAddress: no game field named {}", name);
-            return nullptr;
+            EndForUnknownName(name);
         }
         offset = field->second;
     }
-    if (base == nullptr) {
-        asahost::Log().error("GetAddress: field {} of a null object", name);
-        return nullptr;
-    }
-    return const_cast<char*>(static_cast<const char*>(base)) + offset;
+    // No check of `base`, as in the framework: a field of a null object is a bad address.
+    return reinterpret_cast<DWORD64>(base) + static_cast<DWORD64>(offset);
 }

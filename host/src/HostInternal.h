@@ -3,7 +3,7 @@
 
 #include <filesystem>
 
-#include "API/UE/FString.h"
+#include "API/UE/Containers/UnrealString.h"
 #include "Host/Runtime.h"
 
 namespace asahost {
@@ -13,21 +13,33 @@ const Options& CurrentOptions();
 // Timer service.
 void StartTimers(double timeScale);
 void StopTimers();
-// Drops the pending timers whose owner is `module` and waits for one of them that is running.
+// Drops the pending timers whose owner is `module`. On the game thread.
 void DropTimersOf(const std::filesystem::path& module);
+// Runs the due timers once a game second has passed since the last pass. On the game thread.
+void RunTimerPass();
 
 // Request service.
 void StartRequests();
 void StopRequests();
-// Drops the pending requests that `module` made and waits for a completion of it that runs.
+// Drops the requests that `module` made, with their completions. On the game thread.
 void DropRequestsOf(const std::filesystem::path& module);
+// Runs the completions of the requests answered since the last call. On the game thread.
+void DeliverCompletions();
+
+// Takes off every hook whose detour lies in `module`.
+void DropHooksOf(const std::filesystem::path& module);
 
 // Gives every shared sink a formatter built by the host again. A plugin that set a pattern
 // left formatter objects of its own code in them, which must not outlive that code.
 void ReclaimSinkFormatters();
 
-// FString code units as a path or as UTF-8.
+// FString code units as a path or as UTF-8, and UTF-8 as FString code units.
 std::filesystem::path ToPath(const FString& text);
 std::string ToUtf8(const wchar_t* units, int count);
+FString FromUtf8(const std::string& text);
+
+// Whether a function name the game does not have is answered with null instead of ending
+// the process: the framework's own config.json, "settings": {"HooksDoNotThrow": true}.
+bool HooksDoNotThrow();
 
 }  // namespace asahost

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <fstream>
 #include <mutex>
+#include <sstream>
 
 #include <nlohmann/json.hpp>
 
@@ -14,7 +15,7 @@ namespace asahost {
 namespace {
 
 // The framework version that plugins' MinApiVersion is checked against.
-constexpr double kApiVersion = 1.0;
+constexpr float kApiVersion = 1.0f;
 
 std::mutex& LoaderMutex() {
     static std::mutex mutex;
@@ -26,28 +27,55 @@ std::vector<PluginModule>& Loaded() {
     return plugins;
 }
 
-// False when PluginInfo.json asks for a newer framework; a missing or unreadable file is
-// reported and the plugin is loaded all the same.
-bool CheckPluginInfo(const std::string& name, const std::filesystem::path& folder) {
-    std::ifstream file(folder / "PluginInfo.json");
-    if (!file) {
-        Log().warn("Plugin {} has no PluginInfo.json", name);
-        return true;
+// PluginInfo.json as the framework reads it: each field with a typed default, in this order,
+// until the first one of a wrong type, which is logged and ends the reading. A missing file
+// gives the defaults; a file that is not JSON refuses the plugin (the parse error passes).
+nlohmann::json ReadPluginInfo(const std::filesystem::path& folder) {
+    nlohmann::json read = nlohmann::json::object();
+    nlohmann::json info = nlohmann::json::object();
+    if (std::ifstream file(folder / "PluginInfo.json"); file) {
+        file >> info;
     }
     try {
-        nlohmann::json info;
-        file >> info;
-        const double minApi = info.value("MinApiVersion", 0.0);
-        if (minApi > kApiVersion) {
-            Log().error("Plugin {} needs API version {} (this is {})", name, minApi, kApiVersion);
-            return false;
-        }
-        Log().info("Loading {} {} ({})", info.value("FullName", name),
-                   info.value("Version", std::string("?")), info.value("Description", ""));
+        read["FullName"] = info.value("FullName", "");
+        read["Description"] = info.value("Description", "No description");
+        read["Version"] = info.value("Version", 1.00f);
+        read["MinApiVersion"] = info.value("MinApiVersion", .0f);
+        read["Dependencies"] = info.value("Dependencies", std::vector<std::string>{});
+        read["PreventUnloading"] = info.value("PreventUnloading", false);
     } catch (const std::exception& e) {
-        Log().warn("Plugin {}: unreadable PluginInfo.json: {}", name, e.what());
+        Log().warn("(API::PluginManager::ReadPluginInfo) {}", e.what());
     }
-    return true;
+    return read;
+}
+
+// Loads one plugin, or throws with the reason. Like the framework, a field that was not read
+// fails where it is first used: MinApiVersion before the library is loaded, the rest after
+// (the library then stays loaded, unlisted).
+void LoadPlugin(const std::string& name, const std::filesystem::path& folder,
+                const std::filesystem::path& file) {
+    auto info = ReadPluginInfo(folder);
+    const auto required = static_cast<float>(info["MinApiVersion"]);
+    if (required != .0f && kApiVersion < required) {
+        throw std::runtime_error("Plugin " + name + " requires newer API version!");
+    }
+    std::string error;
+    void* handle = module::Open(file, error);
+    if (handle == nullptr) {
+        throw std::runtime_error("Failed to load plugin - " + name + "\nError: " + error);
+    }
+    if (auto* init = reinterpret_cast<void (*)()>(module::Symbol(handle, "Plugin_Init"))) {
+        init();
+    }
+    const std::string fullName = info["FullName"];
+    const std::string description = info["Description"];
+    const auto version = static_cast<float>(info["Version"]);
+    const std::vector<std::string> dependencies = info["Dependencies"];
+    Loaded().push_back({name, file, handle});
+    std::ostringstream line;
+    line << "Loaded plugin " << (fullName.empty() ? name : fullName) << " V" << version << " ("
+         << description << ")";
+    Log().info("{}", line.str());
 }
 
 }  // namespace
@@ -71,20 +99,14 @@ void LoadPlugins() {
     for (const auto& folder : folders) {
         const std::string name = folder.filename().string();
         const auto file = folder / (name + module::Suffix());
-        if (!std::filesystem::exists(file, ec)) {
-            continue;
+        try {
+            if (!std::filesystem::exists(file, ec)) {
+                throw std::runtime_error("Plugin " + name + " does not exist");
+            }
+            LoadPlugin(name, folder, file);
+        } catch (const std::exception& e) {
+            Log().warn("(API::PluginManager::LoadAllPlugins) {}", e.what());
         }
-        if (!CheckPluginInfo(name, folder)) {
-            continue;
-        }
-        std::string error;
-        void* handle = module::Open(file, error);
-        if (handle == nullptr) {
-            Log().error("Could not load plugin {}: {}", name, error);
-            continue;
-        }
-        Loaded().push_back({name, file, handle});
-        Log().info("Loaded plugin {}", name);
     }
 }
 
@@ -94,9 +116,15 @@ void UnloadPlugins() {
     while (!plugins.empty()) {
         PluginModule plugin = plugins.back();
         plugins.pop_back();
+        // Its own clean-up first, outside the loader's lock, where it may wait for its threads.
+        if (auto* unload =
+                reinterpret_cast<void (*)()>(module::Symbol(plugin.handle, "Plugin_Unload"))) {
+            unload();
+        }
         // Nothing of the plugin's may run once its code is gone.
-        DropTimersOf(plugin.path);
         DropRequestsOf(plugin.path);
+        DropTimersOf(plugin.path);
+        DropHooksOf(plugin.path);
         ReclaimSinkFormatters();
         module::Close(plugin.handle);
         Log().info("Unloaded plugin {}", plugin.name);

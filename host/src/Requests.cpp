@@ -1,10 +1,9 @@
-#include "API/Requests.h"
+#include "Requests.h"
 
 #include <condition_variable>
 #include <deque>
 #include <list>
 #include <mutex>
-#include <optional>
 #include <thread>
 
 #include "HostInternal.h"
@@ -16,7 +15,8 @@
 namespace asahost {
 namespace {
 
-using Completion = API::Requests::Completion;
+using Completion =
+    std::function<void(bool, std::string, std::unordered_map<std::string, std::string>)>;
 
 struct Job {
     http::Post post;
@@ -26,17 +26,12 @@ struct Job {
     // Set while the request is on the wire, so that it can be aborted.
     std::unique_ptr<http::Transfer> transfer;
     bool dropped = false;
+    http::Outcome outcome;
 };
 
-struct Worker {
-    std::thread thread;
-    std::thread::id id;
-    // The owner of the completion this worker is running at the moment.
-    std::optional<std::filesystem::path> running;
-};
-
-// A queue of requests and a few threads of the host's that send them and run their
-// completions. Nothing of a plugin's runs once the plugin's requests have been dropped.
+// A queue of requests and a few threads of the host's that send them. Their completions wait
+// for the game thread, which runs them at its next tick; a module's requests are dropped,
+// with their completions, when it is unloaded (also on the game thread).
 class RequestService {
   public:
     void Start(const Options& options) {
@@ -49,11 +44,8 @@ class RequestService {
         started_ = true;
         ++generation_;
         const int count = options.httpThreads > 0 ? options.httpThreads : 1;
-        workers_.resize(static_cast<std::size_t>(count));
-        for (std::size_t i = 0; i < workers_.size(); ++i) {
-            workers_[i].thread =
-                std::thread([this, i, generation = generation_] { Run(i, generation); });
-            workers_[i].id = workers_[i].thread.get_id();
+        for (int i = 0; i < count; ++i) {
+            threads_.emplace_back([this, generation = generation_] { Run(generation); });
         }
     }
 
@@ -67,30 +59,14 @@ class RequestService {
             }
             started_ = false;
             ++generation_;
-            for (auto& job : queue_) {
-                released.push_back(std::move(job->done));
-            }
-            queue_.clear();
-            ReleaseInFlight(released, [](const Job&) { return true; });
-            for (auto& worker : workers_) {
-                threads.push_back(std::move(worker.thread));
-            }
+            Release(released, [](const Job&) { return true; });
+            threads = std::move(threads_);
+            threads_.clear();
         }
         work_.notify_all();
         for (auto& thread : threads) {
-            if (thread.get_id() == std::this_thread::get_id()) {
-                thread.detach();  // stopped from a completion: this thread ends after it
-            } else {
-                thread.join();
-            }
+            thread.join();
         }
-        {
-            std::lock_guard lock(mutex_);
-            if (!started_) {
-                workers_.clear();
-            }
-        }
-        idle_.notify_all();  // a Drop that waited for a worker of ours
         if (!released.empty()) {
             Log().info("Requests: {} unfinished request(s) dropped at shutdown", released.size());
         }
@@ -110,44 +86,60 @@ class RequestService {
         return true;
     }
 
+    // On the game thread, so that no completion of the module can be running.
     void Drop(const std::filesystem::path& module) {
         std::vector<Completion> released;
         {
-            std::unique_lock lock(mutex_);
-            for (auto it = queue_.begin(); it != queue_.end();) {
-                if (module::SameFile((*it)->owner, module)) {
-                    released.push_back(std::move((*it)->done));
-                    it = queue_.erase(it);
-                } else {
-                    ++it;
-                }
-            }
-            ReleaseInFlight(released,
-                            [&](const Job& job) { return module::SameFile(job.owner, module); });
-            // A completion of the module that runs now ends before its code goes away; the
-            // one that called us, if any, is still on the stack and is the caller's business.
-            idle_.wait(lock, [&] {
-                for (const auto& worker : workers_) {
-                    if (worker.running && worker.id != std::this_thread::get_id() &&
-                        module::SameFile(*worker.running, module)) {
-                        return false;
-                    }
-                }
-                return true;
-            });
+            std::lock_guard lock(mutex_);
+            Release(released, [&](const Job& job) { return module::SameFile(job.owner, module); });
         }
         if (!released.empty()) {
             Log().info("Requests: {} request(s) of {} dropped", released.size(),
                        module.filename().string());
         }
-        // `released` goes here, before the module's code does.
+        // `released` goes here, with the completions, before the module's code does.
+    }
+
+    // On the game thread: the completions of the requests that have been answered. Like the
+    // framework, no guard: an exception that leaves a completion leaves the game's tick.
+    void Deliver() {
+        std::deque<std::shared_ptr<Job>> finished;
+        {
+            std::lock_guard lock(mutex_);
+            finished.swap(finished_);
+        }
+        while (!finished.empty()) {
+            const auto job = std::move(finished.front());
+            finished.pop_front();
+            {
+                // A completion that ran before may have unloaded this job's module.
+                std::lock_guard lock(mutex_);
+                if (job->dropped) {
+                    continue;
+                }
+            }
+            Finish(*job);
+        }
     }
 
   private:
-    // Marks the in-flight requests that `which` picks as dropped, takes their completions
-    // and aborts their transfers. Under the lock.
+    // Takes the completions of every job that `which` picks in the queue, on the wire and
+    // among the answered, drops those jobs and aborts those on the wire. Under the lock.
     template <class Which>
-    void ReleaseInFlight(std::vector<Completion>& released, Which which) {
+    void Release(std::vector<Completion>& released, Which which) {
+        const auto take = [&](auto& jobs) {
+            for (auto it = jobs.begin(); it != jobs.end();) {
+                if (which(**it)) {
+                    (*it)->dropped = true;
+                    released.push_back(std::move((*it)->done));
+                    it = jobs.erase(it);
+                } else {
+                    ++it;
+                }
+            }
+        };
+        take(queue_);
+        take(finished_);
         for (auto& job : inFlight_) {
             if (!job->dropped && which(*job)) {
                 job->dropped = true;
@@ -157,7 +149,7 @@ class RequestService {
         }
     }
 
-    void Run(std::size_t index, unsigned long long generation) {
+    void Run(unsigned long long generation) {
         std::unique_lock lock(mutex_);
         for (;;) {
             work_.wait(lock, [&] { return generation_ != generation || !queue_.empty(); });
@@ -174,28 +166,18 @@ class RequestService {
 
             lock.lock();
             inFlight_.remove(job);
-            auto transfer = std::move(job->transfer);
+            job->transfer.reset();
             if (job->dropped || generation_ != generation) {
                 continue;  // its completion was taken by Drop or Stop
             }
-            Completion done = std::move(job->done);
-            workers_[index].running = job->owner;
-            lock.unlock();
-
-            transfer.reset();
-            Finish(job->post.url, std::move(outcome), done);
-            done = nullptr;  // the callable's code may be unloaded as soon as we say so
-
-            lock.lock();
-            if (generation_ != generation) {
-                return;
-            }
-            workers_[index].running.reset();
-            idle_.notify_all();
+            job->outcome = std::move(outcome);
+            finished_.push_back(std::move(job));
         }
     }
 
-    static void Finish(const std::string& url, http::Outcome outcome, const Completion& done) {
+    static void Finish(Job& job) {
+        const auto& url = job.post.url;
+        auto& outcome = job.outcome;
         const bool success = outcome.answered && outcome.status >= 200 && outcome.status < 300;
         if (!outcome.answered) {
             Log().warn("Requests: POST to {} failed: {}", http::Redacted(url), outcome.error);
@@ -203,16 +185,8 @@ class RequestService {
             Log().warn("Requests: POST to {} answered {}: {}", http::Redacted(url), outcome.status,
                        Excerpt(outcome.body));
         }
-        if (!done) {
-            return;
-        }
-        try {
-            done(success, std::move(outcome.body), std::move(outcome.headers));
-        } catch (const std::exception& e) {
-            Log().error("Requests: the completion for {} threw: {}", http::Redacted(url), e.what());
-        } catch (...) {
-            Log().error("Requests: the completion for {} threw an unknown exception",
-                        http::Redacted(url));
+        if (job.done) {
+            job.done(success, std::move(outcome.body), std::move(outcome.headers));
         }
     }
 
@@ -230,12 +204,12 @@ class RequestService {
 
     std::mutex mutex_;
     std::condition_variable work_;
-    std::condition_variable idle_;
     std::deque<std::shared_ptr<Job>> queue_;
     std::list<std::shared_ptr<Job>> inFlight_;
-    std::vector<Worker> workers_;
+    std::deque<std::shared_ptr<Job>> finished_;
+    std::vector<std::thread> threads_;
     bool started_ = false;
-    // Changes at every Start and Stop; a worker of an older one only leaves.
+    // Changes at every Start and Stop; a thread of an older one only leaves.
     unsigned long long generation_ = 0;
     std::chrono::milliseconds connectTimeout_{};
     std::chrono::milliseconds totalTimeout_{};
@@ -281,6 +255,9 @@ void StopRequests() {
 void DropRequestsOf(const std::filesystem::path& module) {
     Service().Drop(module);
 }
+void DeliverCompletions() {
+    Service().Deliver();
+}
 
 }  // namespace asahost
 
@@ -291,9 +268,11 @@ Requests& Requests::Get() {
     return requests;
 }
 
-bool Requests::CreatePostRequest(const std::string& url, const Completion& done,
-                                 const std::string& body, const std::string& contentType,
-                                 std::vector<std::string> headerLines) {
+bool Requests::CreatePostRequest(
+    const std::string& url,
+    const std::function<void(bool, std::string, std::unordered_map<std::string, std::string>)>&
+        done,
+    const std::string& body, const std::string& contentType, std::vector<std::string> headerLines) {
     using namespace asahost;
     // The caller's module, whose unloading drops the request.
     const auto owner = module::PathOf(__builtin_return_address(0));

@@ -4,8 +4,13 @@
 #include <spdlog/sinks/basic_file_sink.h>
 #include <spdlog/sinks/stdout_sinks.h>
 
-#include "API/Logger.h"
+#include <fstream>
+
+#include <nlohmann/json.hpp>
+
+#include "Host/GameThread.h"
 #include "HostInternal.h"
+#include "Logger/Logger.h"
 
 namespace asahost {
 namespace {
@@ -15,6 +20,26 @@ constexpr const char* kLinePattern = "%D %R [%n][%l] %v";
 Options& MutableOptions() {
     static Options options;
     return options;
+}
+
+bool& HooksDoNotThrowSetting() {
+    static bool setting = false;
+    return setting;
+}
+
+// The framework's own settings file beside the server; unreadable means the defaults.
+bool ReadHooksDoNotThrow(const std::filesystem::path& serverDir) {
+    std::ifstream file(serverDir / "config.json");
+    if (!file) {
+        return false;
+    }
+    try {
+        nlohmann::json config;
+        file >> config;
+        return config["settings"].value("HooksDoNotThrow", false);
+    } catch (const std::exception&) {
+        return false;
+    }
 }
 
 std::shared_ptr<spdlog::logger>& HostLogger() {
@@ -28,8 +53,13 @@ const Options& CurrentOptions() {
     return MutableOptions();
 }
 
+bool HooksDoNotThrow() {
+    return HooksDoNotThrowSetting();
+}
+
 void Start(const Options& options) {
     MutableOptions() = options;
+    HooksDoNotThrowSetting() = ReadHooksDoNotThrow(options.serverDir);
     auto& sinks = GetLogSinks();
     sinks.clear();
     if (options.consoleSink) {
@@ -43,6 +73,11 @@ void Start(const Options& options) {
     HostLogger() = MakeLogger("AsaApi");
     StartTimers(options.timeScale);
     StartRequests();
+}
+
+void GameTick() {
+    DeliverCompletions();
+    RunTimerPass();
 }
 
 void Stop() {

@@ -1,4 +1,4 @@
-#include "API/Tools.h"
+#include "Tools.h"
 
 #include "HostInternal.h"
 

@@ -6,8 +6,6 @@
 #include <sstream>
 #include <stdexcept>
 
-#include <fmt/format.h>
-
 #include "config/ServerKey.h"
 #include "config/Settings.h"
 #include "core/Host.h"
@@ -116,7 +114,7 @@ void ReadConfig() {
 void ReadConfig(const std::filesystem::path& file, const std::function<std::string()>& serverKey) {
     std::ifstream stream(file);
     if (!stream) {
-        throw std::runtime_error(fmt::format("Cannot open {}", file.string()));
+        throw std::runtime_error("Cannot open " + file.string());
     }
     json& doc = ConfigDocument();
     stream >> doc;

@@ -13,7 +13,7 @@ std::string ServerKeyFrom(const std::vector<std::wstring>& arguments) {
     for (const auto& argument : arguments) {
         FString text(argument.c_str());
         if (text.RemoveFromStart(prefix, ESearchCase::IgnoreCase)) {
-            key.AssignRange(*text, text.Len());
+            key = text;
             break;
         }
     }

@@ -27,9 +27,9 @@ void Load() {
         CreatePluginLog();
         ReadConfig();
         SeedEventRandom();
-        AsaApi::GetHooks().SetHookInternal(
-            kBeginPlay, reinterpret_cast<LPVOID>(&Hook_AShooterGameMode_BeginPlay),
-            reinterpret_cast<LPVOID*>(&BeginPlayTrampoline));
+        AsaApi::GetHooks().SetHook(kBeginPlay,
+                                   reinterpret_cast<LPVOID>(&Hook_AShooterGameMode_BeginPlay),
+                                   &BeginPlayTrampoline);
         if (AsaApi::GetApiUtils().GetStatus() == AsaApi::ServerStatus::Ready) {
             ScheduleFirstEvent();
         }

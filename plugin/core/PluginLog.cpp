@@ -2,7 +2,6 @@
 
 #include <string>
 
-#include "core/Host.h"
 #include "core/PluginName.h"
 
 namespace quorvane {

@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include <spdlog/logger.h>
+#include "core/Host.h"
 
 namespace quorvane {
 

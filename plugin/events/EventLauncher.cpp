@@ -26,7 +26,9 @@ void ScheduleFirstEvent() {
     ArmEventTimer(&StartEvent, MinutesToSeconds(minutes));
 }
 
-void StartEvent() {
+namespace {
+
+void StartRandomEvent() {
     const Settings& s = EventSettings();
     const std::int32_t minutes = RandomInt(s.MinimumTimeToNextEvent, s.MaximumTimeToNextEvent);
     // First, so that the chain goes on whatever becomes of this event.
@@ -78,6 +80,20 @@ void StartEvent() {
         return;
     }
     DiscordNotifier::PostAnnouncement(messageText, headerText);
+}
+
+}  // namespace
+
+void StartEvent() {
+    // A timer callback runs on the game thread with nothing around it: what escapes here
+    // would end the server.
+    try {
+        StartRandomEvent();
+    } catch (const std::exception& e) {
+        PluginLog()->error("Event not started: {}", e.what());
+    } catch (...) {
+        PluginLog()->error("Event not started: unknown error");
+    }
 }
 
 }  // namespace quorvane

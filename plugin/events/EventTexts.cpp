@@ -23,9 +23,10 @@ std::string MakeEventCommand(const std::string& command, const std::string& even
 }
 
 FString FormatPercent(double value) {
-    wchar_t buffer[512];
-    const int length = std::swprintf(buffer, std::size(buffer), L"%f", value);
-    return FString(length > 0 ? length : 0, buffer);
+    // printf's own %f, so that the locale's decimal separator holds; widened byte by byte.
+    char buffer[512];
+    const int length = std::snprintf(buffer, sizeof buffer, "%f", value);
+    return FString(std::string(buffer, length > 0 ? static_cast<std::size_t>(length) : 0));
 }
 
 FString FillTemplate(const FString& text, const TemplateValues& values) {

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 #include <cstring>
-#include <optional>
+#include <string>
 
 #include "core/FStringText.h"
 #include "core/Host.h"
@@ -19,21 +19,27 @@ struct ClassReference {
     UClass* Class;
 };
 
-// Game functions are called through the addresses the host looks up by name each time; an
-// unknown name is null (and the host says so).
+// The game's vector, as its fields hold it.
+struct Vector3 {
+    double X;
+    double Y;
+    double Z;
+};
+
+// "In any package", for Global.StaticFindObject.
+UObject* const kAnyPackage = reinterpret_cast<UObject*>(-1);
+
+// Game functions are called through the addresses the host looks up by name each time. A
+// name the game lacks ends the server, unless the framework is told not to: then it is null.
 template <typename Function>
 Function* GameFunction(const char* name) {
     return reinterpret_cast<Function*>(GetAddress(name));
 }
 
 template <typename T>
-std::optional<T> ReadField(const void* object, const char* name) {
-    const void* field = GetAddress(object, name);
-    if (field == nullptr) {
-        return std::nullopt;
-    }
+T ReadField(const void* object, const char* name) {
     T value;
-    std::memcpy(&value, field, sizeof value);
+    std::memcpy(&value, reinterpret_cast<const void*>(GetAddress(object, name)), sizeof value);
     return value;
 }
 
@@ -42,25 +48,43 @@ struct MapDataArray {
     std::int32_t count;
 };
 
-std::optional<MapDataArray> ReadEntries(const UObject* minimapData) {
-    const void* field = GetAddress(minimapData, "UMinimapData.MinimapData");
-    if (field == nullptr) {
-        return std::nullopt;
-    }
+MapDataArray ReadEntries(const UObject* minimapData) {
+    const auto* field =
+        reinterpret_cast<const char*>(GetAddress(minimapData, "UMinimapData.MinimapData"));
     MapDataArray entries{};
     std::memcpy(&entries.data, field, sizeof entries.data);
-    std::memcpy(&entries.count, static_cast<const char*>(field) + sizeof(void*),
-                sizeof entries.count);
+    std::memcpy(&entries.count, field + sizeof(void*), sizeof entries.count);
     return entries;
 }
 
+// The reflection data of FMapData, found as the framework's StaticStruct() finds a struct:
+// the class named "ScriptStruct", then the struct of that class named without its "F".
+// Null when the game has none.
+const void* MapDataStruct() {
+    auto* findObject = GameFunction<UObject*(UClass*, UObject*, const wchar_t*, bool)>(
+        "Global.StaticFindObject(UClass*,UObject*,wchar_t*,bool)");
+    if (findObject == nullptr) {
+        return nullptr;
+    }
+    auto* scriptStructClass =
+        reinterpret_cast<UClass*>(findObject(nullptr, kAnyPackage, L"ScriptStruct", true));
+    if (scriptStructClass == nullptr) {
+        return nullptr;
+    }
+    return findObject(scriptStructClass, kAnyPackage, L"MapData", true);
+}
+
+constexpr const char* kGetWorldSettings = "UWorld.GetWorldSettings(bool,bool)";
+constexpr const char* kGetDefaultObject = "UClass.GetDefaultObject(bool)";
+constexpr const char* kStringReferenceToClass = "UVictoryCore.StringReferenceToClass(FString&)";
+
 // The minimap data object of the running world, or null with the reason.
-const UObject* FindMinimapData(UWorld* world, const char*& reason) {
-    auto* getSettings = GameFunction<APrimalWorldSettings*(UWorld*, bool, bool)>(
-        "UWorld.GetWorldSettings(bool,bool)");
-    auto* getDefaultObject = GameFunction<UObject*(UClass*, bool)>("UClass.GetDefaultObject(bool)");
+const UObject* FindMinimapData(UWorld* world, std::string& reason) {
+    auto* getSettings = GameFunction<APrimalWorldSettings*(UWorld*, bool, bool)>(kGetWorldSettings);
+    auto* getDefaultObject = GameFunction<UObject*(UClass*, bool)>(kGetDefaultObject);
     if (getSettings == nullptr || getDefaultObject == nullptr) {
-        reason = "the game has no world settings or class defaults";
+        reason = std::string("the game lacks ") +
+                 (getSettings == nullptr ? kGetWorldSettings : kGetDefaultObject);
         return nullptr;
     }
     APrimalWorldSettings* settings = getSettings(world, false, true);
@@ -68,17 +92,12 @@ const UObject* FindMinimapData(UWorld* world, const char*& reason) {
         reason = "the world has no settings";
         return nullptr;
     }
-    const auto current = ReadField<UClass*>(settings, "APrimalWorldSettings.CurrentMinimapData");
-    if (!current) {
-        reason = "the world settings name no minimap data";
-        return nullptr;
-    }
-    UClass* minimapClass = *current;
+    UClass* minimapClass = ReadField<UClass*>(settings, "APrimalWorldSettings.CurrentMinimapData");
     if (minimapClass == nullptr) {
-        auto* toClass = GameFunction<ClassReference*(ClassReference*, FString*)>(
-            "UVictoryCore.StringReferenceToClass(FString&)");
+        auto* toClass =
+            GameFunction<ClassReference*(ClassReference*, FString*)>(kStringReferenceToClass);
         if (toClass == nullptr) {
-            reason = "the game cannot resolve class paths";
+            reason = std::string("the game lacks ") + kStringReferenceToClass;
             return nullptr;
         }
         FString path(kFallbackClassPath);
@@ -98,11 +117,10 @@ const UObject* FindMinimapData(UWorld* world, const char*& reason) {
 }
 
 bool StrictlyInside(const void* entry, double x, double y, double z) {
-    const auto min = ReadField<FVector>(entry, "FMapData.PlayableMin");
-    const auto max = ReadField<FVector>(entry, "FMapData.PlayableMax");
+    const auto min = ReadField<Vector3>(entry, "FMapData.PlayableMin");
+    const auto max = ReadField<Vector3>(entry, "FMapData.PlayableMax");
     // Each comparison fails on NaN, so a point with a NaN component is outside.
-    return min && max && max->X > x && max->Y > y && x > min->X && y > min->Y && max->Z > z &&
-           z > min->Z;
+    return max.X > x && max.Y > y && x > min.X && y > min.Y && max.Z > z && z > min.Z;
 }
 
 // The first entry whose playable box strictly holds the point; with a single entry, that
@@ -113,19 +131,16 @@ const void* ChooseEntry(const UObject* minimapData, const MapDataArray& first, d
         return first.data;
     }
     std::int32_t stride = 0;
-    auto* staticStruct = GameFunction<UStruct*()>("FMapData.StaticStruct()");
-    if (staticStruct != nullptr) {
-        if (UStruct* reflected = staticStruct()) {
-            stride = ReadField<std::int32_t>(reflected, "UStruct.PropertiesSize").value_or(0);
-        }
+    if (const void* reflected = MapDataStruct()) {
+        stride = ReadField<std::int32_t>(reflected, "UStruct.PropertiesSize");
     }
     std::uint32_t offset = 0;  // wraps like the game's 32-bit sum
     for (std::int32_t i = 0;; ++i) {
         const auto entries = ReadEntries(minimapData);
-        if (!entries || i >= entries->count) {
+        if (i >= entries.count) {
             return nullptr;
         }
-        const void* entry = entries->data + static_cast<std::int32_t>(offset);
+        const void* entry = entries.data + static_cast<std::int32_t>(offset);
         if (StrictlyInside(entry, x, y, z)) {
             return entry;
         }
@@ -145,7 +160,7 @@ double Percent(double value, double originMin, double originMax) {
     return RoundToFloat(100.0 - q * 100.0);
 }
 
-LatLon Unknown(const char* reason) {
+LatLon Unknown(const std::string& reason) {
     PluginLog()->warn("Map position unknown: {}; Lat and Lon are 0", reason);
     return {};
 }
@@ -160,28 +175,25 @@ LatLon WorldToLatLon(const WorldCoordinate& coordinate) {
     const double y = coordinate.Y;
     const double z = coordinate.Z;
 
-    const char* reason = "";
+    std::string reason;
     const UObject* minimapData = FindMinimapData(AsaApi::GetApiUtils().GetWorld(), reason);
     if (minimapData == nullptr) {
         return Unknown(reason);
     }
     const auto entries = ReadEntries(minimapData);
-    if (!entries || entries->count <= 0 || entries->data == nullptr) {
+    if (entries.count <= 0 || entries.data == nullptr) {
         return Unknown("the minimap data has no map entries");
     }
-    const void* entry = ChooseEntry(minimapData, *entries, x, y, z);
+    const void* entry = ChooseEntry(minimapData, entries, x, y, z);
     if (entry == nullptr) {
         // Off every playable area: the first entry is the main map.
         PluginLog()->warn("No map entry holds X: {:g}, Y: {:g}, Z: {:g}; using the first one", x, y,
                           z);
-        entry = entries->data;
+        entry = entries.data;
     }
-    const auto originMin = ReadField<FVector>(entry, "FMapData.OriginMin");
-    const auto originMax = ReadField<FVector>(entry, "FMapData.OriginMax");
-    if (!originMin || !originMax) {
-        return Unknown("the map entry has no origin");
-    }
-    return {Percent(x, originMin->X, originMax->X), Percent(y, originMin->Y, originMax->Y)};
+    const auto originMin = ReadField<Vector3>(entry, "FMapData.OriginMin");
+    const auto originMax = ReadField<Vector3>(entry, "FMapData.OriginMax");
+    return {Percent(x, originMin.X, originMax.X), Percent(y, originMin.Y, originMax.Y)};
 }
 
 }  // namespace quorvane::MapProjector

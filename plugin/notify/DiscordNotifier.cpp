@@ -1,5 +1,7 @@
 #include "notify/DiscordNotifier.h"
 
+#include <functional>
+
 #include <nlohmann/json.hpp>
 
 #include "config/Settings.h"
@@ -26,24 +28,34 @@ void PostAnnouncement(const std::string& message, const std::string& header) {
         const nlohmann::json body = {
             {"content", header},
             {"embeds", nlohmann::json::array({{{"color", colour}, {"description", message}}})}};
-        API::Requests::Get().CreatePostRequest(EventSettings().DiscordWebhook, &OnPostDone,
-                                               body.dump(), "application/json",
+        const std::function<void(bool, std::string, std::unordered_map<std::string, std::string>)>
+            done = &OnPostDone;
+        API::Requests::Get().CreatePostRequest(EventSettings().DiscordWebhook, done, body.dump(),
+                                               "application/json",
                                                {"Content-Type: application/json"});
     } catch (const std::exception& e) {
         if (Debug()) {
             PluginLog()->info("{}", e.what());
         }
+    } catch (...) {
+        if (Debug()) {
+            PluginLog()->info("Discord post not made: unknown error");
+        }
     }
 }
 
 void OnPostDone(bool success, std::string, std::unordered_map<std::string, std::string>) {
-    if (!Debug()) {
-        return;
-    }
-    if (success) {
-        PluginLog()->info("Message sent to discord");
-    } else {
-        PluginLog()->error("Failed to send message to discord");
+    // Runs on the game thread with nothing around it.
+    try {
+        if (!Debug()) {
+            return;
+        }
+        if (success) {
+            PluginLog()->info("Message sent to discord");
+        } else {
+            PluginLog()->error("Failed to send message to discord");
+        }
+    } catch (...) {
     }
 }
 

@@ -1,7 +1,5 @@
 #include "notify/RconFanout.h"
 
-#include <fmt/format.h>
-
 #include "core/PluginLog.h"
 #include "platform/Platform.h"
 
@@ -9,8 +7,8 @@ namespace quorvane {
 
 std::string RconCommandLine(const std::string& clientPath, const RconTarget& target,
                             const std::string& text) {
-    return fmt::format(R"(""{}" -H{} -P{} -p{} "{}"")", clientPath, target.RconIP, target.RconPort,
-                       target.RconPassword, text);
+    return "\"\"" + clientPath + "\" -H" + target.RconIP + " -P" + std::to_string(target.RconPort) +
+           " -p" + target.RconPassword + " \"" + text + "\"\"";
 }
 
 void RconFanout(const RconJob& job) {

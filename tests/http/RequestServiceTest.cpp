@@ -7,6 +7,7 @@
 #include <regex>
 
 #include "Completions.h"
+#include "GameThread.h"
 #include "Receiver.h"
 #include "TestHost.h"
 
@@ -40,7 +41,7 @@ std::string Warning(const TestHost& host) {
     return {};
 }
 
-TEST(RequestServiceTest, TwoHundredsCompleteOnceWithBodyAndHeadersOnAHostThread) {
+TEST(RequestServiceTest, TwoHundredsCompleteOnceWithBodyAndHeadersOnTheGameThread) {
     struct Case {
         const char* what;
         std::string query;
@@ -61,6 +62,7 @@ TEST(RequestServiceTest, TwoHundredsCompleteOnceWithBodyAndHeadersOnAHostThread)
         Completions done;
         ASSERT_TRUE(Post(receiver->BaseUrl() + kPath + c.query, done));
         ASSERT_TRUE(done.WaitFor(1, kWait));
+        const auto gameThread = host.Game().Id();
         host.Stop();  // no thread is left that could call it again
         const auto calls = done.Calls();
         ASSERT_EQ(calls.size(), 1u);
@@ -70,7 +72,7 @@ TEST(RequestServiceTest, TwoHundredsCompleteOnceWithBodyAndHeadersOnAHostThread)
             ASSERT_TRUE(calls[0].headers.contains(name)) << name;
             EXPECT_EQ(calls[0].headers.at(name), value) << name;
         }
-        EXPECT_NE(calls[0].thread, std::this_thread::get_id());
+        EXPECT_EQ(calls[0].thread, gameThread);
         EXPECT_EQ(Warning(host), "");
     }
 }
@@ -258,7 +260,7 @@ TEST(RequestServiceTest, ReturnsAtOnceWhileTheReceiverHoldsTheRequest) {
     receiver->Stop();  // answers the held request with 503
     ASSERT_TRUE(done.WaitFor(1, kWait));
     EXPECT_FALSE(done.Calls()[0].success);
-    EXPECT_NE(done.Calls()[0].thread, std::this_thread::get_id());
+    EXPECT_EQ(done.Calls()[0].thread, host.Game().Id());
 }
 
 TEST(RequestServiceTest, RefusedRequestsReturnFalseAndNeverComplete) {

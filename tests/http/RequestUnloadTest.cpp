@@ -1,11 +1,14 @@
 // Unloading a plugin drops its requests: a test module, installed as admins install plugins,
-// posts one request when the host's loader loads it; the host must never call into it once
-// it is unloaded, and must have let go of its completion by then.
+// posts one request when the host's loader loads it; the host runs its completion on the game
+// thread, never calls into it once it is unloaded, and has let go of it by then. Loading and
+// unloading happen on the game thread, as in the framework.
 
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <future>
+#include <thread>
+
+#include "GameThread.h"
 
 #include "Completions.h"
 #include "Host/PluginLoader.h"
@@ -39,7 +42,14 @@ class RequestUnloadTest : public testing::Test {
         std::filesystem::create_directories(folder);
         std::filesystem::copy_file(HTTP_TEST_MODULE_FILE, folder / "PostOnLoad.so");
         std::ofstream(folder / "PluginInfo.json")
-            << R"({"FullName": "PostOnLoad", "Version": "1", "MinApiVersion": 1.0})";
+            << R"({"FullName": "PostOnLoad", "Version": 1, "MinApiVersion": 1.0})";
+    }
+
+    void Load() {
+        host_->Game().Run([] { asahost::LoadPlugins(); });
+    }
+    void Unload() {
+        host_->Game().Run([] { asahost::UnloadPlugins(); });
     }
 
     bool Logged(const std::string& line) const {
@@ -57,11 +67,12 @@ class RequestUnloadTest : public testing::Test {
     std::string url_;
 };
 
-TEST_F(RequestUnloadTest, ALoadedModuleGetsItsCompletion) {
+TEST_F(RequestUnloadTest, ALoadedModuleGetsItsCompletionOnTheGameThread) {
     Start(Answer::Discord);
-    asahost::LoadPlugins();
-    ASSERT_TRUE(hooks::WaitForEntered(kWait));
-    asahost::UnloadPlugins();
+    Load();
+    ASSERT_TRUE(hooks::WaitForCompletion(kWait));
+    EXPECT_EQ(hooks::CompletionThread(), host_->Game().Id());
+    Unload();
     EXPECT_EQ(hooks::Completions(), 1);
     EXPECT_EQ(hooks::Released(), 1);
     EXPECT_FALSE(Logged(kDropped));
@@ -72,9 +83,9 @@ TEST_F(RequestUnloadTest, UnloadingAbortsAnInFlightRequest) {
     settings.threads = 1;
     settings.totalTimeout = std::chrono::seconds(2);
     Start(Answer::Stall, settings);
-    asahost::LoadPlugins();
+    Load();
     ASSERT_TRUE(receiver_->WaitForArrivals(1, kWait));
-    asahost::UnloadPlugins();
+    Unload();
     EXPECT_EQ(hooks::Released(), 1);
     EXPECT_TRUE(Logged(kDropped));
     // Left alone, the module's request would have timed out and completed before this one,
@@ -95,8 +106,8 @@ TEST_F(RequestUnloadTest, UnloadingDropsAQueuedRequestAndOnlyThatModulesRequests
     Completions first;
     ASSERT_TRUE(Post(url_, first));  // holds the only thread
     ASSERT_TRUE(receiver_->WaitForArrivals(1, kWait));
-    asahost::LoadPlugins();  // the module's request waits in the queue
-    asahost::UnloadPlugins();
+    Load();  // the module's request waits in the queue
+    Unload();
     EXPECT_EQ(hooks::Released(), 1);
     EXPECT_TRUE(Logged(kDropped));
     ASSERT_TRUE(first.WaitFor(1, kWait));  // the test's own request went on
@@ -111,22 +122,20 @@ TEST_F(RequestUnloadTest, UnloadingDropsAQueuedRequestAndOnlyThatModulesRequests
     EXPECT_EQ(receiver_->Records().size(), 2u);
 }
 
-TEST_F(RequestUnloadTest, UnloadingWaitsForARunningCompletion) {
+TEST_F(RequestUnloadTest, AnAnswerWhoseCompletionHasNotRunIsDroppedWithIt) {
     Start(Answer::Discord);
-    hooks::Hold();
-    asahost::LoadPlugins();
-    ASSERT_TRUE(hooks::WaitForEntered(kWait));
-    auto unloaded = std::async(std::launch::async, [] {
+    // All on the game thread, so that no tick can run the completion in between: the answer
+    // arrives and waits for the next tick, which comes after the unload.
+    host_->Game().Run([&] {
+        asahost::LoadPlugins();
+        ASSERT_TRUE(receiver_->WaitForRecords(1, kWait));
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
         asahost::UnloadPlugins();
-        return hooks::Stamp();
     });
-    // While the completion runs, the unload must not finish.
-    EXPECT_EQ(unloaded.wait_for(std::chrono::milliseconds(300)), std::future_status::timeout);
-    hooks::Release();
-    const unsigned long unloadedAt = unloaded.get();
-    EXPECT_LT(hooks::CompletionReturnedAt(), unloadedAt);
-    EXPECT_EQ(hooks::Completions(), 1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));  // ticks that find nothing
+    EXPECT_EQ(hooks::Completions(), 0);
     EXPECT_EQ(hooks::Released(), 1);
+    EXPECT_TRUE(Logged(kDropped));
 }
 
 }  // namespace

@@ -175,15 +175,38 @@ TEST_F(MapProjectorTest, PlaysAMapFromAMapDataFile) {
     EXPECT_THROW(gameserver::LoadMap(host_.Dir().Path() / "missing.json"), std::runtime_error);
 }
 
-TEST_F(MapProjectorTest, UnknownGameNamesGiveZeroInsteadOfACrash) {
-    Play(Map({kMain}));
-    asahost::ClearRegistry();
-    gameserver::RegisterGameMemory();
-    const auto position = WorldToLatLon({50000, -50000, 0});
-    EXPECT_EQ(position.Lat, 0.0);
-    EXPECT_EQ(host_.PluginLines(),
-              std::vector<std::string>{"[Quorvane][warning] Map position unknown: the game has no "
-                                       "world settings or class defaults; Lat and Lon are 0"});
+// Under the framework's HooksDoNotThrow a function the game lacks is null: the position is then
+// unknown, and the warning names the function. (Without it the framework ends the server.)
+TEST(MapProjectorNamesTest, AGameFunctionTheGameLacksGivesZeroAndNamesIt) {
+    struct Case {
+        const char* missing;
+        MapSettings::Minimap minimap;
+    };
+    const Case cases[] = {
+        {"UWorld.GetWorldSettings(bool,bool)", MapSettings::Minimap::Current},
+        {"UClass.GetDefaultObject(bool)", MapSettings::Minimap::Current},
+        {"UVictoryCore.StringReferenceToClass(FString&)", MapSettings::Minimap::Fallback},
+    };
+    testing_support::PluginHost::Settings settings;
+    settings.hooksDoNotThrow = true;
+    for (const auto& c : cases) {
+        testing_support::PluginHost host(settings);
+        gameserver::RegisterWorldNames();
+        MapSettings map;
+        map.minimap = c.minimap;
+        map.entries = {kMain};
+        const gameserver::GameWorld world(map);
+        asahost::SetWorld(world.World());
+        asahost::ForgetName(c.missing);
+        const auto position = WorldToLatLon({50000, -50000, 0});
+        asahost::SetWorld(nullptr);
+        EXPECT_EQ(position.Lat, 0.0);
+        EXPECT_EQ(position.Lon, 0.0);
+        EXPECT_EQ(host.PluginLines(),
+                  std::vector<std::string>{"[Quorvane][warning] Map position unknown: the game "
+                                           "lacks " +
+                                           std::string(c.missing) + "; Lat and Lon are 0"});
+    }
 }
 
 }  // namespace

@@ -45,12 +45,17 @@ class EventChainTest : public ::testing::Test {
   protected:
     ~EventChainTest() override { unsetenv("QUORVANE_ARGV_HANG"); }
 
-    testing_support::ProcessResult Run(const json& config, std::vector<std::string> arguments) {
+    // The server runs at 600 game seconds a second unless `arguments` say otherwise.
+    testing_support::ProcessResult Run(const json& config, std::vector<std::string> arguments,
+                                       bool endsOnItsOwn = false) {
         dir_.WriteConfig(config.dump());
-        arguments.insert(arguments.begin(), "-serverkey=Island");
-        arguments.push_back("--time-scale=600");
+        arguments.insert(arguments.begin(), {"-serverkey=Island", "--time-scale=600"});
         auto result = testing_support::RunProcess(testing_support::GameServerProgram(), arguments,
                                                   dir_.Path(), std::chrono::seconds(60));
+        if (endsOnItsOwn) {
+            EXPECT_NE(result.exitCode, 0) << result.output;
+            return result;
+        }
         EXPECT_EQ(result.exitCode, 0) << result.output;
         EXPECT_NE(std::find(LogLines(result.output).begin(), LogLines(result.output).end(),
                             "[GameServer][info] FMemory outstanding allocations: 0"),
@@ -121,6 +126,62 @@ TEST_F(EventChainTest, UnloadingEndsHangingClientsAndLeavesNoProcess) {
         EXPECT_EQ(client.arguments.at(3), "Start meteor 1 2 3");
     }
     EXPECT_EQ(Count(result.output, "[AsaApi][info] Unloaded plugin Quorvane"), 1);
+}
+
+// The framework forgets a timer armed during its pass with a delay below zero: negative minutes
+// between events must not end the chain.
+TEST_F(EventChainTest, MinutesBelowZeroBetweenEventsKeepTheChainGoing) {
+    json config = ChainConfig();
+    config["Island"]["TimeBetweenEvents"] = {{"MinimumTimeToNextEvent", -5},
+                                             {"MaximumTimeToNextEvent", -1}};
+    const auto result = Run(config, {"--run-for=1", "--time-scale=10"});
+    EXPECT_GE(Count(result.output, "[Quorvane][info] Starting event!"), 3) << result.output;
+}
+
+// The framework ends the server for a game name it does not know: always for a field, and for
+// a function unless its setting HooksDoNotThrow makes that lookup null. The plugin asks only
+// for names the game has; when a function is missing all the same, the event still starts.
+TEST_F(EventChainTest, AGameNameTheServerLacks) {
+    struct Case {
+        const char* missing;
+        bool hooksDoNotThrow;
+        bool ends;
+    };
+    const Case cases[] = {
+        {"UWorld.GetWorldSettings(bool,bool)", false, true},
+        {"UWorld.GetWorldSettings(bool,bool)", true, false},
+        {"FMapData.OriginMin", true, true},
+    };
+    json config = ChainConfig();
+    config["Debug"] = false;
+    config["BroadcastStartEventMessage"] = "{Eventlabel} at {Lat} / {Lon}";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.missing) + (c.hooksDoNotThrow ? " with" : " without") +
+                     " HooksDoNotThrow");
+        record_.Clear();
+        dir_.WriteFile("config.json",
+                       json{{"settings", {{"HooksDoNotThrow", c.hooksDoNotThrow}}}}.dump());
+        const auto result = Run(
+            config,
+            {"--run-for=1", std::string("--missing-name=") + c.missing, "--unknown-name-wait=0.1"},
+            c.ends);
+        EXPECT_EQ(Count(result.output, std::string("[AsaApi][critical] Failed to get the offset "
+                                                   "of '") +
+                                           c.missing + "'."),
+                  1)
+            << result.output;
+        if (c.ends) {
+            EXPECT_EQ(Count(result.output, "[GameServer][info] Shutting down"), 0);
+            continue;
+        }
+        EXPECT_EQ(Count(result.output, std::string("[Quorvane][warning] Map position unknown: the "
+                                                   "game lacks ") +
+                                           c.missing + "; Lat and Lon are 0"),
+                  1);
+        const auto started = ClientsStarted();
+        ASSERT_EQ(started.size(), 2u) << result.output;
+        EXPECT_EQ(started[1].arguments.at(3), "Meteor at 0.000000 / 0.000000");
+    }
 }
 
 }  // namespace

@@ -4,10 +4,11 @@
 
 #include <spdlog/sinks/base_sink.h>
 
-#include "API/Logger.h"
 #include "GameMemory.h"
+#include "GameStrings.h"
 #include "Host/Runtime.h"
 #include "LogLines.h"
+#include "Logger/Logger.h"
 #include "config/Settings.h"
 #include "core/PluginLog.h"
 
@@ -44,15 +45,21 @@ PluginHost::PluginHost(const Settings& settings) : sink_(std::make_shared<Captur
     options.httpTotalTimeout = settings.httpTotalTimeout;
     options.httpConnectTimeout = settings.httpTotalTimeout;
     options.httpThreads = settings.httpThreads;
+    if (settings.hooksDoNotThrow) {
+        dir_.WriteFile("config.json", R"({"settings": {"HooksDoNotThrow": true}})");
+    }
     asahost::Start(options);
     GetLogSinks().push_back(sink_);
     gameserver::RegisterGameMemory();
+    gameserver::RegisterGameStrings();
     quorvane::EventSettings() = {};
     quorvane::ConfigDocument() = nullptr;
     quorvane::CreatePluginLog();
+    game_ = std::make_unique<GameThread>();
 }
 
 PluginHost::~PluginHost() {
+    game_.reset();
     asahost::Stop();
     quorvane::PluginLog().reset();
     quorvane::EventSettings() = {};

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "GameThread.h"
 #include "ServerDir.h"
 
 namespace testing_support {
@@ -21,6 +22,9 @@ class PluginHost {
         std::chrono::milliseconds httpTotalTimeout{std::chrono::seconds(30)};
         // One request at a time, in the order made.
         int httpThreads = 1;
+        // The framework's setting: a game function the game lacks is null instead of the end
+        // of the process.
+        bool hooksDoNotThrow = false;
     };
     PluginHost() : PluginHost(Settings{}) {}
     explicit PluginHost(double timeScale) : PluginHost(Settings{timeScale}) {}
@@ -30,6 +34,8 @@ class PluginHost {
     PluginHost& operator=(const PluginHost&) = delete;
 
     ServerDir& Dir() { return dir_; }
+    // Where the host runs its timers and request completions.
+    GameThread& Game() { return *game_; }
     // Lines written so far, "[Name][level] text", time stamps checked and removed.
     std::vector<std::string> Lines() const;
     // Only the plugin's lines.
@@ -39,6 +45,7 @@ class PluginHost {
   private:
     ServerDir dir_;
     std::shared_ptr<CaptureSink> sink_;
+    std::unique_ptr<GameThread> game_;
 };
 
 }  // namespace testing_support

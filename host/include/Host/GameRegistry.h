@@ -6,7 +6,7 @@
 #include <string>
 
 #include "API/Base.h"
-#include "API/IApiUtils.h"
+#include "IApiUtils.h"
 
 namespace asahost {
 
@@ -22,6 +22,8 @@ ARK_API void SetServerStatus(AsaApi::ServerStatus status);
 ARK_API void SetWorld(UWorld* world);
 ARK_API void SetGameMode(AShooterGameMode* gameMode);
 
+// Forgets one function or field name: a game build that lacks it.
+ARK_API void ForgetName(const std::string& name);
 // Forgets every name; for a game that goes away before the process does.
 ARK_API void ClearRegistry();
 

@@ -15,10 +15,12 @@ struct PluginModule {
 };
 
 // Loads every ArkApi/Plugins/<Name>/<Name>.so (.dll on Windows) below the server directory,
-// in name order.
+// in name order, reading each PluginInfo.json as the framework does; a plugin refused is
+// logged as a warning. On the game thread.
 ARK_API void LoadPlugins();
-// Unloads in reverse order. Before a plugin's code goes away its pending timers and requests
-// are dropped and any of its callbacks that is running is waited for.
+// Unloads in reverse order: the plugin's exported Plugin_Unload, if any, then its requests,
+// timers and hooks are dropped, then its library is closed. On the game thread, so that none
+// of its callbacks can be running.
 ARK_API void UnloadPlugins();
 ARK_API std::vector<PluginModule> LoadedPlugins();
 

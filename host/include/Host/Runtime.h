@@ -27,10 +27,14 @@ struct Options {
     std::chrono::milliseconds httpTotalTimeout{std::chrono::seconds(30)};
     // Requests sent at the same time; further ones wait in a queue.
     int httpThreads = 4;
+    // How long the framework waits, after logging a game name it does not know, before it
+    // ends the process.
+    std::chrono::milliseconds unknownNameWait{std::chrono::seconds(10)};
 };
 
 ARK_API void Start(const Options& options);
-// Stops the timer and request threads; call after the plugins are unloaded.
+// Drops the pending timers and stops the request threads; call after the plugins are
+// unloaded.
 ARK_API void Stop();
 
 // A logger over the shared sinks, with the framework's line layout.

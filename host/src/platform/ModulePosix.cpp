@@ -2,7 +2,9 @@
 
 #include <system_error>
 
+#include "../HostInternal.h"
 #include "../Module.h"
+#include "API/Helpers/Helpers.h"
 
 namespace asahost::module {
 
@@ -17,6 +19,10 @@ void* Open(const std::filesystem::path& path, std::string& error) {
 
 void Close(void* handle) {
     dlclose(handle);
+}
+
+void* Symbol(void* handle, const char* name) {
+    return dlsym(handle, name);
 }
 
 std::filesystem::path PathOf(const void* address) {
@@ -37,3 +43,9 @@ const char* Suffix() {
 }
 
 }  // namespace asahost::module
+
+namespace asahost {
+FString ModuleFileOf(const void* address) {
+    return FromUtf8(module::PathOf(address).string());
+}
+}  // namespace asahost

@@ -18,6 +18,10 @@ void Close(void* handle) {
     FreeLibrary(reinterpret_cast<HMODULE>(handle));
 }
 
+void* Symbol(void* handle, const char* name) {
+    return reinterpret_cast<void*>(GetProcAddress(reinterpret_cast<HMODULE>(handle), name));
+}
+
 std::filesystem::path PathOf(const void* address) {
     HMODULE module = nullptr;
     if (!GetModuleHandleExW(

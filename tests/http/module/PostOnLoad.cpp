@@ -3,7 +3,7 @@
 
 #include <memory>
 
-#include "API/Requests.h"
+#include "Requests.h"
 
 extern "C" const char* QvHttpTestUrl();
 extern "C" void QvHttpTestCompletion(bool success);

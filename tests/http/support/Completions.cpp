@@ -13,7 +13,8 @@ struct Completions::State {
 
 Completions::Completions() : state_(std::make_shared<State>()) {}
 
-API::Requests::Completion Completions::Callback() const {
+std::function<void(bool, std::string, std::unordered_map<std::string, std::string>)>
+Completions::Callback() const {
     return [state = state_](bool success, std::string body,
                             std::unordered_map<std::string, std::string> headers) {
         std::lock_guard lock(state->mutex);

@@ -8,7 +8,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "API/Requests.h"
+#include "Requests.h"
 
 namespace http_testing {
 
@@ -23,7 +23,8 @@ class Completions {
   public:
     Completions();
     // A completion that records its calls here; it may outlive this object.
-    API::Requests::Completion Callback() const;
+    std::function<void(bool, std::string, std::unordered_map<std::string, std::string>)> Callback()
+        const;
     // Until `count` calls have been made; false at the time-out.
     bool WaitFor(std::size_t count,
                  std::chrono::milliseconds timeout = std::chrono::seconds(30)) const;

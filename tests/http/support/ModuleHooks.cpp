@@ -1,6 +1,5 @@
 #include "ModuleHooks.h"
 
-#include <atomic>
 #include <condition_variable>
 #include <mutex>
 
@@ -13,9 +12,9 @@ struct State {
     std::string url;
     int completions = 0;
     int released = 0;
-    bool hold = false;
-    bool entered = false;
-    unsigned long returnedAt = 0;
+    int timers = 0;
+    std::thread::id completionThread;
+    std::thread::id timerThread;
 };
 
 State& Hooks() {
@@ -23,18 +22,14 @@ State& Hooks() {
     return state;
 }
 
-std::atomic<unsigned long> stamps{0};
-
 }  // namespace
 
 void Reset(const std::string& url) {
     std::lock_guard lock(Hooks().mutex);
-    Hooks().url = url;
-    Hooks().completions = 0;
-    Hooks().released = 0;
-    Hooks().hold = false;
-    Hooks().entered = false;
-    Hooks().returnedAt = 0;
+    auto& hooks = Hooks();
+    hooks.url = url;
+    hooks.completions = hooks.released = hooks.timers = 0;
+    hooks.completionThread = hooks.timerThread = {};
 }
 
 int Completions() {
@@ -47,34 +42,34 @@ int Released() {
     return Hooks().released;
 }
 
-void Hold() {
+int TimersFired() {
     std::lock_guard lock(Hooks().mutex);
-    Hooks().hold = true;
+    return Hooks().timers;
 }
 
-void Release() {
+std::thread::id CompletionThread() {
     std::lock_guard lock(Hooks().mutex);
-    Hooks().hold = false;
-    Hooks().changed.notify_all();
+    return Hooks().completionThread;
 }
 
-bool WaitForEntered(std::chrono::milliseconds timeout) {
+std::thread::id TimerThread() {
+    std::lock_guard lock(Hooks().mutex);
+    return Hooks().timerThread;
+}
+
+bool WaitForCompletion(std::chrono::milliseconds timeout) {
     std::unique_lock lock(Hooks().mutex);
-    return Hooks().changed.wait_for(lock, timeout, [] { return Hooks().entered; });
+    return Hooks().changed.wait_for(lock, timeout, [] { return Hooks().completions > 0; });
 }
 
-unsigned long Stamp() {
-    return ++stamps;
-}
-
-unsigned long CompletionReturnedAt() {
-    std::lock_guard lock(Hooks().mutex);
-    return Hooks().returnedAt;
+bool WaitForTimers(int count, std::chrono::milliseconds timeout) {
+    std::unique_lock lock(Hooks().mutex);
+    return Hooks().changed.wait_for(lock, timeout, [&] { return Hooks().timers >= count; });
 }
 
 }  // namespace http_testing::module_hooks
 
-using namespace http_testing::module_hooks;
+using http_testing::module_hooks::Hooks;
 
 extern "C" const char* QvHttpTestUrl() {
     std::lock_guard lock(Hooks().mutex);
@@ -82,15 +77,21 @@ extern "C" const char* QvHttpTestUrl() {
 }
 
 extern "C" void QvHttpTestCompletion(bool) {
-    std::unique_lock lock(Hooks().mutex);
+    std::lock_guard lock(Hooks().mutex);
     ++Hooks().completions;
-    Hooks().entered = true;
+    Hooks().completionThread = std::this_thread::get_id();
     Hooks().changed.notify_all();
-    Hooks().changed.wait(lock, [] { return !Hooks().hold; });
-    Hooks().returnedAt = Stamp();
 }
 
 extern "C" void QvHttpTestReleased() {
     std::lock_guard lock(Hooks().mutex);
     ++Hooks().released;
+    Hooks().changed.notify_all();
+}
+
+extern "C" void QvTimerTestFired() {
+    std::lock_guard lock(Hooks().mutex);
+    ++Hooks().timers;
+    Hooks().timerThread = std::this_thread::get_id();
+    Hooks().changed.notify_all();
 }

@@ -1,18 +1,21 @@
 #pragma once
-// The test executable's side of the test module (module/PostOnLoad.cpp): the module calls
-// these exported functions, so that the tests see what the host does with its request
-// without the module's code having to outlive its unloading.
+// The test executable's side of the test modules (module/*.cpp): the modules call these
+// exported functions, so that the tests see what the host does with their requests and timers
+// without the modules' code having to outlive their unloading.
 
 #include <chrono>
 #include <string>
+#include <thread>
 
 extern "C" {
-// The URL the module posts to when it is loaded.
+// The URL PostOnLoad posts to when it is loaded.
 const char* QvHttpTestUrl();
-// Called by the module's completion; blocks while the test holds completions.
+// Called by PostOnLoad's completion.
 void QvHttpTestCompletion(bool success);
-// Called when the host destroys the module's completion callable.
+// Called when the host destroys PostOnLoad's completion callable.
 void QvHttpTestReleased();
+// Called by RearmOnTimer's timer callback.
+void QvTimerTestFired();
 }
 
 namespace http_testing::module_hooks {
@@ -20,14 +23,12 @@ namespace http_testing::module_hooks {
 void Reset(const std::string& url);
 int Completions();
 int Released();
-// Completions that start from now on wait until Release.
-void Hold();
-void Release();
-// Until a completion of the module has started; false at the time-out.
-bool WaitForEntered(std::chrono::milliseconds timeout);
-// Increasing stamps, to order events of different threads.
-unsigned long Stamp();
-// The stamp taken when the last completion returned.
-unsigned long CompletionReturnedAt();
+int TimersFired();
+// The threads the last completion and the last timer callback ran on.
+std::thread::id CompletionThread();
+std::thread::id TimerThread();
+// Until a completion, or `count` timer callbacks, have run; false at the time-out.
+bool WaitForCompletion(std::chrono::milliseconds timeout);
+bool WaitForTimers(int count, std::chrono::milliseconds timeout);
 
 }  // namespace http_testing::module_hooks

@@ -2,9 +2,10 @@
 
 #include <random>
 
-#include "API/Logger.h"
+#include "GameThread.h"
 #include "Host/Runtime.h"
 #include "LineSink.h"
+#include "Logger/Logger.h"
 
 namespace http_testing {
 
@@ -23,6 +24,7 @@ TestHost::TestHost(HostSettings settings) : sink_(std::make_shared<testing_suppo
     asahost::Start(options);
     GetLogSinks().push_back(sink_);
     asahost::Log().sinks().push_back(sink_);  // the host's logger copied the sinks at Start
+    game_ = std::make_unique<testing_support::GameThread>();
 }
 
 TestHost::~TestHost() {
@@ -34,6 +36,7 @@ TestHost::~TestHost() {
 void TestHost::Stop() {
     if (running_) {
         running_ = false;
+        game_.reset();
         asahost::Stop();
     }
 }

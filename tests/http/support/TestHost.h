@@ -10,8 +10,9 @@
 #include <vector>
 
 namespace testing_support {
+class GameThread;
 class LineSink;
-}
+}  // namespace testing_support
 
 namespace http_testing {
 
@@ -30,7 +31,10 @@ class TestHost {
     TestHost& operator=(const TestHost&) = delete;
 
     const std::filesystem::path& Dir() const { return dir_; }
-    // Stops the host (its request threads are joined); later calls do nothing.
+    // Where the host runs its timers and request completions; null once stopped.
+    testing_support::GameThread& Game() { return *game_; }
+    // Stops the game thread and the host (its request threads are joined); later calls do
+    // nothing.
     void Stop();
     // Lines written so far, "[Name][level] text", without their time stamps.
     std::vector<std::string> Lines() const;
@@ -38,6 +42,7 @@ class TestHost {
   private:
     std::filesystem::path dir_;
     std::shared_ptr<testing_support::LineSink> sink_;
+    std::unique_ptr<testing_support::GameThread> game_;
     bool running_ = true;
 };
 

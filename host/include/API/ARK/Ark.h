@@ -1,14 +1,11 @@
 #pragma once
-// Everything a plugin may use of the host framework.
+// What every plugin includes. Timers, requests and logging have headers of their own.
 
 #include "API/Base.h"
-#include "API/GameAddress.h"
-#include "API/IApiUtils.h"
-#include "API/IHooks.h"
-#include "API/Logger.h"
-#include "API/Requests.h"
-#include "API/Timer.h"
-#include "API/Tools.h"
-#include "API/UE/FMemory.h"
-#include "API/UE/FString.h"
-#include "API/UE/GameTypes.h"
+#include "API/UE/Containers/UnrealString.h"
+#include "API/UE/GenericPlatform/GenericPlatformStricmp.h"
+#include "API/UE/HAL/UnrealMemory.h"
+#include "API/UE/Math/Vector.h"
+#include "IApiUtils.h"
+#include "IHooks.h"
+#include "Tools.h"

@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "API/GameAddress.h"
+#include "API/Base.h"
 
 struct FMemory {
     static void* Malloc(std::size_t count, std::uint32_t alignment = 0) {

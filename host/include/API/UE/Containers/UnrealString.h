@@ -6,19 +6,15 @@
 // destruction are inline and take storage from the game's allocator.
 
 #include <cstring>
+#include <string>
 #include <utility>
 
 #include "API/Base.h"
-#include "API/UE/FMemory.h"
+#include "API/UE/HAL/UnrealMemory.h"
 
 namespace ESearchCase {
 enum Type { CaseSensitive = 0, IgnoreCase = 1 };
 }
-
-struct FGenericPlatformStricmp {
-    // Compares `count` units ignoring case; 0 when equal.
-    ARK_API static int Strnicmp(const wchar_t* string1, const wchar_t* string2, std::size_t count);
-};
 
 class FString {
   public:
@@ -27,6 +23,8 @@ class FString {
     // One code unit per byte.
     ARK_API FString(const char* text);
     ARK_API FString(int count, const wchar_t* units);
+    explicit FString(const std::wstring& text) : FString(text.c_str()) {}
+    explicit FString(const std::string& text) : FString(text.c_str()) {}
 
     FString(const FString& other) : FString() { AssignRange(other.Data, other.Len()); }
     FString(FString&& other) noexcept
@@ -52,16 +50,18 @@ class FString {
     }
 
     ARK_API void AppendChars(const wchar_t* units, int count);
-    ARK_API void AssignRange(const wchar_t* units, int count);
     // Removes `prefix` from the start and returns true when the string begins with it.
-    ARK_API bool RemoveFromStart(const FString& prefix, ESearchCase::Type searchCase);
+    ARK_API bool RemoveFromStart(const FString& prefix,
+                                 ESearchCase::Type searchCase = ESearchCase::IgnoreCase);
 
     const wchar_t* operator*() const { return Data != nullptr ? Data : L""; }
     int Len() const { return ArrayNum != 0 ? ArrayNum - 1 : 0; }
     bool IsEmpty() const { return Len() == 0; }
-    wchar_t operator[](int index) const { return Data[index]; }
+    const wchar_t& operator[](int index) const { return Data[index]; }
 
   private:
+    ARK_API void AssignRange(const wchar_t* units, int count);
+
     wchar_t* Data = nullptr;
     int ArrayNum = 0;
     int ArrayMax = 0;

@@ -1,12 +1,12 @@
 #pragma once
 
-#include "API/Base.h"
-#include "API/UE/GameTypes.h"
+#include "API/ARK/Ark.h"
+#include "API/Helpers/Helpers.h"
 
 namespace AsaApi {
-enum class ServerStatus { Loading = 0, Ready = 1 };
+enum class ServerStatus { Loading, Ready };
 
-class IApiUtils {
+class ARK_API IApiUtils {
   public:
     virtual ~IApiUtils() = default;
     // The running world, or null while the game has none.
@@ -15,5 +15,5 @@ class IApiUtils {
     virtual ServerStatus GetStatus() const = 0;
 };
 
-ARK_API IApiUtils& GetApiUtils();
+ARK_API IApiUtils& APIENTRY GetApiUtils();
 }  // namespace AsaApi
