@@ -32,14 +32,14 @@ std::vector<Probe> ProbeLines(const std::vector<std::string>& lines) {
                      ("quorvane-argv-" + std::to_string(std::random_device()()));
     std::filesystem::create_directories(dir);
     {
-        std::ofstream in(dir / "lines.txt", std::ios::binary);
+        std::ofstream in(dir / "lines.jsonl", std::ios::binary);
         for (const auto& line : lines) {
-            in << line << '\n';
+            in << nlohmann::json(line).dump() << '\n';
         }
     }
     const auto run = wine_testing::RunWindows(
         wine_testing::WindowsProgram("argv-probe.exe"),
-        {WindowsPath(dir / "lines.txt"), WindowsPath(dir / "split.jsonl")}, dir);
+        {WindowsPath(dir / "lines.jsonl"), WindowsPath(dir / "split.jsonl")}, dir);
     EXPECT_EQ(run.exitCode, 0) << run.output;
     std::vector<Probe> probes;
     std::ifstream out(dir / "split.jsonl", std::ios::binary);
