@@ -37,6 +37,9 @@ std::string WindowsCommandLine(const std::vector<std::string>& arguments) {
     if (program.find('"') != std::string::npos) {
         throw std::invalid_argument("a program path with a quotation mark: " + program);
     }
+    if (program.ends_with('\\')) {
+        throw std::invalid_argument("a program path that ends in a backslash: " + program);
+    }
     for (const auto& argument : arguments) {
         if (argument.find('\0') != std::string::npos) {
             throw std::invalid_argument("an argument with a NUL byte");
