@@ -44,17 +44,15 @@ Arguments ParseArguments(const std::vector<std::string>& arguments) {
             parsed.help = true;
             return parsed;
         }
-        if (argument.empty() || argument[0] != '-') {
-            break;
-        }
-        const char option = argument.size() >= 2 ? argument[1] : '-';
+        // Anything else that starts with '-' is a command: the plugin's broadcasts may.
+        const char option = argument.size() >= 2 && argument[0] == '-' ? argument[1] : 0;
         std::string* value = option == 'H'   ? &parsed.host
                              : option == 'P' ? &port
                              : option == 'p' ? &parsed.password
                              : option == 't' ? &timeout
                                              : nullptr;
         if (value == nullptr) {
-            throw UsageError("unknown option '" + argument + "'");
+            break;
         }
         lastSeparate = 0;
         if (argument.size() > 2) {
@@ -91,14 +89,18 @@ Arguments ParseArguments(const std::vector<std::string>& arguments) {
 }
 
 const char* UsageText() {
-    return "usage: quorvane-rcon -H host -P port -p password [-t seconds] command...\n"
+    return "usage: quorvane-rcon -H host -P port -p password [-t seconds] [--] command...\n"
            "Sends each command to a Source RCON server and prints each reply.\n"
            "  -H host      server name or address\n"
            "  -P port      server's RCON port\n"
            "  -p password  RCON password\n"
            "  -t seconds   time-out for the connect and for each reply (default 5)\n"
-           "  --           ends the options, for a command that starts with '-'\n"
-           "Values may be attached (-Hhost) or follow the option (-H host).\n"
+           "  --help       prints this text\n"
+           "  --           ends the options, for a command that starts with -H, -P, -p\n"
+           "               or -t, or is --help or --\n"
+           "Values may be attached (-Hhost) or follow the option (-H host) when they do\n"
+           "not start with '-'. The first argument that is none of these options begins\n"
+           "the commands, even one that starts with '-' (-x, -= Meteor =-).\n"
            "Exit codes: 0 answered, 2 usage, 3 connection, 4 authentication, 5 time-out,\n"
            "6 protocol error, 7 command too long, 1 anything else.\n";
 }

@@ -1,8 +1,10 @@
 #pragma once
-// quorvane-rcon's command line: -H host -P port -p password [-t seconds] command...
-// Each option's value is attached (-Hhost) or the next argument (-H host). Options end at
-// the first argument that does not start with '-', or after "--"; every argument from there
-// on is one command, sent byte for byte.
+// quorvane-rcon's command line: -H host -P port -p password [-t seconds] [--] command...
+// The options are exactly the arguments that start with -H, -P, -p or -t, and "--help" and
+// "--". Each option's value is attached (-Hhost) or the next argument (-H host). Options
+// end at the first other argument, even one that starts with '-' ("-", "-x", "-= Meteor =-",
+// "--x"), or after "--"; every argument from there on is one command, sent byte for byte.
+// A command that starts with -H, -P, -p or -t, or is --help or --, needs "--" before it.
 
 #include <chrono>
 #include <stdexcept>

@@ -41,7 +41,23 @@ TEST(ArgumentsTest, ReadsAttachedAndSeparateValues) {
         // Options end at the first command, or at "--".
         {{"-Hh", "-P2", "-pa", "x", "-H", "y"}, "h", 2, "a", 5000, {"x", "-H", "y"}},
         {{"-Hh", "-P2", "-pa", "--", "-dash", ""}, "h", 2, "a", 5000, {"-dash", ""}},
+        {{"-Hh", "-P2", "-pa", "--", "-Hx", "--"}, "h", 2, "a", 5000, {"-Hx", "--"}},
         {{"-Hh", "-P2", "-p-secret", "x"}, "h", 2, "-secret", 5000, {"x"}},
+        // Whatever is not -H, -P, -p, -t, --help or -- is a command, dash or not.
+        {{"-Hh", "-P2", "-pa", "-x", "cmd"}, "h", 2, "a", 5000, {"-x", "cmd"}},
+        {{"-Hh", "-P2", "-pa", "-= Meteor =- incoming"},
+         "h",
+         2,
+         "a",
+         5000,
+         {"-= Meteor =- incoming"}},
+        {{"-Hh", "-P2", "-pa", "-dash"}, "h", 2, "a", 5000, {"-dash"}},
+        {{"-Hh", "-P2", "-pa", "-", "-t1"}, "h", 2, "a", 5000, {"-", "-t1"}},
+        {{"-Hh", "-P2", "-pa", "--x", "-pb"}, "h", 2, "a", 5000, {"--x", "-pb"}},
+        {{"-Hh", "-P2", "-pa", "", "-x"}, "h", 2, "a", 5000, {"", "-x"}},
+        {{"-Hh", "-P2", "-pa", "-h", "-P3"}, "h", 2, "a", 5000, {"-h", "-P3"}},
+        // A bare option does not take a value that starts with '-'.
+        {{"-Hh", "-P2", "-pa", "-t", "-dash"}, "h", 2, "a", 5000, {"-dash"}},
     };
     for (const auto& c : cases) {
         const auto parsed = ParseArguments(c.arguments);
@@ -75,8 +91,13 @@ TEST(ArgumentsTest, RefusesWithOneLineReason) {
          "-t needs seconds above 0 and up to 86400, not 'soon'"},
         {{"-Hh", "-P2", "-pa", "-t", "x"}, "-t needs seconds above 0 and up to 86400, not 'x'"},
         {{"-Hh", "-P2", "-pa"}, "no command to send"},
-        {{"-Hh", "-P2", "-pa", "-x", "cmd"}, "unknown option '-x'"},
-        {{"-", "cmd"}, "unknown option '-'"},
+        // An option followed by anything, -Pfoo too, is that option.
+        {{"-Hh", "-pa", "-Pfoo", "x"}, "-P needs a port from 1 to 65535, not 'foo'"},
+        {{"-Hh", "-P2", "-pa", "-Hello"}, "no command to send"},
+        {{"-Hh", "-P2", "-p", "-= Meteor =-"}, "no password (-p)"},
+        // A first argument that is no option makes every later one a command.
+        {{"-", "-Hh", "-P2", "-pa"}, "no server address (-H)"},
+        {{"-x", "-Hh", "-P2", "-pa"}, "no server address (-H)"},
         {{}, "no server address (-H)"},
     };
     for (const auto& c : cases) {

@@ -1,4 +1,5 @@
-// The POSIX splitter (plugin/platform/CommandLineSplit) against Windows' own: Wine's
+// The POSIX splitter (plugin/platform/CommandLineSplit) and the line writer
+// (plugin/platform/WindowsCommandLine) against Windows' own splits: Wine's
 // CommandLineToArgvW, and the C runtime start-up code that quorvane-rcon.exe is built with.
 // argv-probe.exe splits each line both ways on the Windows side.
 
@@ -12,12 +13,14 @@
 #include "WineEnvironment.h"
 #include "notify/RconFanout.h"
 #include "platform/CommandLineSplit.h"
+#include "platform/WindowsCommandLine.h"
 
 namespace {
 
 using quorvane::platform::SplitCommandLine;
 using quorvane::platform::SplitProgram;
 using quorvane::platform::StripOuterQuotes;
+using quorvane::platform::WindowsCommandLine;
 using wine_testing::WindowsPath;
 using Args = std::vector<std::string>;
 
@@ -32,14 +35,14 @@ std::vector<Probe> ProbeLines(const std::vector<std::string>& lines) {
                      ("quorvane-argv-" + std::to_string(std::random_device()()));
     std::filesystem::create_directories(dir);
     {
-        std::ofstream in(dir / "lines.txt", std::ios::binary);
+        std::ofstream in(dir / "lines.jsonl", std::ios::binary);
         for (const auto& line : lines) {
-            in << line << '\n';
+            in << nlohmann::json(line).dump() << '\n';
         }
     }
     const auto run = wine_testing::RunWindows(
         wine_testing::WindowsProgram("argv-probe.exe"),
-        {WindowsPath(dir / "lines.txt"), WindowsPath(dir / "split.jsonl")}, dir);
+        {WindowsPath(dir / "lines.jsonl"), WindowsPath(dir / "split.jsonl")}, dir);
     EXPECT_EQ(run.exitCode, 0) << run.output;
     std::vector<Probe> probes;
     std::ifstream out(dir / "split.jsonl", std::ios::binary);
@@ -125,6 +128,70 @@ TEST(ArgvSplitTest, PluginLinesGiveBothClientsTheSameArguments) {
     const auto probes = ProbeLines(lines);
     for (std::size_t i = 0; i < probes.size(); ++i) {
         EXPECT_EQ(SplitCommandLine(lines[i]), probes[i].crt) << lines[i];
+    }
+}
+
+// The line written from a client run's arguments gives the client exactly those arguments,
+// through CommandLineToArgvW and through the C runtime alike.
+TEST(ArgvSplitTest, WrittenLinesGiveTheClientItsArguments) {
+    const std::string texts[] = {
+        "Meteor on The Island at 75.000000 / 25.000000",
+        R"(The "Big" Meteor)",
+        R"(ends in C:\dir\)",
+        R"(two \\" and)",
+        R"(Warning \" saveworld)",
+        "-= Meteor =- incoming",
+        "-dash",
+        "",
+        "tab\there\t",
+        "  blanks around  ",
+        R"(line\nfeed)",
+        // Runs of backslashes before quotation marks and at the end.
+        R"(a\"b a\\"b a\\\"b a\\\\"b)",
+        R"(\)",
+        R"(\\)",
+        R"(x\\\\\)",
+        R"(\\"\\"\\)",
+        R"(a\\\\"b)",
+        R"(")",
+        R"("")",
+        R"(""")",
+        R"(\")",
+        R"("a" "" b""")",
+        // What cmd.exe would act on.
+        "%PATH% 100% \"%WINDIR%\"",
+        "& | < > ^",
+        R"(say "x" & echo pwned > pwned.txt)",
+        "*.txt ?.exe",
+        // Bytes that are no ASCII blank: non-ASCII letters, CR, other controls.
+        "M\xC3\xA9t\xC3\xA9ore \xC3\xBC"
+        "ber \xC3\x86r\xC3\xB8 \xE2\x80\x93 5 \xE2\x82\xAC",
+        "one\rtwo\r",
+        "\x01\x1B\x7F \v\f",
+    };
+    const std::string client = R"(C:\rcon\quorvane-rcon.exe)";
+    std::vector<Args> runs;
+    for (const auto& text : texts) {
+        runs.push_back({client, "-H127.0.0.1", "-P27020", "-pp w", text});
+    }
+    // Other arguments awkward in their own ways; a program path with doubled backslashes
+    // (Wine's C runtime applies the escape rule to the program too), an empty one.
+    runs.push_back({client, "-H127.0.0.1", "-P27020", R"(-pa\"b\)", "x"});
+    runs.push_back({client, "-H127.0.0.1", "-P27020", R"(-pa\\b\)", "x"});
+    runs.push_back({client, "-H127.0.0.1", "-P27020", "-pa\rb\v\x01\xC3\xA9", "x"});
+    runs.push_back({client, "-H", "", "-p", "-x"});
+    runs.push_back({R"(C:\Program Files\a\\b\quorvane-rcon.exe)", "x"});
+    runs.push_back({"", "x"});
+    runs.push_back({client});
+
+    std::vector<std::string> lines;
+    for (const auto& run : runs) {
+        lines.push_back(WindowsCommandLine(run));
+    }
+    const auto probes = ProbeLines(lines);
+    for (std::size_t i = 0; i < probes.size(); ++i) {
+        EXPECT_EQ(probes[i].shell32, runs[i]) << lines[i];
+        EXPECT_EQ(probes[i].crt, runs[i]) << lines[i];
     }
 }
 

@@ -1,9 +1,10 @@
-// argv-probe IN OUT: for every line of IN (UTF-8, one command line a line) writes one JSON
-// object to OUT: {"line": the line, "shell32": what CommandLineToArgvW makes of it, "crt":
-// the argv that the C runtime gives a program started with exactly that command line}. The
-// second is what quorvane-rcon.exe sees, since it is built with the same toolchain and
-// start-up code. For it the probe starts itself with the line; the child, told so by
-// kChildVariable, prints its argv as a JSON array and ends.
+// argv-probe IN OUT: for every line of IN (a JSON string: one command line, any characters
+// including CR and LF) writes one JSON object to OUT: {"line": the line, "shell32": what
+// CommandLineToArgvW makes of it, "crt": the argv that the C runtime gives a program started with
+// exactly that command line}. The second is what quorvane-rcon.exe sees, since it is built with the
+// same toolchain and start-up code. For it the probe starts itself with the line; the child, told
+// so by kChildVariable, prints its argv as a JSON array and ends. That argv is in the ANSI code
+// page, so a character outside it cannot come back unchanged.
 
 #include <fcntl.h>
 #include <io.h>
@@ -30,9 +31,9 @@ std::string ToUtf8(const wchar_t* text) {
     return out;
 }
 
-std::wstring FromUtf8(const std::string& text) {
+std::wstring Widen(UINT codePage, const std::string& text) {
     std::wstring wide(text.size(), L'\0');
-    const int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+    const int length = MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()),
                                            wide.data(), static_cast<int>(wide.size()));
     wide.resize(length > 0 ? static_cast<std::size_t>(length) : 0);
     return wide;
@@ -91,7 +92,10 @@ nlohmann::json CrtSplit(const std::wstring& self, std::wstring line) {
 
 int main(int argc, char** argv) {
     if (_wgetenv(kChildVariable) != nullptr) {
-        nlohmann::json arguments(std::vector<std::string>(argv, argv + argc));
+        nlohmann::json arguments = nlohmann::json::array();
+        for (int i = 0; i < argc; ++i) {
+            arguments.push_back(ToUtf8(Widen(CP_ACP, argv[i]).c_str()));
+        }
         _setmode(_fileno(stdout), _O_BINARY);
         std::fputs(arguments.dump(-1, ' ', true).c_str(), stdout);
         return 0;
@@ -110,8 +114,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "argv-probe: cannot open %s or %s\n", argv[1], argv[2]);
         return 2;
     }
-    for (std::string line; std::getline(in, line);) {
-        const std::wstring wide = FromUtf8(line);
+    for (std::string entry; std::getline(in, entry);) {
+        const auto line = nlohmann::json::parse(entry).get<std::string>();
+        const std::wstring wide = Widen(CP_UTF8, line);
         out << nlohmann::json{{"line", line},
                               {"shell32", Shell32Split(wide)},
                               {"crt", CrtSplit(self, wide)}}
