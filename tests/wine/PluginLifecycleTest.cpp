@@ -11,6 +11,12 @@
 
 namespace {
 
+// The framework's line for a plugin it loaded, with the version and description of
+// PluginInfo.json.
+const std::string kLoaded =
+    "[AsaApi][info] Loaded plugin Quorvane V1 (Starts random world events on a cluster and "
+    "announces them over RCON and Discord)";
+
 using wine_testing::IslandConfig;
 using wine_testing::WindowsPath;
 using wine_testing::WindowsServerDir;
@@ -43,16 +49,17 @@ TEST(PluginLifecycleTest, AttachRunsLoadAndDetachRunsUnload) {
     ASSERT_EQ(result.exitCode, 0) << result.output;
     // The plugin's lines come before LoadLibrary returns, the hook's removal before
     // FreeLibrary does; the host drops the pending first timer on the way.
-    EXPECT_EQ(HostAndPluginLines(result.output),
-              (Lines{"[Quorvane][info] Server Key: Island", "[Quorvane][info] Server Key: Island",
-                     "[Quorvane][info] Server Label: The Island",
-                     "[AsaApi][info] Hook set on AShooterGameMode.BeginPlay()",
-                     "[AsaApi][info] Loaded plugin Quorvane",
-                     "[AsaApi][info] AShooterGameMode.BeginPlay() ran",
-                     "[AsaApi][info] Dropped timer " +
-                         WindowsPath(dir.PluginDir() / "Quorvane.dll") + "_0 (3600 s)",
-                     "[AsaApi][info] Hook removed from AShooterGameMode.BeginPlay()",
-                     "[AsaApi][info] Unloaded plugin Quorvane"}))
+    EXPECT_EQ(
+        HostAndPluginLines(result.output),
+        (Lines{"[Quorvane][info] Server Key: Island", "[Quorvane][info] Server Key: Island",
+               "[Quorvane][info] Server Label: The Island",
+               "[AsaApi][info] Hook set on AShooterGameMode.BeginPlay()", kLoaded,
+               "[AsaApi][info] AShooterGameMode.BeginPlay() ran",
+               "[AsaApi][info] Dropped timer " + WindowsPath(dir.PluginDir() / "Quorvane.dll") +
+                   "_0 (3600 s)",
+               "[AsaApi][info] Hook of Quorvane.dll removed from AShooterGameMode.BeginPlay()",
+               "[AsaApi][info] DisableHook: no such hook on AShooterGameMode.BeginPlay()",
+               "[AsaApi][info] Unloaded plugin Quorvane"}))
         << result.output;
 }
 
@@ -101,8 +108,7 @@ TEST(PluginLifecycleTest, BrokenConfigIsReportedAndThePluginStaysAttached) {
         // request to remove the never-set hook the host turns down.
         Lines expected = c.pluginLines;
         expected.insert(expected.end(),
-                        {"[AsaApi][info] Loaded plugin Quorvane",
-                         "[AsaApi][info] AShooterGameMode.BeginPlay() ran",
+                        {kLoaded, "[AsaApi][info] AShooterGameMode.BeginPlay() ran",
                          "[AsaApi][info] DisableHook: no such hook on AShooterGameMode.BeginPlay()",
                          "[AsaApi][info] Unloaded plugin Quorvane"});
         EXPECT_EQ(HostAndPluginLines(result.output), expected) << c.what << "\n" << result.output;
