@@ -1,61 +1,109 @@
-// One event's RCON fan-out to N servers listening on loopback, beside the bare cost of the
-// N + 1 process starts it needs: how much of a fan-out is the client's work.
+// One event's RCON delivery to N servers listening on loopback, through the bundled client,
+// beside the bare cost of the N + 1 process starts it needs one after another; and the same
+// with one server that accepts and never answers, sorted first: when the last live server
+// has its broadcast.
 
 #include <benchmark/benchmark.h>
 
 #include <memory>
+#include <thread>
 
 #include "PluginHost.h"
 #include "RconListener.h"
-#include "config/Settings.h"
+#include "SilentServer.h"
 #include "notify/RconFanout.h"
 #include "platform/Platform.h"
 
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
+struct Cluster {
+    std::vector<std::unique_ptr<gameserver::RconListener>> listeners;
+    quorvane::RconJob job;
+
+    explicit Cluster(std::size_t servers) {
+        job.EventId = "meteor";
+        job.EventCommand = "StartWorldEvent meteor 2e+05 -50000 0";
+        job.BroadcastText = R"(Meteor Shower on "The Island" at 75.000000 / 25.000000)";
+        job.ClientPath = RCON_CLIENT_FILE;
+        for (std::size_t i = 0; i < servers; ++i) {
+            gameserver::RconListenerOptions options;
+            options.password = "pw";
+            listeners.push_back(std::make_unique<gameserver::RconListener>(options));
+            listeners.back()->Start();
+            job.Targets.push_back(
+                {"127.0.0.1", listeners.back()->Port(), "pw", "Server" + std::to_string(1000 + i)});
+        }
+        job.Own = job.Targets.front();
+    }
+
+    std::size_t Received() const {
+        std::size_t received = 0;
+        for (const auto& listener : listeners) {
+            received += listener->Commands().size();
+        }
+        return received;
+    }
+};
+
 void BM_FanoutToListeners(benchmark::State& state) {
     testing_support::PluginHost host;
     const auto servers = static_cast<std::size_t>(state.range(0));
-    std::vector<std::unique_ptr<gameserver::RconListener>> listeners;
-    auto& s = quorvane::EventSettings();
-    s.MCRconPath = RCON_CLIENT_FILE;
-    for (std::size_t i = 0; i < servers; ++i) {
-        gameserver::RconListenerOptions options;
-        options.password = "pw";
-        listeners.push_back(std::make_unique<gameserver::RconListener>(options));
-        listeners.back()->Start();
-        s.RconInfos.push_back({"127.0.0.1", listeners.back()->Port(), "pw"});
-    }
-    s.RconSettings = s.RconInfos.front();
-    const quorvane::RconJob job{R"(Meteor Shower on \"The Island\" at 75.000000 / 25.000000)",
-                                "StartWorldEvent meteor 2e+05 -50000 0"};
+    Cluster cluster(servers);
     for (auto _ : state) {
-        quorvane::RconFanout(job);
-    }
-    std::size_t received = 0;
-    for (const auto& listener : listeners) {
-        received += listener->Commands().size();
-        listener->Stop();
+        quorvane::RconFanout::Submit(cluster.job);
+        quorvane::RconFanout::WaitUntilIdle(std::chrono::minutes(5));
     }
     // Every line must have arrived, or the figure measures failures.
-    if (received != state.iterations() * (servers + 1)) {
+    if (cluster.Received() != state.iterations() * (servers + 1)) {
         state.SkipWithError("not every RCON line arrived");
     }
     state.counters["clients"] = static_cast<double>(servers + 1);
 }
 BENCHMARK(BM_FanoutToListeners)->Arg(1)->Arg(8)->Arg(64)->Unit(benchmark::kMillisecond);
 
-// The same number of process starts and waits, of a program that does nothing.
+// The same number of process starts and waits, one after another, of a program that does
+// nothing.
 void BM_BareProcessStarts(benchmark::State& state) {
     const auto starts = state.range(0) + 1;
-    const std::string line = std::string(R"("")") + SOAK_CLIENT_FILE + R"(" -H -P0 -p "")";
+    const std::vector<std::string> arguments = {SOAK_CLIENT_FILE, "-H", "-P0", "-p", ""};
     for (auto _ : state) {
         for (std::int64_t i = 0; i < starts; ++i) {
-            benchmark::DoNotOptimize(quorvane::platform::RunShellCommand(line));
+            benchmark::DoNotOptimize(
+                quorvane::platform::RunClient(arguments, std::chrono::seconds(10)));
         }
     }
     state.counters["clients"] = static_cast<double>(starts);
 }
 BENCHMARK(BM_BareProcessStarts)->Arg(1)->Arg(8)->Arg(64)->Unit(benchmark::kMillisecond);
+
+// The bundled client gives up on the silent server after its own time-out (5 s); the time
+// measured is until the last of the 64 live servers has its broadcast.
+void BM_FanoutWithASilentServer(benchmark::State& state) {
+    testing_support::PluginHost host;
+    rcon_testing::SilentServer silent;
+    Cluster cluster(64);
+    cluster.job.Targets.insert(cluster.job.Targets.begin(),
+                               {"127.0.0.1", silent.Port(), "pw", "Server0000"});
+    std::size_t expected = 0;
+    for (auto _ : state) {
+        expected += 65;
+        const auto start = Clock::now();
+        quorvane::RconFanout::Submit(cluster.job);
+        while (cluster.Received() < expected && Clock::now() - start < std::chrono::seconds(30)) {
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+        state.SetIterationTime(std::chrono::duration<double>(Clock::now() - start).count());
+        quorvane::RconFanout::WaitUntilIdle(std::chrono::minutes(1));
+    }
+    if (cluster.Received() != expected) {
+        state.SkipWithError("not every live server had its broadcast");
+    }
+}
+BENCHMARK(BM_FanoutWithASilentServer)
+    ->Iterations(3)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace

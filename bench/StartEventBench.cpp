@@ -1,5 +1,6 @@
-// How long one event holds the timer thread, with 64 servers in the cluster: while their
-// clients answer, and while every one of them hangs. The RCON work itself is on workers.
+// How long one event holds the game thread, with 64 servers in the cluster: while their
+// clients answer, and while every one of them hangs. The RCON work itself is the delivery
+// service's.
 
 #include <benchmark/benchmark.h>
 
@@ -11,7 +12,7 @@
 #include "PluginHost.h"
 #include "config/Settings.h"
 #include "events/EventLauncher.h"
-#include "notify/RconWorkers.h"
+#include "notify/RconFanout.h"
 
 namespace {
 
@@ -23,8 +24,8 @@ void Configure() {
     s.DiscordBroadcastMessage = "{Eventlabel} on {Serverlabel} at {Lat} / {Lon}";
     s.DiscordBroadcastHeader = "{Eventlabel}";
     s.MCRconPath = RECORD_ARGS_FILE;
-    s.RconSettings = {"127.0.0.1", 27020, "pw"};
-    s.RconInfos.assign(64, {"127.0.0.1", 27020, "pw"});
+    s.RconSettings = {"127.0.0.1", 27020, "pw", "Island"};
+    s.RconInfos.assign(64, {"127.0.0.1", 27020, "pw", "Island"});
     s.MinimumTimeToNextEvent = s.MaximumTimeToNextEvent = 60;
     s.RandomEvents = {{"meteor", "Meteor", {{50000, -50000, 100}, {1, 2, 3}}}};
 }
@@ -54,11 +55,10 @@ void RunStartEvent(benchmark::State& state, bool hang) {
     }
     ReportPercentiles(state, micros);
     if (hang) {
-        // Ends the hanging clients; RCON cannot be used again in this process.
-        quorvane::StopRconWorkers(std::chrono::seconds(30));
+        quorvane::RconFanout::Stop();  // ends the hanging clients
         unsetenv("QUORVANE_ARGV_HANG");
     } else {
-        quorvane::WaitForRconWorkers(std::chrono::minutes(5));
+        quorvane::RconFanout::WaitUntilIdle(std::chrono::minutes(5));
     }
     asahost::SetWorld(nullptr);
 }
@@ -71,7 +71,6 @@ void BM_StartEvent64TargetsAllHanging(benchmark::State& state) {
 }
 
 BENCHMARK(BM_StartEvent64Targets)->Iterations(200)->Unit(benchmark::kMicrosecond);
-// Last: it leaves the process unable to start clients.
 BENCHMARK(BM_StartEvent64TargetsAllHanging)->Iterations(200)->Unit(benchmark::kMicrosecond);
 
 }  // namespace

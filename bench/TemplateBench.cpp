@@ -23,7 +23,7 @@ void BM_FillTemplate(benchmark::State& state) {
                                           quorvane::WidenBytes("The Island"), FString(L"25.000000"),
                                           FString(L"75.000000")};
     for (auto _ : state) {
-        const FString filled = quorvane::EscapeForCommandLine(quorvane::FillTemplate(text, values));
+        const FString filled = quorvane::EscapeLineFeeds(quorvane::FillTemplate(text, values));
         benchmark::DoNotOptimize(quorvane::Narrow(filled));
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * text.Len());

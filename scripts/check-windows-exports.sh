@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
-# The shipped plugin DLL has DllMain as its entry and exports no function.
+# The shipped plugin DLL has DllMain as its entry and exports exactly one function,
+# Plugin_Unload, which the framework calls before it frees the library.
 set -euo pipefail
 dll="$1/server/ArkApi/Plugins/Quorvane/Quorvane.dll"
-# The count under "Number in:" of the export directory, when there is one.
+# The names listed under "[Ordinal/Name Pointer] Table" of the export directory.
 exports=$(x86_64-w64-mingw32-objdump -p "$dll" |
-    awk '/Number in:/ && !done {getline; print $NF; done = 1}')
-if [ -n "$exports" ] && [ $((16#$exports)) -ne 0 ]; then
-    echo "Quorvane.dll exports functions ($exports entries)" >&2
+    awk '/\[Ordinal\/Name Pointer\] Table/ {table = 1; next} table && NF == 0 {table = 0}
+         table {print $NF}' | sort | tr '\n' ' ')
+if [ "$exports" != "Plugin_Unload " ]; then
+    echo "Quorvane.dll exports: ${exports:-nothing}; expected Plugin_Unload alone" >&2
     exit 1
 fi
-echo "Quorvane.dll: no exported function"
+echo "Quorvane.dll: exports Plugin_Unload alone"

@@ -19,8 +19,9 @@ using nlohmann::json;
 
 // Reads through non-const member access on purpose: a missing member reads as null, so its
 // conversion fails with the library's own message ("type must be string, but is null").
-RconTarget ReadRconTarget(json& rcon) {
+RconTarget ReadRconTarget(json& rcon, const std::string& serverKey) {
     RconTarget target;
+    target.ServerKey = serverKey;
     target.RconIP = rcon["RconIP"].get<std::string>();
     target.RconPort = rcon["RconPort"].get<std::int32_t>();
     target.RconPassword = rcon["RconPassword"].get<std::string>();
@@ -66,6 +67,22 @@ void WarnIfReversed(const char* minimumName, std::int32_t minimum, const char* m
         PluginLog()->warn("{} ({}) is greater than {} ({}); the two are swapped when drawn",
                           minimumName, minimum, maximumName, maximum);
     }
+}
+
+// Optional, in seconds; a wrong type fails like any other setting, a number out of range is
+// reported and the default used.
+double ReadClientTimeout(const json& doc) {
+    constexpr double kDefault = 10;
+    constexpr double kLongest = 3600;
+    const double seconds = doc.value("RconClientTimeoutSeconds", kDefault);
+    if (!(seconds > 0 && seconds <= kLongest)) {
+        PluginLog()->warn(
+            "RconClientTimeoutSeconds ({:g}) is not above 0 and at most {:g}; {:g} "
+            "is used",
+            seconds, kLongest, kDefault);
+        return kDefault;
+    }
+    return seconds;
 }
 
 void WriteDump(const Settings& s) {
@@ -139,7 +156,7 @@ void ReadConfig(const std::filesystem::path& file, const std::function<std::stri
     s.DiscordBroadcastHeader = doc["DiscordBroadcastHeader"].get<std::string>();
     s.DiscordWebhookColor = doc["DiscordWebhookColor"].get<std::string>();
     s.ServerEventsCommand = doc["ServerEventsCommand"].get<std::string>();
-    s.RconSettings = ReadRconTarget(section["RconSettings"]);
+    s.RconSettings = ReadRconTarget(section["RconSettings"], s.ServerKey);
     s.BroadcastStartEventMessage = doc["BroadcastStartEventMessage"].get<std::string>();
 
     json& boot = section["StartEventOnBootSettings"];
@@ -158,9 +175,10 @@ void ReadConfig(const std::filesystem::path& file, const std::function<std::stri
     }
     for (auto& item : doc.items()) {
         if (item.value().is_object()) {
-            s.RconInfos.push_back(ReadRconTarget(item.value()["RconSettings"]));
+            s.RconInfos.push_back(ReadRconTarget(item.value()["RconSettings"], item.key()));
         }
     }
+    s.RconClientTimeoutSeconds = ReadClientTimeout(doc);
 
     if (s.Debug) {
         WriteDump(s);

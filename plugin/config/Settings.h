@@ -21,6 +21,8 @@ struct RconTarget {
     std::string RconIP;
     std::int32_t RconPort = 0;
     std::string RconPassword;
+    // The name of its section, for the log.
+    std::string ServerKey;
 };
 
 struct RandomEvent {
@@ -41,6 +43,8 @@ struct Settings {
     std::string ServerEventsCommand;
     RconTarget RconSettings;
     std::string BroadcastStartEventMessage;
+    // How long one run of the RCON client may take before it is ended.
+    double RconClientTimeoutSeconds = 10;
     std::int32_t MinimumTimeToWait = 0;  // minutes
     std::int32_t MaximumTimeToWait = 0;
     std::int32_t MinimumTimeToNextEvent = 0;

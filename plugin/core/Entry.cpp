@@ -1,10 +1,15 @@
 // The library entry: the plugin starts when the loader attaches it and stops when it is
-// detached. It exports nothing.
+// detached. Its one export, Plugin_Unload, is what the framework calls before it frees the
+// library, outside the loader's lock: there the plugin's threads can be waited for.
 
 #include "core/Lifecycle.h"
 
 #if defined(_WIN32)
 #include <windows.h>
+
+extern "C" __declspec(dllexport) void Plugin_Unload() {
+    quorvane::StopPlugin();
+}
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
     if (reason == DLL_PROCESS_ATTACH) {
@@ -15,6 +20,10 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
     return TRUE;
 }
 #else
+extern "C" __attribute__((visibility("default"))) void Plugin_Unload() {
+    quorvane::StopPlugin();
+}
+
 __attribute__((constructor)) static void OnAttach() {
     quorvane::Load();
 }

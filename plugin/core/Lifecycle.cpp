@@ -7,14 +7,12 @@
 #include "core/PluginLog.h"
 #include "events/EventLauncher.h"
 #include "events/EventRandom.h"
-#include "notify/RconWorkers.h"
+#include "notify/RconFanout.h"
 
 namespace quorvane {
 namespace {
 
 constexpr const char* kBeginPlay = "AShooterGameMode.BeginPlay()";
-// Ended clients let their workers finish within moments; this only bounds a stuck one.
-constexpr std::chrono::seconds kWorkerStopLimit{10};
 
 // Written by the host when it installs the hook: the game's own BeginPlay.
 void (*BeginPlayTrampoline)(AShooterGameMode*) = nullptr;
@@ -27,6 +25,7 @@ void Load() {
         CreatePluginLog();
         ReadConfig();
         SeedEventRandom();
+        RconFanout::Start();
         AsaApi::GetHooks().SetHook(kBeginPlay,
                                    reinterpret_cast<LPVOID>(&Hook_AShooterGameMode_BeginPlay),
                                    &BeginPlayTrampoline);
@@ -46,8 +45,13 @@ void Load() {
 void Unload() {
     AsaApi::GetHooks().DisableHook(kBeginPlay,
                                    reinterpret_cast<LPVOID>(&Hook_AShooterGameMode_BeginPlay));
-    // No worker may outlive the plugin's code.
-    StopRconWorkers(kWorkerStopLimit);
+    // Nothing of the plugin's may run once its code is gone. Normally Plugin_Unload has
+    // stopped the delivery already, outside the loader's lock; then this does nothing.
+    RconFanout::Stop();
+}
+
+void StopPlugin() {
+    RconFanout::Stop();
 }
 
 void Hook_AShooterGameMode_BeginPlay(AShooterGameMode* gameMode) {

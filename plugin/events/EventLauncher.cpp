@@ -1,6 +1,6 @@
 #include "events/EventLauncher.h"
 
-#include <system_error>
+#include <cmath>
 
 #include "config/Settings.h"
 #include "core/FStringText.h"
@@ -10,7 +10,7 @@
 #include "events/EventTimer.h"
 #include "map/MapProjector.h"
 #include "notify/DiscordNotifier.h"
-#include "notify/RconWorkers.h"
+#include "notify/RconFanout.h"
 
 namespace quorvane {
 
@@ -68,18 +68,23 @@ void StartRandomEvent() {
     values.Lat = FormatPercent(position.Lat);
     values.Lon = FormatPercent(position.Lon);
 
-    std::string broadcastText = Narrow(EscapeForCommandLine(FillTemplate(broadcast, values)));
     const std::string messageText = Narrow(FillTemplate(message, values));
     const std::string headerText = Narrow(FillTemplate(header, values));
 
-    try {
-        StartRconWorker({std::move(broadcastText), eventCommand});
-    } catch (const std::system_error& e) {
-        // An event that never reached the servers is not announced on Discord either.
-        PluginLog()->error("Event {} not started: no RCON worker ({})", event.EventId, e.what());
-        return;
+    RconJob job;
+    job.EventId = event.EventId;
+    job.EventCommand = eventCommand;
+    job.BroadcastText = Narrow(EscapeLineFeeds(FillTemplate(broadcast, values)));
+    job.ClientPath = s.MCRconPath;
+    job.Own = s.RconSettings;
+    job.Targets = s.RconInfos;
+    job.Deadline = std::chrono::milliseconds(
+        static_cast<long long>(std::ceil(s.RconClientTimeoutSeconds * 1000)));
+    job.Debug = s.Debug;
+    // An event that cannot reach the servers is not announced on Discord either.
+    if (RconFanout::Submit(std::move(job))) {
+        DiscordNotifier::PostAnnouncement(messageText, headerText);
     }
-    DiscordNotifier::PostAnnouncement(messageText, headerText);
 }
 
 }  // namespace

@@ -36,9 +36,8 @@ FString FillTemplate(const FString& text, const TemplateValues& values) {
     return Replace(filled, FString(L"{Lat}"), values.Lat);
 }
 
-FString EscapeForCommandLine(const FString& text) {
-    const FString escaped = Replace(text, FString(L"\""), FString(L"\\\""));
-    return Replace(escaped, FString(L"\n"), FString(L"\\n"));
+FString EscapeLineFeeds(const FString& text) {
+    return Replace(text, FString(L"\n"), FString(L"\\n"));
 }
 
 }  // namespace quorvane

@@ -27,7 +27,7 @@ struct TemplateValues {
 // value inserted by one pass is filled by the later ones.
 FString FillTemplate(const FString& text, const TemplateValues& values);
 
-// For the RCON client's command line: quotation marks as \" and line feeds as \n.
-FString EscapeForCommandLine(const FString& text);
+// A line feed as the two characters \ and n: one console command per announcement.
+FString EscapeLineFeeds(const FString& text);
 
 }  // namespace quorvane

@@ -1,29 +1,216 @@
 #include "notify/RconFanout.h"
 
+#include <condition_variable>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <utility>
+
 #include "core/PluginLog.h"
+#include "notify/RconReport.h"
 #include "platform/Platform.h"
 
 namespace quorvane {
+namespace {
 
-std::string RconCommandLine(const std::string& clientPath, const RconTarget& target,
-                            const std::string& text) {
-    return "\"\"" + clientPath + "\" -H" + target.RconIP + " -P" + std::to_string(target.RconPort) +
-           " -p" + target.RconPassword + " \"" + text + "\"\"";
+// Client processes at a time, and client runs that may wait for one of them.
+constexpr std::size_t kMaxClients = 16;
+constexpr std::size_t kMaxWaiting = 1024;
+
+// One event's delivery in progress.
+struct JobState {
+    RconJob job;
+    std::vector<RconDelivery> deliveries;  // the own server's first, then one per target
+    std::size_t unfinished = 0;
+};
+
+// One client run: delivery `index` of a job.
+struct Task {
+    std::shared_ptr<JobState> job;
+    std::size_t index;
+};
+
+class Service {
+  public:
+    // Ends every client and joins the threads; the service takes nothing more.
+    void Stop() {
+        std::vector<std::unique_ptr<platform::PluginThread>> threads;
+        std::size_t dropped = 0;
+        {
+            std::lock_guard lock(mutex_);
+            stopping_ = true;
+            dropped = tasks_.size();
+            tasks_.clear();
+            threads.swap(threads_);
+        }
+        platform::EndClients();
+        work_.notify_all();
+        threads.clear();  // joins: each thread ends as soon as its client has been ended
+        {
+            std::lock_guard lock(mutex_);
+            unfinishedJobs_ = 0;
+        }
+        idle_.notify_all();
+        if (dropped > 0 && PluginLog()) {
+            PluginLog()->info("Unloading: {} RCON message(s) not sent", dropped);
+        }
+    }
+
+    bool Submit(RconJob job) {
+        std::string refusal;
+        {
+            std::lock_guard lock(mutex_);
+            if (stopping_) {
+                refusal = "RCON delivery is stopping";
+            } else if (tasks_.size() >= kMaxWaiting) {
+                refusal = std::to_string(tasks_.size()) + " RCON messages are waiting already";
+            } else {
+                auto state = std::make_shared<JobState>();
+                state->job = std::move(job);
+                state->deliveries.reserve(1 + state->job.Targets.size());
+                state->deliveries.push_back({true, &state->job.Own, {}});
+                state->unfinished = 1;
+                tasks_.push_back({std::move(state), 0});
+                ++unfinishedJobs_;
+                AddThreads();
+                work_.notify_one();
+                return true;
+            }
+        }
+        PluginLog()->warn("Event {} not started: {}", job.EventId, refusal);
+        return false;
+    }
+
+    bool WaitUntilIdle(std::chrono::milliseconds limit) {
+        std::unique_lock lock(mutex_);
+        return idle_.wait_for(lock, limit, [&] { return unfinishedJobs_ == 0; });
+    }
+
+  private:
+    // Under the lock: enough threads for the work in hand, up to the limit.
+    void AddThreads() {
+        while (threads_.size() < kMaxClients && threads_.size() < busy_ + tasks_.size()) {
+            threads_.push_back(std::make_unique<platform::PluginThread>([this] { Run(); }));
+        }
+    }
+
+    void Run() {
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            work_.wait(lock, [&] { return stopping_ || !tasks_.empty(); });
+            if (stopping_) {
+                return;
+            }
+            Task task = std::move(tasks_.front());
+            tasks_.pop_front();
+            ++busy_;
+            lock.unlock();
+            const auto exit = RunClient(*task.job, task.index);
+            lock.lock();
+            --busy_;
+            JobState& state = *task.job;
+            state.deliveries[task.index].Exit = exit;
+            if (task.index == 0 && !stopping_) {
+                // The own server has its command: now the broadcasts, side by side.
+                for (const auto& target : state.job.Targets) {
+                    state.deliveries.push_back({false, &target, {}});
+                    tasks_.push_back({task.job, state.deliveries.size() - 1});
+                }
+                state.unfinished += state.job.Targets.size();
+                AddThreads();
+                work_.notify_all();
+            }
+            if (--state.unfinished == 0) {
+                lock.unlock();
+                Report(state);
+                lock.lock();
+                if (--unfinishedJobs_ == 0) {
+                    idle_.notify_all();
+                }
+            }
+        }
+    }
+
+    static platform::ClientExit RunClient(const JobState& state, std::size_t index) {
+        const RconDelivery& delivery = state.deliveries[index];
+        const RconJob& job = state.job;
+        return platform::RunClient(
+            ClientArguments(job.ClientPath, *delivery.Target,
+                            delivery.EventCommand ? job.EventCommand : job.BroadcastText),
+            job.Deadline);
+    }
+
+    static void Report(const JobState& state) {
+        for (const auto& line : ReportDeliveries(state.job, state.deliveries)) {
+            if (line.Warning) {
+                PluginLog()->warn("{}", line.Text);
+            } else {
+                PluginLog()->info("{}", line.Text);
+            }
+        }
+    }
+
+    std::mutex mutex_;
+    std::condition_variable work_;
+    std::condition_variable idle_;
+    std::deque<Task> tasks_;
+    std::vector<std::unique_ptr<platform::PluginThread>> threads_;
+    std::size_t busy_ = 0;
+    std::size_t unfinishedJobs_ = 0;
+    bool stopping_ = false;
+};
+
+// The running service, made at Start and gone at Stop. Only trivially destructible statics
+// here: at process exit a destructor of ours must not run before the library's detach, which
+// may still stop the service.
+std::mutex& LifetimeMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+Service*& Current() {
+    static Service* service = nullptr;
+    return service;
 }
 
-void RconFanout(const RconJob& job) {
-    try {
-        const std::string clientPath = EventSettings().MCRconPath;
-        // Exit codes are not looked at: a server that is down must not keep the others
-        // from hearing of the event.
-        platform::RunShellCommand(
-            RconCommandLine(clientPath, EventSettings().RconSettings, job.EventCommand));
-        for (const auto& target : EventSettings().RconInfos) {
-            platform::RunShellCommand(RconCommandLine(clientPath, target, job.BroadcastText));
-        }
-    } catch (const std::exception& e) {
-        PluginLog()->error("Error sending rcon command: {}", e.what());
+}  // namespace
+
+std::vector<std::string> ClientArguments(const std::string& clientPath, const RconTarget& target,
+                                         const std::string& text) {
+    return {clientPath, "-H" + target.RconIP, "-P" + std::to_string(target.RconPort),
+            "-p" + target.RconPassword, text};
+}
+
+namespace RconFanout {
+
+void Start() {
+    std::lock_guard lock(LifetimeMutex());
+    if (Current() == nullptr) {
+        platform::AllowClients();
+        Current() = new Service;
     }
 }
 
+void Stop() {
+    std::lock_guard lock(LifetimeMutex());
+    if (Service* service = std::exchange(Current(), nullptr)) {
+        service->Stop();
+        delete service;
+    }
+}
+
+bool Submit(RconJob job) {
+    std::lock_guard lock(LifetimeMutex());
+    if (Current() == nullptr) {
+        PluginLog()->warn("Event {} not started: RCON delivery is not running", job.EventId);
+        return false;
+    }
+    return Current()->Submit(std::move(job));
+}
+
+bool WaitUntilIdle(std::chrono::milliseconds limit) {
+    std::lock_guard lock(LifetimeMutex());
+    return Current() == nullptr || Current()->WaitUntilIdle(limit);
+}
+
+}  // namespace RconFanout
 }  // namespace quorvane

@@ -1,19 +1,35 @@
 #pragma once
+// Delivery of events over RCON through the external client: the own server's event command
+// first, then the broadcast to every server at once, at most 16 clients at a time, each with
+// a deadline. One long-lived service, started at load and stopped at unload, so that nothing
+// of it runs on the game thread but the hand-over.
 
+#include <chrono>
 #include <string>
+#include <vector>
 
-#include "config/Settings.h"
 #include "notify/RconJob.h"
 
 namespace quorvane {
 
-// The client's command line for one message: ""path" -Hip -Pport -ppassword "text"".
-// Values are inserted as they are; the broadcast text arrives escaped.
-std::string RconCommandLine(const std::string& clientPath, const RconTarget& target,
-                            const std::string& text);
+// The arguments of one client run: the client, -H<address>, -P<port>, -p<password>, the text,
+// each exactly as configured.
+std::vector<std::string> ClientArguments(const std::string& clientPath, const RconTarget& target,
+                                         const std::string& text);
 
-// Sends the event command to this server, then the broadcast to every server of RconInfos,
-// one client after another. A standard exception ends the job with one error line.
-void RconFanout(const RconJob& job);
+namespace RconFanout {
 
+// Jobs are taken from now on.
+void Start();
+// For unloading: takes no more jobs, drops those waiting, ends every running client at once
+// and waits for the service's threads. Every wait ends, since every client is ended. Does
+// nothing when not started.
+void Stop();
+// Hands one event over and returns at once; false, with the reason in the log, when the
+// service is not running or too much is waiting already.
+bool Submit(RconJob job);
+// Until every job handed over so far is done; false at the limit. For tests and benchmarks.
+bool WaitUntilIdle(std::chrono::milliseconds limit);
+
+}  // namespace RconFanout
 }  // namespace quorvane

@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -15,23 +16,45 @@ std::vector<std::wstring> CommandLineArguments();
 // Full path of the plugin's own module file, as UTF-16 code units.
 std::wstring OwnModulePath();
 
-// Starts the program of a command line built for `cmd.exe /C` (""program" arguments"),
-// hidden, with the arguments cmd.exe would have passed, but without a shell, so that no text
-// in the line is ever run as a command. Waits for it without a time-out; its exit code, or
-// -1 when it cannot be started.
-int RunShellCommand(std::string commandLine);
+// How one run of the RCON client ended.
+struct ClientExit {
+    enum class Kind {
+        Exited,      // on its own; `code` is its exit code
+        Signalled,   // killed by someone else; `code` is the signal (POSIX)
+        NotStarted,  // `reason` says why
+        TimedOut,    // ended at its deadline
+        Ended,       // ended because the plugin unloads
+    };
+    Kind kind = Kind::Exited;
+    int code = 0;
+    std::string reason;
+};
 
-// Ends every command that RunShellCommand is waiting for; from now on it starts none.
-void EndRunningCommands();
+// Starts the program `arguments[0]` with exactly `arguments` (program first), hidden and
+// never through a shell, and waits until it exits or `deadline` has passed; then it is ended
+// and reaped. No client outlives its deadline. Never throws.
+ClientExit RunClient(const std::vector<std::string>& arguments, std::chrono::milliseconds deadline);
 
-// Runs `work` on a thread of its own; the caller never waits for it. Throws
-// std::system_error when no thread can be started. No worker runs plugin code once the
-// plugin is unloaded: on POSIX, unloading waits for them (WaitForWorkers); on Windows, which
-// unloads a library under a lock that exiting threads need too, each worker keeps the
-// plugin loaded until it is done, so unloading comes after the last one.
-void StartWorker(std::function<void()> work);
+// Ends every client that RunClient waits for, at once; from now on RunClient starts none
+// (Ended), until AllowClients.
+void EndClients();
+void AllowClients();
 
-// Waits up to `limit` for every worker started so far to end; true when none runs any more.
-bool WaitForWorkers(std::chrono::milliseconds limit);
+// A thread of the plugin's own. On Windows it keeps the plugin's module loaded while it
+// runs, so that the module's code cannot go away under it; so it must not be joined under
+// the loader lock (from DllMain), and need not be: the module cannot be detached while it
+// runs.
+class PluginThread {
+  public:
+    // Throws std::system_error when no thread can be started.
+    explicit PluginThread(std::function<void()> work);
+    ~PluginThread();  // joins
+    PluginThread(const PluginThread&) = delete;
+    PluginThread& operator=(const PluginThread&) = delete;
+
+  private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
 
 }  // namespace quorvane::platform

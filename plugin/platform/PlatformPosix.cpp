@@ -1,20 +1,10 @@
 #include <dlfcn.h>
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 
-#include <cerrno>
 #include <fstream>
 #include <iterator>
-#include <mutex>
-#include <set>
 #include <string_view>
 
-#include "platform/CommandLineSplit.h"
 #include "platform/Platform.h"
-
-extern char** environ;
 
 namespace quorvane::platform {
 namespace {
@@ -77,95 +67,7 @@ std::wstring Utf8ToUtf16(std::string_view bytes) {
     return out;
 }
 
-// The clients being waited for, so that unloading can end them.
-struct RunningCommands {
-    std::mutex mutex;
-    std::set<pid_t> pids;
-    bool ending = false;
-};
-
-RunningCommands& Running() {
-    static RunningCommands running;
-    return running;
-}
-
-// Blocked signals and ignored dispositions are inherited through exec; the client gets the
-// defaults, and /dev/null for its standard streams, as a hidden window would.
-struct SpawnSetup {
-    posix_spawn_file_actions_t actions;
-    posix_spawnattr_t attributes;
-
-    SpawnSetup() {
-        posix_spawn_file_actions_init(&actions);
-        for (int fd = 0; fd <= 2; ++fd) {
-            posix_spawn_file_actions_addopen(&actions, fd, "/dev/null",
-                                             fd == 0 ? O_RDONLY : O_WRONLY, 0);
-        }
-        posix_spawn_file_actions_addclosefrom_np(&actions, 3);
-        posix_spawnattr_init(&attributes);
-        sigset_t none;
-        sigemptyset(&none);
-        posix_spawnattr_setsigmask(&attributes, &none);
-        sigset_t defaults;
-        sigfillset(&defaults);
-        posix_spawnattr_setsigdefault(&attributes, &defaults);
-        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-    }
-    ~SpawnSetup() {
-        posix_spawnattr_destroy(&attributes);
-        posix_spawn_file_actions_destroy(&actions);
-    }
-    SpawnSetup(const SpawnSetup&) = delete;
-    SpawnSetup& operator=(const SpawnSetup&) = delete;
-};
-
 }  // namespace
-
-int RunShellCommand(std::string commandLine) {
-    std::vector<std::string> arguments = SplitCommandLine(StripOuterQuotes(commandLine));
-    if (arguments.empty() || arguments[0].empty()) {
-        return -1;
-    }
-    std::vector<char*> argv;
-    for (auto& argument : arguments) {
-        argv.push_back(argument.data());
-    }
-    argv.push_back(nullptr);
-
-    const SpawnSetup setup;
-    auto& running = Running();
-    pid_t pid = 0;
-    {
-        std::lock_guard lock(running.mutex);
-        if (running.ending || posix_spawnp(&pid, argv[0], &setup.actions, &setup.attributes,
-                                           argv.data(), environ) != 0) {
-            return -1;
-        }
-        running.pids.insert(pid);
-    }
-    // Wait without reaping, so that the pid cannot be reused while EndRunningCommands may
-    // still signal it; reap only once it is off the list.
-    siginfo_t info{};
-    while (waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOWAIT) != 0 && errno == EINTR) {
-    }
-    {
-        std::lock_guard lock(running.mutex);
-        running.pids.erase(pid);
-    }
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-void EndRunningCommands() {
-    auto& running = Running();
-    std::lock_guard lock(running.mutex);
-    running.ending = true;
-    for (const pid_t pid : running.pids) {
-        kill(pid, SIGKILL);
-    }
-}
 
 std::vector<std::wstring> CommandLineArguments() {
     std::ifstream file("/proc/self/cmdline", std::ios::binary);

@@ -2,12 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/CommandLineSplit.h"
+#include "CommandLineSplit.h"
 
 namespace {
 
-using quorvane::platform::SplitCommandLine;
-using quorvane::platform::StripOuterQuotes;
+using testing_support::SplitCommandLine;
 using Args = std::vector<std::string>;
 
 TEST(CommandLineSplitTest, SplitsLikeCommandLineToArgvW) {
@@ -36,33 +35,6 @@ TEST(CommandLineSplitTest, SplitsLikeCommandLineToArgvW) {
     };
     for (const auto& c : cases) {
         EXPECT_EQ(SplitCommandLine(c.line), c.expected) << c.line;
-    }
-}
-
-TEST(CommandLineSplitTest, CmdKeepsTheLineWithoutItsOuterQuotes) {
-    EXPECT_EQ(StripOuterQuotes(R"(""C:\r.exe" -H1 -P2 -p3 "text"")"),
-              R"("C:\r.exe" -H1 -P2 -p3 "text")");
-    EXPECT_EQ(StripOuterQuotes(R"(""a" "b" tail)"), R"("a" "b tail)");
-    EXPECT_EQ(StripOuterQuotes("plain line"), "plain line");
-}
-
-TEST(CommandLineSplitTest, ProgramAndTheRestOfTheLine) {
-    struct Case {
-        const char* line;
-        const char* program;
-        const char* parameters;
-    };
-    const Case cases[] = {
-        {R"("C:\My Tools\rcon.exe" -H1 -P2 -p3 "a \"b\" & c")", R"(C:\My Tools\rcon.exe)",
-         R"(-H1 -P2 -p3 "a \"b\" & c")"},
-        {"rcon.exe\t -Hx", "rcon.exe", "-Hx"},
-        {R"("unterminated)", "unterminated", ""},
-        {R"("")", "", ""},
-    };
-    for (const auto& c : cases) {
-        const auto split = quorvane::platform::SplitProgram(c.line);
-        EXPECT_EQ(split.program, c.program) << c.line;
-        EXPECT_EQ(split.parameters, c.parameters) << c.line;
     }
 }
 

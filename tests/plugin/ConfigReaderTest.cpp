@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <optional>
 
 #include "PluginHost.h"
@@ -177,6 +178,54 @@ TEST_F(ConfigReaderTest, RconInfosFollowTheByteOrderOfSectionNamesOwnSectionIncl
         order.push_back(target.RconIP);
     }
     EXPECT_EQ(order, (std::vector<std::string>{"Aa", "B", "10.0.0.1", "b"}));
+}
+
+TEST_F(ConfigReaderTest, EachRconTargetKnowsItsSection) {
+    json config = BaseConfig();
+    config["B"] = {{"RconSettings", {{"RconIP", "B"}, {"RconPort", 1}, {"RconPassword", "pB"}}}};
+    ASSERT_FALSE(Load(config).error);
+    EXPECT_EQ(EventSettings().RconSettings.ServerKey, "Island");
+    ASSERT_EQ(EventSettings().RconInfos.size(), 2u);
+    EXPECT_EQ(EventSettings().RconInfos[0].ServerKey, "B");
+    EXPECT_EQ(EventSettings().RconInfos[1].ServerKey, "Island");
+}
+
+TEST_F(ConfigReaderTest, TheClientTimeoutIsOptionalAndOutOfRangeFallsBackToTenSeconds) {
+    struct Case {
+        json value;  // null: absent
+        double seconds;
+        std::string warning;
+    };
+    const Case cases[] = {
+        {nullptr, 10, ""},
+        {2.5, 2.5, ""},
+        {3600, 3600, ""},
+        {0, 10,
+         "[Quorvane][warning] RconClientTimeoutSeconds (0) is not above 0 and at most 3600; "
+         "10 is used"},
+        {-1, 10,
+         "[Quorvane][warning] RconClientTimeoutSeconds (-1) is not above 0 and at most "
+         "3600; 10 is used"},
+        {86400, 10,
+         "[Quorvane][warning] RconClientTimeoutSeconds (86400) is not above 0 and at "
+         "most 3600; 10 is used"},
+    };
+    for (const auto& c : cases) {
+        json config = BaseConfig();
+        if (!c.value.is_null()) {
+            config["RconClientTimeoutSeconds"] = c.value;
+        }
+        const auto outcome = Load(config);
+        ASSERT_FALSE(outcome.error) << *outcome.error;
+        EXPECT_EQ(EventSettings().RconClientTimeoutSeconds, c.seconds) << c.value;
+        const bool warned =
+            std::find(outcome.lines.begin(), outcome.lines.end(), c.warning) != outcome.lines.end();
+        EXPECT_EQ(warned, !c.warning.empty()) << c.value;
+    }
+    json config = BaseConfig();
+    config["RconClientTimeoutSeconds"] = "5";
+    EXPECT_EQ(Load(config).error,
+              "[json.exception.type_error.302] type must be number, but is string");
 }
 
 TEST_F(ConfigReaderTest, NumbersConvertLikeTheJsonLibrary) {

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "ArgvRecord.h"
@@ -13,7 +14,7 @@
 #include "config/Settings.h"
 #include "events/EventLauncher.h"
 #include "events/EventRandom.h"
-#include "notify/RconWorkers.h"
+#include "notify/RconFanout.h"
 
 namespace {
 
@@ -39,20 +40,25 @@ class EventLauncherTest : public ::testing::Test {
         s.ServerEventsCommand = "StartWorldEvent";
         s.BroadcastStartEventMessage = "{EVENTLABEL} on {serverlabel} at {Lat}/{lon}\nGo!";
         s.MCRconPath = RECORD_ARGS_FILE;
-        s.RconSettings = {"10.0.0.1", 27020, "own"};
-        s.RconInfos = {{"10.0.0.1", 27020, "own"}, {"10.0.0.2", 27021, "other"}};
+        s.RconSettings = {"10.0.0.1", 27020, "own", "Island"};
+        s.RconInfos = {{"10.0.0.1", 27020, "own", "Island"}, {"10.0.0.2", 27021, "other", "B"}};
         s.MinimumTimeToWait = s.MaximumTimeToWait = 7;
         s.MinimumTimeToNextEvent = s.MaximumTimeToNextEvent = 5;
         s.RandomEvents = {{"meteor", "The \"Big\" Meteor", {{50000, -50000, 200000}}}};
     }
     ~EventLauncherTest() override {
-        EXPECT_TRUE(quorvane::WaitForRconWorkers(std::chrono::seconds(10)));
+        EXPECT_TRUE(quorvane::RconFanout::WaitUntilIdle(std::chrono::seconds(10)));
         asahost::SetWorld(nullptr);
     }
 
+    // The own server's command first, then the broadcasts, which run side by side: sorted.
     std::vector<Args> ClientsStarted() {
-        EXPECT_TRUE(quorvane::WaitForRconWorkers(std::chrono::seconds(10)));
-        return record_.Arguments();
+        EXPECT_TRUE(quorvane::RconFanout::WaitUntilIdle(std::chrono::seconds(10)));
+        auto started = record_.Arguments();
+        if (!started.empty()) {
+            std::sort(started.begin() + 1, started.end());
+        }
+        return started;
     }
 
     static std::vector<int> PendingDelays() {

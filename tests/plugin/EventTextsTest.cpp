@@ -93,9 +93,9 @@ TEST_F(FillTemplateTest, BytesAboveAsciiBecomeOneQuestionMarkEach) {
     EXPECT_EQ(Narrow(FString("caf\xC3\xA9")), "caf??");
 }
 
-TEST_F(FillTemplateTest, OnlyQuotesAndLineFeedsAreEscapedForTheCommandLine) {
-    EXPECT_EQ(Narrow(quorvane::EscapeForCommandLine(FString("say \"hi\"\nthen\r\\go"))),
-              "say \\\"hi\\\"\\nthen\r\\go");
+TEST_F(FillTemplateTest, OnlyLineFeedsAreEscaped) {
+    EXPECT_EQ(Narrow(quorvane::EscapeLineFeeds(FString("say \"hi\"\nthen\r\\go\n"))),
+              "say \"hi\"\\nthen\r\\go\\n");
 }
 
 }  // namespace

@@ -6,13 +6,13 @@
 #include <random>
 #include <stdexcept>
 
-#include "platform/CommandLineSplit.h"
+#include "CommandLineSplit.h"
 #include "platform/WindowsCommandLine.h"
 
 namespace {
 
-using quorvane::platform::SplitCommandLine;
 using quorvane::platform::WindowsCommandLine;
+using testing_support::SplitCommandLine;
 using Args = std::vector<std::string>;
 
 constexpr const char* kClient = R"(C:\rcon\mcrcon.exe)";

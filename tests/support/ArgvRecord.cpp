@@ -16,13 +16,28 @@ ArgvRecord::~ArgvRecord() {
     unsetenv("QUORVANE_ARGV_RECORD");
 }
 
+namespace {
+
+std::string FromHex(const std::string& hex) {
+    std::string bytes;
+    for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
+        bytes += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
+    }
+    return bytes;
+}
+
+}  // namespace
+
 std::vector<ClientStart> ArgvRecord::Starts() const {
     std::vector<ClientStart> starts;
     std::ifstream file(file_);
     for (std::string line; std::getline(file, line);) {
         const auto entry = nlohmann::json::parse(line);
-        starts.push_back(
-            {entry["pid"].get<pid_t>(), entry["args"].get<std::vector<std::string>>()});
+        ClientStart start{entry["pid"].get<pid_t>(), {}};
+        for (const auto& hex : entry["hex"]) {
+            start.arguments.push_back(FromHex(hex.get<std::string>()));
+        }
+        starts.push_back(std::move(start));
     }
     return starts;
 }

@@ -12,7 +12,7 @@ namespace testing_support {
 
 struct ClientStart {
     pid_t pid;
-    std::vector<std::string> arguments;  // without the program
+    std::vector<std::string> arguments;  // without the program, byte for byte
 };
 
 class ArgvRecord {

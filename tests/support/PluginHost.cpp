@@ -11,6 +11,7 @@
 #include "Logger/Logger.h"
 #include "config/Settings.h"
 #include "core/PluginLog.h"
+#include "notify/RconFanout.h"
 
 namespace testing_support {
 
@@ -55,11 +56,13 @@ PluginHost::PluginHost(const Settings& settings) : sink_(std::make_shared<Captur
     quorvane::EventSettings() = {};
     quorvane::ConfigDocument() = nullptr;
     quorvane::CreatePluginLog();
+    quorvane::RconFanout::Start();
     game_ = std::make_unique<GameThread>();
 }
 
 PluginHost::~PluginHost() {
     game_.reset();
+    quorvane::RconFanout::Stop();
     asahost::Stop();
     quorvane::PluginLog().reset();
     quorvane::EventSettings() = {};

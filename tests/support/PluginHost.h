@@ -1,7 +1,8 @@
 #pragma once
 // The real host stand-in started inside the test process over a throw-away server
-// directory, with the game's allocator registered and a sink that keeps every line. The
-// plugin's process-wide records are reset on both ends.
+// directory, with the game's allocator registered, a game thread, and a sink that keeps every
+// line. The plugin's process-wide records are reset on both ends, and its RCON delivery runs
+// while the host does.
 
 #include <chrono>
 #include <memory>

@@ -1,4 +1,4 @@
-// The POSIX splitter (plugin/platform/CommandLineSplit) and the line writer
+// The model of the Windows split (tests/support/CommandLineSplit) and the line writer
 // (plugin/platform/WindowsCommandLine) against Windows' own splits: Wine's
 // CommandLineToArgvW, and the C runtime start-up code that quorvane-rcon.exe is built with.
 // argv-probe.exe splits each line both ways on the Windows side.
@@ -10,17 +10,14 @@
 
 #include <nlohmann/json.hpp>
 
+#include "CommandLineSplit.h"
 #include "WineEnvironment.h"
-#include "notify/RconFanout.h"
-#include "platform/CommandLineSplit.h"
 #include "platform/WindowsCommandLine.h"
 
 namespace {
 
-using quorvane::platform::SplitCommandLine;
-using quorvane::platform::SplitProgram;
-using quorvane::platform::StripOuterQuotes;
 using quorvane::platform::WindowsCommandLine;
+using testing_support::SplitCommandLine;
 using wine_testing::WindowsPath;
 using Args = std::vector<std::string>;
 
@@ -95,39 +92,6 @@ TEST(ArgvSplitTest, SplitterMatchesCommandLineToArgvW) {
     const auto probes = ProbeLines(lines);
     for (std::size_t i = 0; i < probes.size(); ++i) {
         EXPECT_EQ(SplitCommandLine(lines[i]), probes[i].shell32) << lines[i];
-        EXPECT_EQ(SplitProgram(lines[i]).program, probes[i].shell32.at(0)) << lines[i];
-    }
-}
-
-// The POSIX client is started with SplitCommandLine's vector, the Windows client with the
-// C runtime's split of the same line: for every line the plugin writes, the two agree. The
-// texts are escaped as the plugin escapes them (" as \", a line feed as \n).
-TEST(ArgvSplitTest, PluginLinesGiveBothClientsTheSameArguments) {
-    const char* escapedTexts[] = {
-        "Meteor Shower started on The Island at 48.123456 / 51.000000",
-        R"(\"Boss\" \"fight\"\nGo!)",
-        R"(Boss \"fight & echo pwned > pwned.txt)",
-        R"(a\"|echo piped> piped.txt)",
-        R"(x\" > out.txt & \"y)",
-        R"(^\"&echo caret> caret.txt)",
-        R"(%PATH% 100% \"%WINDIR%\")",
-        R"(a\" <nul)",
-        R"(ends with a backslash\)",
-        R"(a \\\"quoted\\\" path C:\dir\\)",
-        R"(\"\"\")",
-        "\t tabs \t",
-        "",
-        "*.txt ?.exe",
-    };
-    const quorvane::RconTarget target{"127.0.0.1", 27020, "pw"};
-    std::vector<std::string> lines;
-    for (const char* text : escapedTexts) {
-        lines.push_back(
-            StripOuterQuotes(quorvane::RconCommandLine(R"(C:\My Tools\rcon.exe)", target, text)));
-    }
-    const auto probes = ProbeLines(lines);
-    for (std::size_t i = 0; i < probes.size(); ++i) {
-        EXPECT_EQ(SplitCommandLine(lines[i]), probes[i].crt) << lines[i];
     }
 }
 

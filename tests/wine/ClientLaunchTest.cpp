@@ -1,9 +1,9 @@
 // Broadcast texts that cmd.exe would have taken for commands: cmd.exe toggles its quote state
 // at every quotation mark and knows no \" escape, so after an odd number of marks & | < > ^
-// act, and %NAME% expands even inside quotes. The DLL starts the client through
-// ShellExecuteExA instead; under Wine each text must arrive exactly as written, with no file
-// made and no other command run. The same texts through `cmd.exe /C` and the plugin's old
-// command line show that the corpus is dangerous there.
+// act, and %NAME% expands even inside quotes. The DLL starts the client with CreateProcessW,
+// on a line written from its arguments; under Wine each text must arrive exactly as written,
+// with no file made and no other command run. The same texts through `cmd.exe /C` and the
+// plugin's old command line show that the corpus is dangerous there.
 
 #include <gtest/gtest.h>
 
@@ -13,7 +13,6 @@
 #include "WindowsServerDir.h"
 #include "WineEnvironment.h"
 #include "WineProcess.h"
-#include "notify/RconFanout.h"
 
 namespace {
 
@@ -107,9 +106,9 @@ TEST(ClientLaunchTest, CmdExeRunsTheSameTextsAsCommands) {
         for (const char ch : c.arrives) {
             escaped += ch == '"' ? std::string(R"(\")") : std::string(1, ch);
         }
-        const std::string line =
-            "cmd.exe /C " + quorvane::RconCommandLine(WindowsPath(dir.InstallClient()),
-                                                      {"127.0.0.1", own.Port(), "pw"}, escaped);
+        const std::string line = "cmd.exe /C \"\"" + WindowsPath(dir.InstallClient()) +
+                                 "\" -H127.0.0.1 -P" + std::to_string(own.Port()) + " -ppw \"" +
+                                 escaped + "\"\"";
         auto filesAfter = dir.Files();
         if (!c.cmdCreates.empty()) {
             filesAfter.push_back(c.cmdCreates);

@@ -1,43 +1,11 @@
-#include "platform/CommandLineSplit.h"
+#include "CommandLineSplit.h"
 
-namespace quorvane::platform {
+namespace testing_support {
 namespace {
 bool IsBlank(char c) {
     return c == ' ' || c == '\t';
 }
 }  // namespace
-
-std::string StripOuterQuotes(std::string_view line) {
-    if (line.empty() || line.front() != '"') {
-        return std::string(line);
-    }
-    std::string kept(line.substr(1));
-    if (const auto last = kept.rfind('"'); last != std::string::npos) {
-        kept.erase(last, 1);
-    }
-    return kept;
-}
-
-ProgramLine SplitProgram(std::string_view line) {
-    ProgramLine out;
-    std::size_t i = 0;
-    if (!line.empty() && line[0] == '"') {
-        const std::size_t close = line.find('"', 1);
-        out.program =
-            std::string(line.substr(1, close == std::string_view::npos ? line.npos : close - 1));
-        i = close == std::string_view::npos ? line.size() : close + 1;
-    } else {
-        while (i < line.size() && !IsBlank(line[i])) {
-            ++i;
-        }
-        out.program = std::string(line.substr(0, i));
-    }
-    while (i < line.size() && IsBlank(line[i])) {
-        ++i;
-    }
-    out.parameters = std::string(line.substr(i));
-    return out;
-}
 
 std::vector<std::string> SplitCommandLine(std::string_view line) {
     std::vector<std::string> arguments;
@@ -101,4 +69,4 @@ std::vector<std::string> SplitCommandLine(std::string_view line) {
     return arguments;
 }
 
-}  // namespace quorvane::platform
+}  // namespace testing_support

@@ -1,0 +1,34 @@
+#pragma once
+// What the log says about one event's RCON delivery: one warning for each server that a
+// message did not reach, and with Debug one line for each server it reached.
+
+#include <string>
+#include <vector>
+
+#include "notify/RconJob.h"
+#include "platform/Platform.h"
+
+namespace quorvane {
+
+// One client run of a job: which message to which server, and how it ended.
+struct RconDelivery {
+    bool EventCommand;  // else the broadcast
+    const RconTarget* Target;
+    platform::ClientExit Exit;
+};
+
+// Why a client run failed, for the log ("exit code 4", "ended after 10 s", "client not found:
+// path"); empty when it delivered, or when it was ended because the plugin unloads.
+std::string FailureReason(const platform::ClientExit& exit, std::chrono::milliseconds deadline);
+
+struct RconReportLine {
+    bool Warning;
+    std::string Text;
+};
+
+// One line per server, the own server first, then in the order the job lists them; the lines
+// of successes only with Debug.
+std::vector<RconReportLine> ReportDeliveries(const RconJob& job,
+                                             const std::vector<RconDelivery>& deliveries);
+
+}  // namespace quorvane

@@ -1,0 +1,192 @@
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <mutex>
+#include <set>
+#include <thread>
+
+#include "platform/Platform.h"
+
+extern char** environ;
+
+namespace quorvane::platform {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// The clients being waited for, so that unloading can end them.
+struct RunningClients {
+    std::mutex mutex;
+    std::set<pid_t> pids;
+    bool ending = false;
+};
+
+RunningClients& Running() {
+    static RunningClients running;
+    return running;
+}
+
+// Blocked signals and ignored dispositions are inherited through exec; the client gets the
+// defaults, and /dev/null for its standard streams, as a hidden window would.
+struct SpawnSetup {
+    posix_spawn_file_actions_t actions;
+    posix_spawnattr_t attributes;
+
+    SpawnSetup() {
+        posix_spawn_file_actions_init(&actions);
+        for (int fd = 0; fd <= 2; ++fd) {
+            posix_spawn_file_actions_addopen(&actions, fd, "/dev/null",
+                                             fd == 0 ? O_RDONLY : O_WRONLY, 0);
+        }
+        posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+        posix_spawnattr_init(&attributes);
+        sigset_t none;
+        sigemptyset(&none);
+        posix_spawnattr_setsigmask(&attributes, &none);
+        sigset_t defaults;
+        sigfillset(&defaults);
+        posix_spawnattr_setsigdefault(&attributes, &defaults);
+        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    }
+    ~SpawnSetup() {
+        posix_spawnattr_destroy(&attributes);
+        posix_spawn_file_actions_destroy(&actions);
+    }
+    SpawnSetup(const SpawnSetup&) = delete;
+    SpawnSetup& operator=(const SpawnSetup&) = delete;
+};
+
+ClientExit NotStarted(std::string reason) {
+    return {ClientExit::Kind::NotStarted, 0, std::move(reason)};
+}
+
+bool HasExited(pid_t pid) {
+    siginfo_t info{};
+    return waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+           info.si_pid == pid;
+}
+
+// Until the process has exited or the deadline has passed; false at the deadline. The
+// process is not reaped, so that its pid cannot be reused while EndClients may signal it.
+bool WaitUntil(pid_t pid, Clock::time_point deadline) {
+#if defined(SYS_pidfd_open)
+    const int pidfd = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
+    if (pidfd >= 0) {
+        for (;;) {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+            pollfd ready{pidfd, POLLIN, 0};
+            const int result =
+                poll(&ready, 1, left.count() > 0 ? static_cast<int>(left.count()) : 0);
+            if (result > 0 || (result == 0 && left.count() <= 0)) {
+                close(pidfd);
+                return result > 0;
+            }
+            if (result < 0 && errno != EINTR) {
+                break;  // polling as below
+            }
+        }
+        close(pidfd);
+    }
+#endif
+    // Kernels without pidfd: look every few milliseconds.
+    while (!HasExited(pid)) {
+        if (Clock::now() >= deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+}
+
+}  // namespace
+
+ClientExit RunClient(const std::vector<std::string>& arguments,
+                     std::chrono::milliseconds deadline) {
+    const auto until = Clock::now() + deadline;
+    if (arguments.empty() || arguments[0].empty()) {
+        return NotStarted("no client path");
+    }
+    std::vector<std::string> owned = arguments;
+    std::vector<char*> argv;
+    for (auto& argument : owned) {
+        if (argument.find('\0') != std::string::npos) {
+            return NotStarted("an argument holds a NUL byte");
+        }
+        argv.push_back(argument.data());
+    }
+    argv.push_back(nullptr);
+
+    auto& running = Running();
+    {
+        std::lock_guard lock(running.mutex);
+        if (running.ending) {
+            return {ClientExit::Kind::Ended, 0, {}};
+        }
+    }
+    const SpawnSetup setup;
+    pid_t pid = 0;
+    // Not under the lock: clients of one event start side by side.
+    if (const int error =
+            posix_spawnp(&pid, argv[0], &setup.actions, &setup.attributes, argv.data(), environ)) {
+        return NotStarted((error == ENOENT ? "client not found: " : "client not started: ") +
+                          arguments[0] +
+                          (error == ENOENT ? "" : ": " + std::string(std::strerror(error))));
+    }
+    {
+        std::lock_guard lock(running.mutex);
+        running.pids.insert(pid);
+        if (running.ending) {  // ended while it was starting
+            kill(pid, SIGKILL);
+        }
+    }
+    const bool timedOut = !WaitUntil(pid, until);
+    if (timedOut) {
+        kill(pid, SIGKILL);
+    }
+    siginfo_t info{};
+    while (waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOWAIT) != 0 && errno == EINTR) {
+    }
+    bool ended = false;
+    {
+        std::lock_guard lock(running.mutex);
+        running.pids.erase(pid);
+        ended = running.ending;
+    }
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (WIFEXITED(status)) {
+        return {ClientExit::Kind::Exited, WEXITSTATUS(status), {}};
+    }
+    if (timedOut) {
+        return {ClientExit::Kind::TimedOut, 0, {}};
+    }
+    if (ended) {
+        return {ClientExit::Kind::Ended, 0, {}};
+    }
+    return {ClientExit::Kind::Signalled, WIFSIGNALED(status) ? WTERMSIG(status) : 0, {}};
+}
+
+void EndClients() {
+    auto& running = Running();
+    std::lock_guard lock(running.mutex);
+    running.ending = true;
+    for (const pid_t pid : running.pids) {
+        kill(pid, SIGKILL);
+    }
+}
+
+void AllowClients() {
+    auto& running = Running();
+    std::lock_guard lock(running.mutex);
+    running.ending = false;
+}
+
+}  // namespace quorvane::platform

@@ -1,0 +1,20 @@
+#include <thread>
+
+#include "platform/Platform.h"
+
+namespace quorvane::platform {
+
+// A shared object's code stays mapped until dlclose, which runs the library's destructors
+// first; those join every thread of the plugin.
+struct PluginThread::State {
+    std::thread thread;
+};
+
+PluginThread::PluginThread(std::function<void()> work)
+    : state_(std::make_unique<State>(State{std::thread(std::move(work))})) {}
+
+PluginThread::~PluginThread() {
+    state_->thread.join();
+}
+
+}  // namespace quorvane::platform
