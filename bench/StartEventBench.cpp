@@ -71,6 +71,7 @@ void BM_StartEvent64TargetsAllHanging(benchmark::State& state) {
 }
 
 BENCHMARK(BM_StartEvent64Targets)->Iterations(200)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_StartEvent64TargetsAllHanging)->Iterations(200)->Unit(benchmark::kMicrosecond);
+// As many events as the delivery takes while every client hangs (15 x 65 client runs).
+BENCHMARK(BM_StartEvent64TargetsAllHanging)->Iterations(15)->Unit(benchmark::kMicrosecond);
 
 }  // namespace

@@ -32,6 +32,13 @@ struct Task {
 
 class Service {
   public:
+    // All threads at once, at load: the game thread never waits for one to start.
+    Service() {
+        for (std::size_t i = 0; i < kMaxClients; ++i) {
+            threads_.push_back(std::make_unique<platform::PluginThread>([this] { Run(); }));
+        }
+    }
+
     // Ends every client and joins the threads; the service takes nothing more.
     void Stop() {
         std::vector<std::unique_ptr<platform::PluginThread>> threads;
@@ -72,7 +79,6 @@ class Service {
                 state->unfinished = 1;
                 tasks_.push_back({std::move(state), 0});
                 ++unfinishedJobs_;
-                AddThreads();
                 work_.notify_one();
                 return true;
             }
@@ -87,13 +93,6 @@ class Service {
     }
 
   private:
-    // Under the lock: enough threads for the work in hand, up to the limit.
-    void AddThreads() {
-        while (threads_.size() < kMaxClients && threads_.size() < busy_ + tasks_.size()) {
-            threads_.push_back(std::make_unique<platform::PluginThread>([this] { Run(); }));
-        }
-    }
-
     void Run() {
         std::unique_lock lock(mutex_);
         for (;;) {
@@ -103,11 +102,9 @@ class Service {
             }
             Task task = std::move(tasks_.front());
             tasks_.pop_front();
-            ++busy_;
             lock.unlock();
             const auto exit = RunClient(*task.job, task.index);
             lock.lock();
-            --busy_;
             JobState& state = *task.job;
             state.deliveries[task.index].Exit = exit;
             if (task.index == 0 && !stopping_) {
@@ -117,7 +114,6 @@ class Service {
                     tasks_.push_back({task.job, state.deliveries.size() - 1});
                 }
                 state.unfinished += state.job.Targets.size();
-                AddThreads();
                 work_.notify_all();
             }
             if (--state.unfinished == 0) {
@@ -155,7 +151,6 @@ class Service {
     std::condition_variable idle_;
     std::deque<Task> tasks_;
     std::vector<std::unique_ptr<platform::PluginThread>> threads_;
-    std::size_t busy_ = 0;
     std::size_t unfinishedJobs_ = 0;
     bool stopping_ = false;
 };
