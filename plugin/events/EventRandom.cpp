@@ -55,6 +55,7 @@ std::int32_t RandomInt(std::int32_t min, std::int32_t max) {
 }
 
 std::uint32_t RandomIndex(std::uint32_t size) {
+    std::lock_guard lock(DrawMutex());
     return Bounded(size);
 }
 
