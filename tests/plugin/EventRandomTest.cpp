@@ -110,6 +110,30 @@ TEST(EventRandomTest, EveryDrawTakesAtLeastOneEngineOutput) {
     EXPECT_EQ(RandomInt(INT32_MIN, INT32_MAX), static_cast<std::int32_t>(x ^ 0x80000000u));
 }
 
+// Two threads may draw at once (a plugin loaded off the game thread, a second BeginPlay): no
+// output may be lost or taken twice. ThreadSanitizer sees a draw without the lock even when
+// the threads happen not to overlap.
+TEST(EventRandomTest, DrawsFromTwoThreadsTakeOneOutputEach) {
+    EventRandom().seed(5);
+    constexpr int kDraws = 50000;
+    std::atomic<int> ready{0};
+    const auto draw = [&ready](bool index) {
+        ++ready;
+        while (ready < 2) {
+        }
+        for (int i = 0; i < kDraws; ++i) {
+            index ? static_cast<void>(quorvane::RandomIndex(1))
+                  : static_cast<void>(RandomInt(3, 3));
+        }
+    };
+    std::thread other(draw, true);
+    draw(false);
+    other.join();
+    std::mt19937 shadow(5);
+    shadow.discard(2 * kDraws);
+    EXPECT_EQ(EventRandom(), shadow);
+}
+
 TEST(EventTimerTest, MinutesBecomeSecondsWithoutOverflow) {
     EXPECT_EQ(quorvane::MinutesToSeconds(7), 420);
     EXPECT_EQ(quorvane::MinutesToSeconds(0), 0);
