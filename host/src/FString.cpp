@@ -1,31 +1,9 @@
 #include "API/UE/Containers/UnrealString.h"
+#include "API/UE/GenericPlatform/GenericPlatformStricmp.h"
 
 #include <cwchar>
 
 #include "HostInternal.h"
-
-namespace {
-
-wchar_t FoldAscii(wchar_t unit) {
-    return unit >= L'A' && unit <= L'Z' ? unit + (L'a' - L'A') : unit;
-}
-
-// The game's own comparison is a game function; the host's operations do not depend on it.
-int CompareIgnoringCase(const wchar_t* string1, const wchar_t* string2, std::size_t count) {
-    for (std::size_t i = 0; i < count; ++i) {
-        const wchar_t a = FoldAscii(string1[i]);
-        const wchar_t b = FoldAscii(string2[i]);
-        if (a != b) {
-            return a < b ? -1 : 1;
-        }
-        if (a == L'\0') {
-            return 0;
-        }
-    }
-    return 0;
-}
-
-}  // namespace
 
 FString::FString(const wchar_t* text) {
     if (text != nullptr) {
@@ -93,10 +71,10 @@ bool FString::RemoveFromStart(const FString& prefix, ESearchCase::Type searchCas
     if (prefixLength == 0 || prefixLength > Len()) {
         return false;
     }
-    const bool matches =
-        searchCase == ESearchCase::IgnoreCase
-            ? CompareIgnoringCase(Data, *prefix, static_cast<std::size_t>(prefixLength)) == 0
-            : std::wmemcmp(Data, *prefix, prefixLength) == 0;
+    const bool matches = searchCase == ESearchCase::IgnoreCase
+                             ? FGenericPlatformStricmp::Strnicmp(
+                                   Data, *prefix, static_cast<std::size_t>(prefixLength)) == 0
+                             : std::wmemcmp(Data, *prefix, prefixLength) == 0;
     if (!matches) {
         return false;
     }
