@@ -9,8 +9,9 @@ namespace quorvane {
 // ArkApi/Plugins/Quorvane/config.json below the host's current directory.
 std::filesystem::path ConfigFilePath();
 
-// Reads config.json into EventSettings and ConfigDocument. Throws the JSON library's errors
-// unchanged, and a std::runtime_error when the file cannot be opened.
+// Reads config.json into EventSettings and ConfigDocument, logging what it reads. Throws a
+// ConfigError whose what() is the JSON library's message unchanged (or "Cannot open FILE"),
+// with the file and the JSON pointer of the offending value; the settings are then unchanged.
 void ReadConfig();
 
 // The same for a given file; `serverKey` is asked once, after Debug has been read.

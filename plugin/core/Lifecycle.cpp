@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <exception>
 
+#include "config/ConfigParser.h"
 #include "config/ConfigReader.h"
 #include "core/PluginLog.h"
 #include "events/EventLauncher.h"
@@ -32,9 +33,15 @@ void Load() {
         if (AsaApi::GetApiUtils().GetStatus() == AsaApi::ServerStatus::Ready) {
             ScheduleFirstEvent();
         }
+    } catch (const ConfigError& e) {
+        log->info("{}", e.what());
+        const auto& problem = e.Problem();
+        log->error("Quorvane is inactive: {}{}{}: {}", e.File(), problem.pointer.empty() ? "" : " ",
+                   problem.pointer, problem.reason);
     } catch (const std::exception& e) {
         if (log) {
             log->info("{}", e.what());
+            log->error("Quorvane is inactive: {}", e.what());
         } else {
             // No logger to report to: the host's own stderr is all there is.
             std::fprintf(stderr, "Quorvane: %s\n", e.what());

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "PluginHost.h"
+#include "config/ConfigParser.h"
 #include "config/ConfigReader.h"
 #include "config/Settings.h"
 
@@ -37,6 +38,7 @@ json BaseConfig() {
 
 struct Outcome {
     std::optional<std::string> error;  // what() of the exception that ended the load
+    std::string pointer;               // of the value at fault
     bool keyAsked = false;
     std::vector<std::string> lines;
 };
@@ -57,8 +59,9 @@ class ConfigReaderTest : public ::testing::Test {
                 outcome.keyAsked = true;
                 return key;
             });
-        } catch (const std::exception& e) {
+        } catch (const quorvane::ConfigError& e) {
             outcome.error = e.what();
+            outcome.pointer = e.Problem().pointer;
         }
         outcome.lines = host_.PluginLines();
         return outcome;
@@ -127,11 +130,11 @@ TEST_F(ConfigReaderTest, DebugDumpsTheWholeConfigurationLineByLine) {
         "[Quorvane][info] RconInfos (3)",
         "[Quorvane][info]  - Rcon IP: 10.0.0.2",
         "[Quorvane][info]  - Rcon Port: 27021",
-        "[Quorvane][info]  - Rcon Password: pw2",
+        "[Quorvane][info]  - Rcon Password: ***",
         "[Quorvane][info] ",
         "[Quorvane][info]  - Rcon IP: 10.0.0.1",
         "[Quorvane][info]  - Rcon Port: 27020",
-        "[Quorvane][info]  - Rcon Password: pw1",
+        "[Quorvane][info]  - Rcon Password: ***",
         "[Quorvane][info] ",
         "[Quorvane][warning] Invalid RconInfo",
         "[Quorvane][info] Events (2)",
@@ -228,6 +231,48 @@ TEST_F(ConfigReaderTest, TheClientTimeoutIsOptionalAndOutOfRangeFallsBackToTenSe
               "[json.exception.type_error.302] type must be number, but is string");
 }
 
+// What the running plugin would otherwise do silently: events at every timer tick, posts that
+// Discord refuses.
+TEST_F(ConfigReaderTest, WarnsOfMinutesBetweenEventsAtOrBelowZeroAndOfColoursDiscordRefuses) {
+    struct Case {
+        json patch;
+        std::vector<std::string> warnings;
+    };
+    const std::string colour = "[Quorvane][warning] DiscordWebhookColor (";
+    const std::string refused =
+        ") is not a decimal number from 0 to 16777215: Discord refuses such posts, or none is "
+        "made when it is empty";
+    const Case cases[] = {
+        {{{"Island", {{"TimeBetweenEvents", {{"MinimumTimeToNextEvent", 0}}}}}},
+         {"[Quorvane][warning] MinimumTimeToNextEvent (0) is not above 0: events may start at "
+          "every timer tick"}},
+        {{{"Island",
+           {{"TimeBetweenEvents",
+             {{"MinimumTimeToNextEvent", -3}, {"MaximumTimeToNextEvent", -1}}}}}},
+         {"[Quorvane][warning] MinimumTimeToNextEvent (-3) is not above 0: events may start at "
+          "every timer tick"}},
+        {{{"DiscordWebhookColor", "#E67E22"}}, {colour + "#E67E22" + refused}},
+        {{{"DiscordWebhookColor", "16777216"}}, {colour + "16777216" + refused}},
+        {{{"DiscordWebhookColor", ""}}, {colour + refused}},
+        {{{"DiscordWebhookColor", "16777215"}}, {}},
+        {{{"DiscordWebhookColor", "#E67E22"}, {"DiscordWebhook", ""}}, {}},  // Discord is off
+    };
+    for (const auto& c : cases) {
+        json config = BaseConfig();
+        config.merge_patch(c.patch);
+        host_.ClearLines();
+        const auto outcome = Load(config);
+        ASSERT_FALSE(outcome.error) << *outcome.error;
+        std::vector<std::string> warnings;
+        for (const auto& line : outcome.lines) {
+            if (line.starts_with("[Quorvane][warning]")) {
+                warnings.push_back(line);
+            }
+        }
+        EXPECT_EQ(warnings, c.warnings) << c.patch;
+    }
+}
+
 TEST_F(ConfigReaderTest, NumbersConvertLikeTheJsonLibrary) {
     json config = BaseConfig();
     config["Island"]["RconSettings"]["RconPort"] = 27020.9;
@@ -314,53 +359,67 @@ TEST_F(ConfigReaderTest, ReversedTimeBoundsAreKeptWithOneWarningEach) {
                                  "MaximumTimeToWait (5); the two are swapped when drawn"}));
 }
 
-TEST_F(ConfigReaderTest, WrongTypesEndTheLoadWithTheLibrarysMessage) {
+// The library's message as the log has it, and the JSON pointer of the value at fault.
+TEST_F(ConfigReaderTest, WrongTypesEndTheLoadWithTheLibrarysMessageAndTheValuesPointer) {
     struct Case {
         const char* what;
         json patch;  // merged into the base config
         const char* error;
+        const char* pointer;
     };
     const Case cases[] = {
         {"Debug as 1",
          {{"Debug", 1}},
-         "[json.exception.type_error.302] type must be boolean, but is number"},
+         "[json.exception.type_error.302] type must be boolean, but is number",
+         "/Debug"},
         {"colour as a number",
          {{"DiscordWebhookColor", 255}},
-         "[json.exception.type_error.302] type must be string, but is number"},
+         "[json.exception.type_error.302] type must be string, but is number",
+         "/DiscordWebhookColor"},
         {"webhook missing",
          {{"DiscordWebhook", nullptr}},
-         "[json.exception.type_error.302] type must be string, but is null"},
+         "[json.exception.type_error.302] type must be string, but is null",
+         "/DiscordWebhook"},
         {"port as text",
          {{"Island", {{"RconSettings", {{"RconPort", "27020"}}}}}},
-         "[json.exception.type_error.302] type must be number, but is string"},
+         "[json.exception.type_error.302] type must be number, but is string",
+         "/Island/RconSettings/RconPort"},
         {"minutes as null",
          {{"Island", {{"TimeBetweenEvents", nullptr}}}},
-         "[json.exception.type_error.302] type must be number, but is null"},
+         "[json.exception.type_error.302] type must be number, but is null",
+         "/Island/TimeBetweenEvents/MinimumTimeToNextEvent"},
         {"section value a string",
          {{"Island", {{"RconSettings", "x"}}}},
          "[json.exception.type_error.305] cannot use operator[] with a string argument with "
-         "string"},
+         "string",
+         "/Island/RconSettings"},
         {"RandomEvents a number",
          {{"Island", {{"RandomEvents", 3}}}},
          "[json.exception.type_error.305] cannot use operator[] with a string argument with "
-         "number"},
+         "number",
+         "/Island/RandomEvents"},
         {"event not an object",
          {{"Island", {{"RandomEvents", {{"e", "text"}}}}}},
          "[json.exception.type_error.305] cannot use operator[] with a string argument with "
-         "string"},
+         "string",
+         "/Island/RandomEvents/e"},
         {"label missing",
-         {{"Island", {{"RandomEvents", {{"e", {{"RandomCCCs", {"1 2 3"}}}}}}}}},
-         "[json.exception.type_error.302] type must be string, but is null"},
+         {{"Island", {{"RandomEvents", {{"e/x", {{"RandomCCCs", {"1 2 3"}}}}}}}}},
+         "[json.exception.type_error.302] type must be string, but is null",
+         "/Island/RandomEvents/e~1x/Eventlabel"},
         {"coordinates as numbers",
          {{"Island",
-           {{"RandomEvents", {{"e", {{"Eventlabel", "E"}, {"RandomCCCs", {1, 2, 3}}}}}}}}},
-         "[json.exception.type_error.302] type must be string, but is number"},
+           {{"RandomEvents", {{"e", {{"Eventlabel", "E"}, {"RandomCCCs", {"1 2 3", 2}}}}}}}}},
+         "[json.exception.type_error.302] type must be string, but is number",
+         "/Island/RandomEvents/e/RandomCCCs/1"},
         {"coordinates as a number",
          {{"Island", {{"RandomEvents", {{"e", {{"Eventlabel", "E"}, {"RandomCCCs", 5}}}}}}}},
-         "[json.exception.type_error.302] type must be string, but is number"},
+         "[json.exception.type_error.302] type must be string, but is number",
+         "/Island/RandomEvents/e/RandomCCCs"},
         {"object that is no section",
          {{"Other", {{"Serverlabel", "x"}}}},
-         "[json.exception.type_error.302] type must be string, but is null"},
+         "[json.exception.type_error.302] type must be string, but is null",
+         "/Other/RconSettings/RconIP"},
     };
     for (const auto& c : cases) {
         json config = BaseConfig();
@@ -369,6 +428,7 @@ TEST_F(ConfigReaderTest, WrongTypesEndTheLoadWithTheLibrarysMessage) {
         const Outcome outcome = Load(config);
         ASSERT_TRUE(outcome.error) << c.what;
         EXPECT_EQ(*outcome.error, c.error) << c.what;
+        EXPECT_EQ(outcome.pointer, c.pointer) << c.what;
     }
 }
 

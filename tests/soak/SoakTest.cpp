@@ -77,6 +77,9 @@ TEST(SoakTest, TenThousandEventsToEightServersOneSilent) {
               Number(lines, "[GameServer][info] Threads before the plugins: "));
     // No error of any kind, and no warning but the silent server's: a failed client start,
     // a refused event or another server's failure would show here.
+    const std::string everyTick =
+        "[Quorvane][warning] MinimumTimeToNextEvent (0) is not above 0: events may start at "
+        "every timer tick";
     const std::string silent =
         "[Quorvane][warning] RCON broadcast of event meteor to Server7 (127.0.0.1:27027) "
         "failed: ended after 0.02 s";
@@ -86,7 +89,7 @@ TEST(SoakTest, TenThousandEventsToEightServersOneSilent) {
         if (line.find("][warning]") != std::string::npos) {
             const bool isSilent =
                 line == silent || line == std::regex_replace(silent, std::regex("meteor"), "storm");
-            EXPECT_TRUE(isSilent) << line;
+            EXPECT_TRUE(isSilent || line == everyTick) << line;
             silentWarnings += isSilent;
         }
     }

@@ -1,0 +1,306 @@
+#include "config/ConfigParser.h"
+
+#include <cmath>
+#include <cstdio>
+#include <locale>
+#include <sstream>
+
+namespace quorvane {
+namespace {
+
+using nlohmann::json;
+
+// A failure while reading, with the pointer of the value it concerns.
+struct Failure {
+    std::string pointer;
+    std::string message;
+    std::string reason;  // empty: the message's own
+};
+
+std::string Escaped(const std::string& key) {
+    std::string out;
+    for (const char c : key) {
+        out += c == '~' ? "~0" : c == '/' ? "~1" : std::string(1, c);
+    }
+    return out;
+}
+
+// A value of the document and its JSON pointer. Members are reached through the library's
+// non-const access on purpose: a missing member reads as null, so its conversion fails with
+// the library's own message ("type must be string, but is null").
+class Node {
+  public:
+    Node(json& value, std::string pointer) : value_(value), pointer_(std::move(pointer)) {}
+
+    Node operator[](const std::string& key) const {
+        try {
+            return Node(value_[key], pointer_ + "/" + Escaped(key));
+        } catch (const json::exception& e) {
+            throw Failure{pointer_, e.what(), {}};
+        }
+    }
+
+    template <typename T>
+    T As() const {
+        try {
+            return value_.get<T>();
+        } catch (const json::exception& e) {
+            throw Failure{pointer_, e.what(), {}};
+        }
+    }
+
+    template <typename T>
+    T Value(const std::string& key, T fallback) const {
+        try {
+            return value_.value(key, fallback);
+        } catch (const json::exception& e) {
+            const bool member = value_.is_object() && value_.contains(key);
+            throw Failure{member ? pointer_ + "/" + Escaped(key) : pointer_, e.what(), {}};
+        }
+    }
+
+    // Each item as the library iterates it: an object's members, an array's elements, nothing
+    // for null, and any other value itself once.
+    template <typename Visit>
+    void ForEachItem(Visit visit) const {
+        for (auto& item : value_.items()) {
+            const bool named = value_.is_object() || value_.is_array();
+            visit(item.key(),
+                  Node(item.value(), named ? pointer_ + "/" + Escaped(item.key()) : pointer_));
+        }
+    }
+
+    json& Json() const { return value_; }
+
+  private:
+    json& value_;
+    std::string pointer_;
+};
+
+class Parser {
+  public:
+    Parser(ParsedConfig& out) : out_(out), s_(out.settings) {}
+
+    void Run(json& document, const std::function<std::string()>& serverKey) {
+        const Node doc(document, "");
+        s_.Debug = doc.Value("Debug", false);
+        s_.ServerKey = serverKey();
+        Info("Server Key: " + s_.ServerKey);
+
+        const auto own = document.is_object() ? document.find(s_.ServerKey) : document.end();
+        const bool missing = own == document.end() || own->is_null();
+        if (missing) {
+            Note(ConfigNote::Level::Error, "Server Key not found in config");
+        }
+        try {
+            ReadOwnSection(doc, doc[s_.ServerKey]);
+        } catch (const Failure& failure) {
+            if (missing) {
+                throw Failure{"/" + Escaped(s_.ServerKey), failure.message,
+                              "no section for this server's key \"" + s_.ServerKey + "\""};
+            }
+            throw;
+        }
+        doc.ForEachItem([&](const std::string& key, const Node& item) {
+            if (item.Json().is_object()) {
+                s_.RconInfos.push_back(ReadRconTarget(item["RconSettings"], key));
+            }
+        });
+        s_.RconClientTimeoutSeconds = ReadClientTimeout(doc);
+        WarnOfOwnSettings();
+        if (s_.Debug) {
+            WriteDump();
+        }
+    }
+
+  private:
+    void ReadOwnSection(const Node& doc, const Node& section) {
+        s_.Serverlabel = section["Serverlabel"].As<std::string>();
+        Info("Server Label: " + s_.Serverlabel);
+
+        s_.DiscordWebhook = doc["DiscordWebhook"].As<std::string>();
+        s_.DiscordBroadcastMessage = doc["DiscordBroadcastMessage"].As<std::string>();
+        s_.MCRconPath = doc["MCRconPath"].As<std::string>();
+        s_.DiscordBroadcastHeader = doc["DiscordBroadcastHeader"].As<std::string>();
+        s_.DiscordWebhookColor = doc["DiscordWebhookColor"].As<std::string>();
+        s_.ServerEventsCommand = doc["ServerEventsCommand"].As<std::string>();
+        s_.RconSettings = ReadRconTarget(section["RconSettings"], s_.ServerKey);
+        s_.BroadcastStartEventMessage = doc["BroadcastStartEventMessage"].As<std::string>();
+
+        const Node boot = section["StartEventOnBootSettings"];
+        s_.MinimumTimeToWait = boot["MinimumTimeToWait"].As<std::int32_t>();
+        s_.MaximumTimeToWait = boot["MaximumTimeToWait"].As<std::int32_t>();
+        const Node between = section["TimeBetweenEvents"];
+        s_.MinimumTimeToNextEvent = between["MinimumTimeToNextEvent"].As<std::int32_t>();
+        s_.MaximumTimeToNextEvent = between["MaximumTimeToNextEvent"].As<std::int32_t>();
+        WarnIfReversed("MinimumTimeToWait", s_.MinimumTimeToWait, "MaximumTimeToWait",
+                       s_.MaximumTimeToWait);
+        WarnIfReversed("MinimumTimeToNextEvent", s_.MinimumTimeToNextEvent,
+                       "MaximumTimeToNextEvent", s_.MaximumTimeToNextEvent);
+
+        section["RandomEvents"].ForEachItem([&](const std::string& id, const Node& event) {
+            s_.RandomEvents.push_back(ReadEvent(id, event));
+        });
+    }
+
+    static RconTarget ReadRconTarget(const Node& rcon, const std::string& serverKey) {
+        RconTarget target;
+        target.ServerKey = serverKey;
+        target.RconIP = rcon["RconIP"].As<std::string>();
+        target.RconPort = rcon["RconPort"].As<std::int32_t>();
+        target.RconPassword = rcon["RconPassword"].As<std::string>();
+        return target;
+    }
+
+    // Up to three whitespace-separated floats in the classic locale; a fourth number and
+    // anything after it are ignored.
+    static std::optional<WorldCoordinate> ParseCoordinate(const std::string& text) {
+        std::istringstream stream(text);
+        stream.imbue(std::locale::classic());
+        float values[3] = {};
+        int count = 0;
+        float value = 0;
+        while (count < 3 && stream >> value) {
+            values[count++] = value;
+        }
+        if (count < 3) {
+            return std::nullopt;
+        }
+        return WorldCoordinate{values[0], values[1], values[2]};
+    }
+
+    RandomEvent ReadEvent(const std::string& id, const Node& event) {
+        RandomEvent out;
+        out.EventId = id;
+        out.Eventlabel = event["Eventlabel"].As<std::string>();
+        event["RandomCCCs"].ForEachItem([&](const std::string&, const Node& item) {
+            const auto text = item.As<std::string>();
+            if (auto coordinate = ParseCoordinate(text)) {
+                out.RandomCCCs.push_back(*coordinate);
+            } else {
+                Warn("Invalid coordinate string (less than 3 numbers): " + text);
+            }
+        });
+        return out;
+    }
+
+    // The values are kept; the event engine swaps such a pair when it draws.
+    void WarnIfReversed(const char* minimumName, std::int32_t minimum, const char* maximumName,
+                        std::int32_t maximum) {
+        if (minimum > maximum) {
+            Warn(std::string(minimumName) + " (" + std::to_string(minimum) + ") is greater than " +
+                 maximumName + " (" + std::to_string(maximum) +
+                 "); the two are swapped when drawn");
+        }
+    }
+
+    // Optional, in seconds; a wrong type fails like any other setting, a number out of range
+    // is reported and the default used.
+    double ReadClientTimeout(const Node& doc) {
+        constexpr double kDefault = 10;
+        constexpr double kLongest = 3600;
+        const double seconds = doc.Value("RconClientTimeoutSeconds", kDefault);
+        if (!(seconds > 0 && seconds <= kLongest)) {
+            Warn("RconClientTimeoutSeconds (" + FormatG(seconds) + ") is not above 0 and at most " +
+                 FormatG(kLongest) + "; " + FormatG(kDefault) + " is used");
+            return kDefault;
+        }
+        return seconds;
+    }
+
+    // What the running plugin would otherwise do silently, to this server.
+    void WarnOfOwnSettings() {
+        for (const auto& [name, minutes] :
+             {std::pair{"MinimumTimeToNextEvent", s_.MinimumTimeToNextEvent},
+              std::pair{"MaximumTimeToNextEvent", s_.MaximumTimeToNextEvent}}) {
+            if (minutes <= 0) {
+                Warn(std::string(name) + " (" + std::to_string(minutes) +
+                     ") is not above 0: events may start at every timer tick");
+                break;
+            }
+        }
+        if (!s_.DiscordWebhook.empty() && !IsDiscordColour(s_.DiscordWebhookColor)) {
+            Warn("DiscordWebhookColor (" + s_.DiscordWebhookColor +
+                 ") is not a decimal number from 0 to 16777215: Discord refuses such posts, "
+                 "or none is made when it is empty");
+        }
+    }
+
+    static bool IsDiscordColour(const std::string& text) {
+        if (text.empty() || text.size() > 8 ||
+            text.find_first_not_of("0123456789") != std::string::npos) {
+            return false;
+        }
+        return std::stol(text) <= 16777215;
+    }
+
+    void WriteDump() {
+        Info("Config Loaded");
+        Info("Server Key: " + s_.ServerKey);
+        Info("MinimumTimeToWait: " + std::to_string(s_.MinimumTimeToWait));
+        Info("MaximumTimeToWait: " + std::to_string(s_.MaximumTimeToWait));
+        Info("MinimumTimeToNextEvent: " + std::to_string(s_.MinimumTimeToNextEvent));
+        Info("MaximumTimeToNextEvent: " + std::to_string(s_.MaximumTimeToNextEvent));
+        Info("RconInfos (" + std::to_string(s_.RconInfos.size()) + ")");
+        for (const auto& rcon : s_.RconInfos) {
+            if (rcon.RconIP.empty() || rcon.RconPort == 0 || rcon.RconPassword.empty()) {
+                Warn("Invalid RconInfo");
+                continue;
+            }
+            Info(" - Rcon IP: " + rcon.RconIP);
+            Info(" - Rcon Port: " + std::to_string(rcon.RconPort));
+            // Logs end up in support chats.
+            Info(" - Rcon Password: ***");
+            Info("");
+        }
+        Info("Events (" + std::to_string(s_.RandomEvents.size()) + ")");
+        for (const auto& event : s_.RandomEvents) {
+            Info(" - Event Id: " + event.EventId);
+            Info(" - Event Label: " + event.Eventlabel);
+            Info(" - Possible Coordinates (" + std::to_string(event.RandomCCCs.size()) + ")");
+            for (const auto& c : event.RandomCCCs) {
+                Info("   - X: " + FormatG(c.X) + ", Y: " + FormatG(c.Y) + ", Z: " + FormatG(c.Z));
+            }
+        }
+    }
+
+    void Note(ConfigNote::Level level, std::string text) {
+        out_.notes.push_back({level, std::move(text)});
+    }
+    void Info(std::string text) { Note(ConfigNote::Level::Info, std::move(text)); }
+    void Warn(std::string text) { Note(ConfigNote::Level::Warning, std::move(text)); }
+
+    ParsedConfig& out_;
+    Settings& s_;
+};
+
+}  // namespace
+
+ParsedConfig ParseConfig(nlohmann::json document, const std::function<std::string()>& serverKey) {
+    ParsedConfig out;
+    try {
+        Parser(out).Run(document, serverKey);
+    } catch (const Failure& failure) {
+        out.problem =
+            ConfigProblem{failure.pointer, failure.message,
+                          failure.reason.empty() ? ReasonOf(failure.message) : failure.reason};
+    }
+    return out;
+}
+
+std::string ReasonOf(const std::string& message) {
+    if (message.starts_with("[json.exception.")) {
+        if (const auto end = message.find("] "); end != std::string::npos) {
+            return message.substr(end + 2);
+        }
+    }
+    return message;
+}
+
+std::string FormatG(double value) {
+    char buffer[64];
+    const int length = std::snprintf(buffer, sizeof buffer, "%g", value);
+    return std::string(buffer, length > 0 ? static_cast<std::size_t>(length) : 0);
+}
+
+}  // namespace quorvane
