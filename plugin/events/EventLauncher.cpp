@@ -1,9 +1,8 @@
 #include "events/EventLauncher.h"
 
-#include <cmath>
+#include <optional>
 
 #include "config/Settings.h"
-#include "core/FStringText.h"
 #include "core/PluginLog.h"
 #include "events/EventRandom.h"
 #include "events/EventTexts.h"
@@ -28,63 +27,59 @@ void ScheduleFirstEvent() {
 
 namespace {
 
-void StartRandomEvent() {
-    const Settings& s = EventSettings();
-    const std::int32_t minutes = RandomInt(s.MinimumTimeToNextEvent, s.MaximumTimeToNextEvent);
-    // First, so that the chain goes on whatever becomes of this event.
-    ArmEventTimer(&StartEvent, MinutesToSeconds(minutes));
+struct EventDraw {
+    const RandomEvent& Event;
+    const WorldCoordinate& Coordinate;
+};
 
+// The event and the coordinate of one run; none, with a warning, when there is nothing to
+// start.
+std::optional<EventDraw> DrawEvent(const Settings& s) {
     if (s.RandomEvents.empty()) {
         PluginLog()->warn("No events are configured for this server; none started");
-        return;
+        return std::nullopt;
     }
     const RandomEvent& event =
         s.RandomEvents[RandomIndex(static_cast<std::uint32_t>(s.RandomEvents.size()))];
     if (event.RandomCCCs.empty()) {
         PluginLog()->warn("Event {} ({}) has no coordinates; not started", event.EventId,
                           event.Eventlabel);
+        return std::nullopt;
+    }
+    return EventDraw{
+        event, event.RandomCCCs[RandomIndex(static_cast<std::uint32_t>(event.RandomCCCs.size()))]};
+}
+
+void DispatchEvent(const Settings& s, const RandomEvent& event, const EventTexts& texts) {
+    // An event that cannot reach the servers is not announced on Discord either.
+    if (RconFanout::Submit(
+            MakeRconJob(s, event.EventId, texts.EventCommand, texts.BroadcastText))) {
+        DiscordNotifier::PostAnnouncement(texts.DiscordMessage, texts.DiscordHeader);
+    }
+}
+
+void StartRandomEvent() {
+    const Settings& s = EventSettings();
+    const std::int32_t minutes = RandomInt(s.MinimumTimeToNextEvent, s.MaximumTimeToNextEvent);
+    // First, so that the chain goes on whatever becomes of this event.
+    ArmEventTimer(&StartEvent, MinutesToSeconds(minutes));
+
+    const auto draw = DrawEvent(s);
+    if (!draw) {
         return;
     }
-    const WorldCoordinate& coordinate =
-        event.RandomCCCs[RandomIndex(static_cast<std::uint32_t>(event.RandomCCCs.size()))];
-    const std::string eventCommand =
-        MakeEventCommand(s.ServerEventsCommand, event.EventId, coordinate);
-
+    const auto& [event, coordinate] = *draw;
     if (s.Debug) {
         auto& log = *PluginLog();
         log.info("Starting event!");
         log.info("Event: {}", event.Eventlabel);
         log.info("Coordinate: {:g}, {:g}, {:g}", static_cast<double>(coordinate.X),
                  static_cast<double>(coordinate.Y), static_cast<double>(coordinate.Z));
-        log.info("Command: {}", eventCommand);
+        log.info("Command: {}", MakeEventCommand(s.ServerEventsCommand, event.EventId, coordinate));
         log.info("Time to next event: {}", minutes);
     }
-
-    const FString broadcast(s.BroadcastStartEventMessage.c_str());
-    const FString message(s.DiscordBroadcastMessage.c_str());
-    const FString header(s.DiscordBroadcastHeader.c_str());
-    TemplateValues values{WidenBytes(event.Eventlabel), WidenBytes(s.Serverlabel), {}, {}};
     const LatLon position = MapProjector::WorldToLatLon(coordinate);
-    values.Lat = FormatPercent(position.Lat);
-    values.Lon = FormatPercent(position.Lon);
-
-    const std::string messageText = Narrow(FillTemplate(message, values));
-    const std::string headerText = Narrow(FillTemplate(header, values));
-
-    RconJob job;
-    job.EventId = event.EventId;
-    job.EventCommand = eventCommand;
-    job.BroadcastText = Narrow(EscapeLineFeeds(FillTemplate(broadcast, values)));
-    job.ClientPath = s.MCRconPath;
-    job.Own = s.RconSettings;
-    job.Targets = s.RconInfos;
-    job.Deadline = std::chrono::milliseconds(
-        static_cast<long long>(std::ceil(s.RconClientTimeoutSeconds * 1000)));
-    job.Debug = s.Debug;
-    // An event that cannot reach the servers is not announced on Discord either.
-    if (RconFanout::Submit(std::move(job))) {
-        DiscordNotifier::PostAnnouncement(messageText, headerText);
-    }
+    DispatchEvent(s, event, ComposeEventTexts(s, event, coordinate, position));
 }
 
 }  // namespace

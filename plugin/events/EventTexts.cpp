@@ -36,6 +36,19 @@ FString FillTemplate(const FString& text, const TemplateValues& values) {
     return Replace(filled, FString(L"{Lat}"), values.Lat);
 }
 
+EventTexts ComposeEventTexts(const Settings& s, const RandomEvent& event,
+                             const WorldCoordinate& coordinate, const LatLon& position) {
+    TemplateValues values{WidenBytes(event.Eventlabel), WidenBytes(s.Serverlabel),
+                          FormatPercent(position.Lon), FormatPercent(position.Lat)};
+    EventTexts texts;
+    texts.EventCommand = MakeEventCommand(s.ServerEventsCommand, event.EventId, coordinate);
+    texts.BroadcastText = Narrow(
+        EscapeLineFeeds(FillTemplate(FString(s.BroadcastStartEventMessage.c_str()), values)));
+    texts.DiscordMessage = Narrow(FillTemplate(FString(s.DiscordBroadcastMessage.c_str()), values));
+    texts.DiscordHeader = Narrow(FillTemplate(FString(s.DiscordBroadcastHeader.c_str()), values));
+    return texts;
+}
+
 FString EscapeLineFeeds(const FString& text) {
     return Replace(text, FString(L"\n"), FString(L"\\n"));
 }

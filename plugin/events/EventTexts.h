@@ -5,6 +5,7 @@
 
 #include "config/Settings.h"
 #include "core/Host.h"
+#include "map/MapProjector.h"
 
 namespace quorvane {
 
@@ -29,5 +30,18 @@ FString FillTemplate(const FString& text, const TemplateValues& values);
 
 // A line feed as the two characters \ and n: one console command per announcement.
 FString EscapeLineFeeds(const FString& text);
+
+// Everything one event sends, ASCII only.
+struct EventTexts {
+    std::string EventCommand;
+    std::string BroadcastText;  // for every server over RCON
+    std::string DiscordMessage;
+    std::string DiscordHeader;
+};
+
+// The texts of `event` at `coordinate`, whose map position is `position`: the same for the
+// running plugin and for a preview of the file.
+EventTexts ComposeEventTexts(const Settings& settings, const RandomEvent& event,
+                             const WorldCoordinate& coordinate, const LatLon& position);
 
 }  // namespace quorvane

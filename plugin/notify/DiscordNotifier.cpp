@@ -18,20 +18,24 @@ bool Debug() {
 
 }  // namespace
 
+std::string Body(const std::string& message, const std::string& header, const std::string& colour) {
+    // The colour stays text, exactly as configured.
+    const nlohmann::json body = {
+        {"content", header},
+        {"embeds", nlohmann::json::array({{{"color", colour}, {"description", message}}})}};
+    return body.dump();
+}
+
 void PostAnnouncement(const std::string& message, const std::string& header) {
     try {
         const std::string colour = EventSettings().DiscordWebhookColor;
         if (EventSettings().DiscordWebhook.empty() || message.empty() || colour.empty()) {
             return;
         }
-        // The colour stays text, exactly as configured.
-        const nlohmann::json body = {
-            {"content", header},
-            {"embeds", nlohmann::json::array({{{"color", colour}, {"description", message}}})}};
         const std::function<void(bool, std::string, std::unordered_map<std::string, std::string>)>
             done = &OnPostDone;
-        API::Requests::Get().CreatePostRequest(EventSettings().DiscordWebhook, done, body.dump(),
-                                               "application/json",
+        API::Requests::Get().CreatePostRequest(EventSettings().DiscordWebhook, done,
+                                               Body(message, header, colour), "application/json",
                                                {"Content-Type: application/json"});
     } catch (const std::exception& e) {
         if (Debug()) {

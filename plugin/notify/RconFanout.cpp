@@ -1,5 +1,6 @@
 #include "notify/RconFanout.h"
 
+#include <cmath>
 #include <condition_variable>
 #include <deque>
 #include <memory>
@@ -173,6 +174,21 @@ std::vector<std::string> ClientArguments(const std::string& clientPath, const Rc
                                          const std::string& text) {
     return {clientPath, "-H" + target.RconIP, "-P" + std::to_string(target.RconPort),
             "-p" + target.RconPassword, text};
+}
+
+RconJob MakeRconJob(const Settings& s, const std::string& eventId, const std::string& eventCommand,
+                    const std::string& broadcastText) {
+    RconJob job;
+    job.EventId = eventId;
+    job.EventCommand = eventCommand;
+    job.BroadcastText = broadcastText;
+    job.ClientPath = s.MCRconPath;
+    job.Own = s.RconSettings;
+    job.Targets = s.RconInfos;
+    job.Deadline = std::chrono::milliseconds(
+        static_cast<long long>(std::ceil(s.RconClientTimeoutSeconds * 1000)));
+    job.Debug = s.Debug;
+    return job;
 }
 
 namespace RconFanout {

@@ -17,6 +17,10 @@ namespace quorvane {
 std::vector<std::string> ClientArguments(const std::string& clientPath, const RconTarget& target,
                                          const std::string& text);
 
+// One event's job, with a copy of the settings it needs.
+RconJob MakeRconJob(const Settings& settings, const std::string& eventId,
+                    const std::string& eventCommand, const std::string& broadcastText);
+
 namespace RconFanout {
 
 // Jobs are taken from now on.
