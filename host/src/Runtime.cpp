@@ -65,11 +65,13 @@ void Start(const Options& options) {
     if (options.consoleSink) {
         sinks.push_back(std::make_shared<spdlog::sinks::stdout_sink_mt>());
     }
-    std::filesystem::path logFile = options.logFile;
-    if (logFile.empty()) {
-        logFile = options.serverDir / "ArkApi" / "Logs" / "ArkApi.log";
+    if (options.fileSink) {
+        std::filesystem::path logFile = options.logFile;
+        if (logFile.empty()) {
+            logFile = options.serverDir / "ArkApi" / "Logs" / "ArkApi.log";
+        }
+        sinks.push_back(std::make_shared<spdlog::sinks::basic_file_sink_mt>(logFile.string()));
     }
-    sinks.push_back(std::make_shared<spdlog::sinks::basic_file_sink_mt>(logFile.string()));
     HostLogger() = MakeLogger("AsaApi");
     StartTimers(options.timeScale);
     StartRequests();

@@ -19,7 +19,9 @@ struct Options {
     // Game seconds per real second: at 60, a timer of one minute fires after one second.
     double timeScale = 1.0;
     bool consoleSink = true;
-    // Empty: ArkApi/Logs/ArkApi.log below the server directory.
+    // Whether to log to a file as well; empty logFile: ArkApi/Logs/ArkApi.log below the
+    // server directory.
+    bool fileSink = true;
     std::filesystem::path logFile;
     // HTTP requests (API::Requests): the time allowed to connect, and for the whole exchange
     // from the start of the connection to the last byte of the answer.

@@ -1,0 +1,243 @@
+#include "Check.h"
+
+#include <algorithm>
+#include <fstream>
+#include <map>
+#include <set>
+
+#include "KnownKeys.h"
+#include "MapWorld.h"
+#include "config/ConfigParser.h"
+#include "events/EventTexts.h"
+#include "notify/DiscordNotifier.h"
+
+namespace quorvane::admin {
+namespace {
+
+using nlohmann::json;
+
+// What one RCON packet carries, and what Discord accepts in a message.
+constexpr std::size_t kRconText = 4086;
+constexpr std::size_t kDiscordContent = 2000;
+constexpr std::size_t kDiscordDescription = 4096;
+
+bool HasNonAscii(const std::string& text) {
+    return std::any_of(text.begin(), text.end(),
+                       [](char c) { return static_cast<unsigned char>(c) > 0x7F; });
+}
+
+std::string Coordinate(const WorldCoordinate& c) {
+    return FormatG(c.X) + " " + FormatG(c.Y) + " " + FormatG(c.Z);
+}
+
+// What the running server would run into with these settings, beyond what the plugin itself
+// warns of at load.
+std::vector<std::string> ServerWarnings(const Settings& s, const MapWorld& map) {
+    std::vector<std::string> out;
+    if (s.RandomEvents.empty()) {
+        out.push_back("no events: this server starts none");
+    }
+    for (const auto& [name, text] :
+         {std::pair{"BroadcastStartEventMessage", &s.BroadcastStartEventMessage},
+          std::pair{"DiscordBroadcastMessage", &s.DiscordBroadcastMessage},
+          std::pair{"DiscordBroadcastHeader", &s.DiscordBroadcastHeader},
+          std::pair{"Serverlabel", &s.Serverlabel}}) {
+        if (HasNonAscii(*text)) {
+            out.push_back(std::string(name) +
+                          " holds characters outside ASCII: each of their bytes arrives as ?");
+        }
+    }
+    std::size_t longestBroadcast = 0;
+    std::size_t longestHeader = 0;
+    std::size_t longestMessage = 0;
+    for (const auto& event : s.RandomEvents) {
+        if (HasNonAscii(event.Eventlabel)) {
+            out.push_back("the label of event " + event.EventId +
+                          " holds characters outside ASCII: each of their bytes arrives as ?");
+        }
+        if (event.RandomCCCs.empty()) {
+            out.push_back("event " + event.EventId + " has no coordinates: it is never started");
+        }
+        for (const auto& coordinate : event.RandomCCCs) {
+            if (map.HasMap() && !map.Holds(coordinate)) {
+                out.push_back("coordinate " + Coordinate(coordinate) + " of event " +
+                              event.EventId + " lies in no map entry");
+            }
+            // Without a map, positions as wide as they come: -100.000000.
+            const LatLon position = map.HasMap() ? map.Position(coordinate) : LatLon{-100, -100};
+            const auto texts = ComposeEventTexts(s, event, coordinate, position);
+            longestBroadcast = std::max(longestBroadcast, texts.BroadcastText.size());
+            longestHeader = std::max(longestHeader, texts.DiscordHeader.size());
+            longestMessage = std::max(longestMessage, texts.DiscordMessage.size());
+        }
+    }
+    if (longestBroadcast > kRconText) {
+        out.push_back("the broadcast, filled, takes up to " + std::to_string(longestBroadcast) +
+                      " bytes; one RCON packet carries at most " + std::to_string(kRconText));
+    }
+    if (!s.DiscordWebhook.empty() && longestHeader > kDiscordContent) {
+        out.push_back("the Discord header, filled, takes up to " + std::to_string(longestHeader) +
+                      " characters; Discord takes at most " + std::to_string(kDiscordContent));
+    }
+    if (!s.DiscordWebhook.empty() && longestMessage > kDiscordDescription) {
+        out.push_back("the Discord message, filled, takes up to " + std::to_string(longestMessage) +
+                      " characters; Discord takes at most " + std::to_string(kDiscordDescription));
+    }
+    return out;
+}
+
+std::vector<std::string> FileWarnings(const json& document) {
+    std::vector<std::string> out;
+    for (const auto& unknown : UnknownKeys(document)) {
+        out.push_back(unknown.pointer + ": unknown key; the plugin ignores it (did you mean \"" +
+                      unknown.closest + "\"?)");
+    }
+    if (document.is_object() && document.contains("DiscordWebhook") &&
+        document["DiscordWebhook"].is_string()) {
+        const std::string webhook = document["DiscordWebhook"];
+        if (!webhook.empty() && !webhook.starts_with("https://")) {
+            out.push_back("DiscordWebhook is not an https:// address: " + webhook);
+        }
+    }
+    return out;
+}
+
+// A warning of the plugin's that concerns a setting all servers share.
+bool AboutSharedSetting(const std::string& text) {
+    return text.starts_with("DiscordWebhookColor ") ||
+           text.starts_with("RconClientTimeoutSeconds ");
+}
+
+}  // namespace
+
+int CheckReport::ExitCode() const {
+    if (!unreadable.empty() ||
+        std::any_of(servers.begin(), servers.end(), [](const auto& s) { return !s.active; })) {
+        return 2;
+    }
+    return warnings.empty() ? 0 : 1;
+}
+
+json ReadDocument(const std::filesystem::path& file) {
+    std::ifstream stream(file);
+    if (!stream) {
+        throw std::runtime_error("cannot be opened");
+    }
+    json document;
+    stream >> document;
+    return document;
+}
+
+CheckReport CheckConfig(const std::filesystem::path& file, const std::optional<std::string>& key,
+                        const MapWorld& map) {
+    CheckReport report;
+    report.file = file.string();
+    json document;
+    try {
+        document = ReadDocument(file);
+    } catch (const std::exception& e) {
+        report.unreadable = ReasonOf(e.what());
+        return report;
+    }
+    std::vector<std::string> keys;
+    if (key) {
+        keys.push_back(*key);
+    } else if (document.is_object()) {
+        for (const auto& [name, value] : document.items()) {
+            if (value.is_object()) {
+                keys.push_back(name);
+            }
+        }
+    }
+
+    // A warning every server gets concerns the shared settings: it is named once.
+    std::map<std::string, std::set<std::string>> serversOf;
+    std::vector<CheckWarning> perServer;
+    for (const auto& name : keys) {
+        const auto parsed = ParseConfig(document, [&] { return name; });
+        ServerVerdict verdict{name, !parsed.problem, {}, {}, {}};
+        if (parsed.problem) {
+            verdict.pointer = parsed.problem->pointer;
+            verdict.reason = parsed.problem->reason;
+            verdict.logged = parsed.problem->message;
+        }
+        report.servers.push_back(verdict);
+        std::vector<std::string> texts;
+        for (const auto& note : parsed.notes) {
+            if (note.level == ConfigNote::Level::Warning && note.text != "Invalid RconInfo") {
+                texts.push_back(note.text);
+            }
+        }
+        if (!parsed.problem) {
+            const auto more = ServerWarnings(parsed.settings, map);
+            texts.insert(texts.end(), more.begin(), more.end());
+        }
+        for (auto& text : texts) {
+            if (serversOf[text].insert(name).second) {
+                perServer.push_back({name, std::move(text)});
+            }
+        }
+    }
+    for (const auto& text : FileWarnings(document)) {
+        report.warnings.push_back({"", text});
+    }
+    std::set<std::string> shared;
+    for (const auto& warning : perServer) {
+        if (AboutSharedSetting(warning.text) ||
+            (keys.size() > 1 && serversOf[warning.text].size() == keys.size())) {
+            if (shared.insert(warning.text).second) {
+                report.warnings.push_back({"", warning.text});
+            }
+        } else {
+            report.warnings.push_back(warning);
+        }
+    }
+    return report;
+}
+
+std::string ToText(const CheckReport& report) {
+    std::string out;
+    if (!report.unreadable.empty()) {
+        return report.file + ": not a cluster file: " + report.unreadable + "\n";
+    }
+    out += report.file + ": " + std::to_string(report.servers.size()) + " server section(s)\n";
+    for (const auto& server : report.servers) {
+        if (server.active) {
+            out += server.key + ": active\n";
+        } else {
+            out += server.key + ": inactive: " + server.pointer + ": " + server.reason + "\n";
+            out += "  the plugin logs: " + server.logged + "\n";
+        }
+    }
+    for (const auto& warning : report.warnings) {
+        out += "warning: " + (warning.server.empty() ? "" : warning.server + ": ") + warning.text +
+               "\n";
+    }
+    return out;
+}
+
+json ToJson(const CheckReport& report) {
+    json out = {{"file", report.file}, {"exit", report.ExitCode()}};
+    if (!report.unreadable.empty()) {
+        out["unreadable"] = report.unreadable;
+    }
+    out["servers"] = json::array();
+    for (const auto& server : report.servers) {
+        json entry = {{"key", server.key}, {"active", server.active}};
+        if (!server.active) {
+            entry["pointer"] = server.pointer;
+            entry["reason"] = server.reason;
+            entry["logged"] = server.logged;
+        }
+        out["servers"].push_back(entry);
+    }
+    out["warnings"] = json::array();
+    for (const auto& warning : report.warnings) {
+        out["warnings"].push_back(
+            {{"server", warning.server.empty() ? json(nullptr) : json(warning.server)},
+             {"text", warning.text}});
+    }
+    return out;
+}
+
+}  // namespace quorvane::admin

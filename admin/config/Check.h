@@ -1,0 +1,51 @@
+#pragma once
+// `quorvane-config check`: whether each server of a cluster file would load active, and every
+// warning the file deserves, read through the plugin's own code.
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+namespace quorvane::admin {
+
+class MapWorld;
+
+struct ServerVerdict {
+    std::string key;
+    bool active = false;
+    // When inactive: the value at fault, the reason, and the line the plugin logs.
+    std::string pointer;
+    std::string reason;
+    std::string logged;
+};
+
+struct CheckWarning {
+    std::string server;  // empty: the whole file
+    std::string text;
+};
+
+struct CheckReport {
+    std::string file;
+    std::string unreadable;  // why the file is not a JSON document, or empty
+    std::vector<ServerVerdict> servers;
+    std::vector<CheckWarning> warnings;
+
+    // 0 clean, 1 warnings, 2 a server would be inactive.
+    int ExitCode() const;
+};
+
+// Every server section of the file, or the one named `key`.
+CheckReport CheckConfig(const std::filesystem::path& file, const std::optional<std::string>& key,
+                        const MapWorld& map);
+
+std::string ToText(const CheckReport& report);
+nlohmann::json ToJson(const CheckReport& report);
+
+// The file's document as the plugin reads it; throws nlohmann::json::exception or
+// std::runtime_error.
+nlohmann::json ReadDocument(const std::filesystem::path& file);
+
+}  // namespace quorvane::admin

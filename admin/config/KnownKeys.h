@@ -1,0 +1,22 @@
+#pragma once
+// The member names a cluster file may have at each level, and the unknown ones in a file:
+// a typo in an optional key ("Debugg") is otherwise ignored without a word.
+
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+namespace quorvane::admin {
+
+struct UnknownKey {
+    std::string pointer;  // of the unknown member
+    std::string closest;  // the known name at that level nearest to it
+};
+
+std::vector<UnknownKey> UnknownKeys(const nlohmann::json& document);
+
+// The number of single-character edits from one name to the other.
+std::size_t EditDistance(const std::string& a, const std::string& b);
+
+}  // namespace quorvane::admin

@@ -1,0 +1,102 @@
+#include "Preview.h"
+
+#include <cstdio>
+#include <stdexcept>
+
+#include "MapWorld.h"
+#include "config/ConfigParser.h"
+#include "events/EventTexts.h"
+#include "notify/DiscordNotifier.h"
+#include "notify/RconFanout.h"
+
+namespace quorvane::admin {
+namespace {
+
+using nlohmann::json;
+
+json Client(const RconTarget& target, const std::string& clientPath, const std::string& text) {
+    return {{"server", target.ServerKey},
+            {"address", target.RconIP + ":" + std::to_string(target.RconPort)},
+            {"arguments", ClientArguments(clientPath, target, text)}};
+}
+
+// As the texts write it.
+std::string Percent(double value) {
+    char buffer[512];
+    const int length = std::snprintf(buffer, sizeof buffer, "%f", value);
+    return std::string(buffer, length > 0 ? static_cast<std::size_t>(length) : 0);
+}
+
+}  // namespace
+
+json Preview(const Settings& s, const std::optional<std::string>& eventId, const MapWorld& map) {
+    json out = json::array();
+    bool found = !eventId;
+    for (const auto& event : s.RandomEvents) {
+        if (eventId && event.EventId != *eventId) {
+            continue;
+        }
+        found = true;
+        for (const auto& coordinate : event.RandomCCCs) {
+            const LatLon position = map.Position(coordinate);
+            const auto texts = ComposeEventTexts(s, event, coordinate, position);
+            const auto job = MakeRconJob(s, event.EventId, texts.EventCommand, texts.BroadcastText);
+            json entry = {{"event", event.EventId},
+                          {"label", event.Eventlabel},
+                          {"coordinate", {coordinate.X, coordinate.Y, coordinate.Z}},
+                          {"lat", position.Lat},
+                          {"lon", position.Lon},
+                          {"command", Client(job.Own, job.ClientPath, job.EventCommand)},
+                          {"broadcasts", json::array()}};
+            for (const auto& target : job.Targets) {
+                entry["broadcasts"].push_back(Client(target, job.ClientPath, job.BroadcastText));
+            }
+            // As the plugin skips it: no webhook, no colour or no message, no post.
+            if (!s.DiscordWebhook.empty() && !s.DiscordWebhookColor.empty() &&
+                !texts.DiscordMessage.empty()) {
+                entry["discord"] = {
+                    {"url", s.DiscordWebhook},
+                    {"body", DiscordNotifier::Body(texts.DiscordMessage, texts.DiscordHeader,
+                                                   s.DiscordWebhookColor)}};
+            }
+            out.push_back(entry);
+        }
+    }
+    if (!found) {
+        std::string ids;
+        for (const auto& event : s.RandomEvents) {
+            ids += (ids.empty() ? "" : ", ") + event.EventId;
+        }
+        throw std::invalid_argument("no event " + *eventId + " on this server (its events: " +
+                                    (ids.empty() ? "none" : ids) + ")");
+    }
+    return out;
+}
+
+std::string PreviewText(const json& preview) {
+    std::string out;
+    for (const auto& entry : preview) {
+        const auto& c = entry["coordinate"];
+        out += "event " + entry["event"].get<std::string>() + " (" +
+               entry["label"].get<std::string>() + ") at " + FormatG(c[0]) + " " + FormatG(c[1]) +
+               " " + FormatG(c[2]) + ": Lat " + Percent(entry["lat"]) + ", Lon " +
+               Percent(entry["lon"]) + "\n";
+        const auto line = [&](const char* what, const json& client) {
+            out += std::string("  ") + what + " to " + client["server"].get<std::string>() + " (" +
+                   client["address"].get<std::string>() + "): " + client["arguments"].dump() + "\n";
+        };
+        line("command", entry["command"]);
+        for (const auto& broadcast : entry["broadcasts"]) {
+            line("broadcast", broadcast);
+        }
+        if (entry.contains("discord")) {
+            out += "  Discord POST " + entry["discord"]["url"].get<std::string>() + ": " +
+                   entry["discord"]["body"].get<std::string>() + "\n";
+        } else {
+            out += "  Discord: none (no webhook, colour or message)\n";
+        }
+    }
+    return out;
+}
+
+}  // namespace quorvane::admin

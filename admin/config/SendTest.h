@@ -1,0 +1,38 @@
+#pragma once
+// `quorvane-config send-test`: one test broadcast to every server of the file through the
+// configured client, and one post to the webhook, with what became of each.
+
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "config/Settings.h"
+
+namespace quorvane::admin {
+
+struct SendResult {
+    std::string server;
+    std::string address;
+    bool delivered = false;
+    std::string outcome;  // "delivered", "refused (exit code 3)", "timed out (...)"...
+};
+
+struct SendReport {
+    std::vector<SendResult> servers;
+    bool webhookSet = false;
+    bool webhookDelivered = false;
+    std::string webhook;  // what became of the post
+
+    // 0 when every message arrived, 1 otherwise.
+    int ExitCode() const;
+};
+
+// The host must be running, with the game's allocator registered: the post goes through its
+// request service, whose completion this runs on the calling thread.
+SendReport SendTest(const Settings& settings, const std::string& text);
+
+std::string ToText(const SendReport& report);
+nlohmann::json ToJson(const SendReport& report);
+
+}  // namespace quorvane::admin

@@ -1,0 +1,260 @@
+// quorvane-config as admins run it: its verdicts on broken cluster files, its preview against
+// what the running plugin sends for the same file, and its test broadcast with a server down.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <sstream>
+#include <thread>
+
+#include <nlohmann/json.hpp>
+
+#include "ArgvRecord.h"
+#include "BackgroundProcess.h"
+#include "Process.h"
+#include "Receiver.h"
+#include "ScriptedServer.h"
+#include "ServerDir.h"
+#include "TestListener.h"
+
+namespace {
+
+using nlohmann::json;
+using Lines = std::vector<std::string>;
+
+json Cluster() {
+    return json::parse(R"({
+      "DiscordWebhook": "https://discord.example/api/webhooks/1/x",
+      "DiscordWebhookColor": "15105570",
+      "DiscordBroadcastHeader": "{Eventlabel}",
+      "DiscordBroadcastMessage": "{Eventlabel} on {Serverlabel} at {Lat} / {Lon}",
+      "BroadcastStartEventMessage": "{Eventlabel} started on {Serverlabel}",
+      "ServerEventsCommand": "StartWorldEvent",
+      "MCRconPath": "rcon",
+      "Island": {
+        "Serverlabel": "The Island",
+        "RconSettings": {"RconIP": "127.0.0.1", "RconPort": 27020, "RconPassword": "pw"},
+        "StartEventOnBootSettings": {"MinimumTimeToWait": 10, "MaximumTimeToWait": 20},
+        "TimeBetweenEvents": {"MinimumTimeToNextEvent": 60, "MaximumTimeToNextEvent": 120},
+        "RandomEvents": {"meteor": {"Eventlabel": "Meteor", "RandomCCCs": ["50000 -50000 0"]}}
+      }
+    })");
+}
+
+struct Run {
+    int exit;
+    Lines lines;
+};
+
+Run Tool(const testing_support::ServerDir& dir, std::vector<std::string> arguments) {
+    const auto result = testing_support::RunProcess(QUORVANE_CONFIG_FILE, arguments, dir.Path(),
+                                                    std::chrono::seconds(60));
+    Run run{result.exitCode, {}};
+    std::istringstream text(result.output);
+    for (std::string line; std::getline(text, line);) {
+        run.lines.push_back(line);
+    }
+    return run;
+}
+
+TEST(ConfigToolTest, CheckGivesEachBrokenFileItsVerdict) {
+    struct Case {
+        const char* what;
+        json patch;  // merged into the cluster; a string: the whole file
+        int exit;
+        std::string line;  // the line that must be in the output
+    };
+    const std::string longLabel(4100, 'x');
+    const Case cases[] = {
+        {"clean", json::object(), 0, "Island: active"},
+        {"a typo in an optional key",
+         {{"Debugg", true}},
+         1,
+         "warning: /Debugg: unknown key; the plugin ignores it (did you mean \"Debug\"?)"},
+        {"a typo in a section",
+         {{"Island", {{"RandomEvent", json::object()}}}},
+         1,
+         "warning: /Island/RandomEvent: unknown key; the plugin ignores it (did you mean "
+         "\"RandomEvents\"?)"},
+        {"a port as text",
+         {{"Island", {{"RconSettings", {{"RconPort", "27020"}}}}}},
+         2,
+         "Island: inactive: /Island/RconSettings/RconPort: type must be number, but is string"},
+        {"a required key missing",
+         {{"MCRconPath", nullptr}},
+         2,
+         "Island: inactive: /MCRconPath: type must be string, but is null"},
+        {"not JSON", "{\"Debug\": tru }", 2,
+         "config.json: not a cluster file: parse error at line 1, column 14: syntax error while "
+         "parsing value - invalid literal; last read: '\"Debug\": tru '"},
+        {"an event at every tick",
+         {{"Island", {{"TimeBetweenEvents", {{"MinimumTimeToNextEvent", 0}}}}}},
+         1,
+         "warning: Island: MinimumTimeToNextEvent (0) is not above 0: events may start at every "
+         "timer "
+         "tick"},
+        {"a colour Discord refuses",
+         {{"DiscordWebhookColor", "#E67E22"}},
+         1,
+         "warning: DiscordWebhookColor (#E67E22) is not a decimal number from 0 to 16777215: "
+         "Discord refuses such posts, or none is made when it is empty"},
+        {"a webhook without https",
+         {{"DiscordWebhook", "http://discord.example/x"}},
+         1,
+         "warning: DiscordWebhook is not an https:// address: http://discord.example/x"},
+        {"a broadcast too long for RCON",
+         {{"Island", {{"RandomEvents", {{"meteor", {{"Eventlabel", longLabel}}}}}}}},
+         1,
+         "warning: Island: the broadcast, filled, takes up to 4122 bytes; one RCON packet carries "
+         "at "
+         "most 4086"},
+        {"a label that arrives as ?",
+         {{"Island", {{"RandomEvents", {{"meteor", {{"Eventlabel", "Caf\u00e9"}}}}}}}},
+         1,
+         "warning: Island: the label of event meteor holds characters outside ASCII: each of their "
+         "bytes "
+         "arrives as ?"},
+        {"a coordinate without three numbers",
+         {{"Island", {{"RandomEvents", {{"meteor", {{"RandomCCCs", {"1 2", "3 4 5"}}}}}}}}},
+         1,
+         "warning: Island: Invalid coordinate string (less than 3 numbers): 1 2"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        testing_support::ServerDir dir;
+        json config = Cluster();
+        if (c.patch.is_string()) {
+            dir.WriteFile("config.json", c.patch.get<std::string>());
+        } else {
+            config.merge_patch(c.patch);
+            dir.WriteFile("config.json", config.dump());
+        }
+        const auto run = Tool(dir, {"check", "config.json"});
+        EXPECT_EQ(run.exit, c.exit);
+        EXPECT_NE(std::find(run.lines.begin(), run.lines.end(), c.line), run.lines.end())
+            << testing::PrintToString(run.lines);
+    }
+}
+
+TEST(ConfigToolTest, CheckNamesTheServersAndCoordinatesOffTheMap) {
+    testing_support::ServerDir dir;
+    json config = Cluster();
+    config["Island"]["RandomEvents"]["meteor"]["RandomCCCs"] = {"50000 -50000 0", "0 0 0"};
+    config["Scorched"] = {
+        {"RconSettings", {{"RconIP", "x"}, {"RconPort", 1}, {"RconPassword", "y"}}}};
+    dir.WriteFile("config.json", config.dump());
+    // Two entries: the main map, and a cave that holds neither coordinate's Z.
+    dir.WriteFile("map.json", R"({"entries": [
+        {"PlayableMin": [0, -100000, -10], "PlayableMax": [100000, 0, 10],
+         "OriginMin": [0, -100000], "OriginMax": [100000, 0]},
+        {"PlayableMin": [-10, -10, 100], "PlayableMax": [10, 10, 200],
+         "OriginMin": [-10, -10], "OriginMax": [10, 10]}]})");
+    const auto run = Tool(dir, {"check", "config.json", "--map-data", "map.json", "--json"});
+    EXPECT_EQ(run.exit, 2);
+    std::string text;
+    for (const auto& line : run.lines) {
+        text += line + "\n";
+    }
+    const auto report = json::parse(text);
+    EXPECT_EQ(report["exit"], 2);
+    EXPECT_EQ(report["servers"], json::parse(R"([{"key": "Island", "active": true},
+                  {"key": "Scorched", "active": false, "pointer": "/Scorched/Serverlabel",
+                   "reason": "type must be string, but is null",
+                   "logged": "[json.exception.type_error.302] type must be string, but is null"}])"));
+    EXPECT_EQ(report["warnings"], json::parse(R"([{"server": "Island",
+                  "text": "coordinate 0 0 0 of event meteor lies in no map entry"}])"));
+}
+
+// The preview of a one-coordinate event against what the running plugin sends for the same
+// file on the same map: the console command, every client's arguments and the Discord body.
+TEST(ConfigToolTest, PreviewIsWhatTheRunningPluginSends) {
+    webhook::Receiver receiver;
+    receiver.Start();
+    testing_support::ServerDir dir;
+    testing_support::ArgvRecord record(dir.Path() / "argv.jsonl");
+    json config = Cluster();
+    config["MCRconPath"] = RECORD_ARGS_FILE;
+    config["DiscordWebhook"] = receiver.BaseUrl() + "/api/webhooks/1/x";
+    config["BroadcastStartEventMessage"] = "\"{Eventlabel}\" on {Serverlabel}\nat {Lat} / {Lon}";
+    config["Island"]["StartEventOnBootSettings"] = {{"MinimumTimeToWait", 0},
+                                                    {"MaximumTimeToWait", 0}};
+    config["Other"] = {
+        {"RconSettings", {{"RconIP", "127.0.0.2"}, {"RconPort", 9}, {"RconPassword", "o w"}}}};
+    dir.WriteConfig(config.dump());
+    dir.WriteFile("map.json", R"({"entries": [
+        {"PlayableMin": [-1e6, -1e6, -1e6], "PlayableMax": [1e6, 1e6, 1e6],
+         "OriginMin": [-100000, -100000], "OriginMax": [100000, 300000]}]})");
+
+    const auto server = testing_support::RunProcess(
+        testing_support::GameServerProgram(),
+        {"-serverkey=Island", "--time-scale=600", "--run-for=1", "--map-data=map.json"},
+        dir.Path());
+    ASSERT_EQ(server.exitCode, 0) << server.output;
+    ASSERT_TRUE(receiver.WaitForRecords(1, std::chrono::seconds(30)));
+
+    const auto run = Tool(dir, {"preview", (dir.PluginDir() / "config.json").string(), "--key",
+                                "Island", "--map-data", "map.json", "--json"});
+    ASSERT_EQ(run.exit, 0);
+    std::string text;
+    for (const auto& line : run.lines) {
+        text += line + "\n";
+    }
+    const auto preview = json::parse(text);
+    ASSERT_EQ(preview.size(), 1u);
+    std::vector<Lines> expected = {preview[0]["command"]["arguments"]};
+    for (const auto& broadcast : preview[0]["broadcasts"]) {
+        expected.push_back(broadcast["arguments"]);
+    }
+    for (auto& arguments : expected) {
+        arguments.erase(arguments.begin());  // the program, which the record leaves out
+    }
+    auto sent = record.Arguments();
+    ASSERT_EQ(sent.size(), expected.size());
+    std::sort(sent.begin() + 1, sent.end());
+    std::sort(expected.begin() + 1, expected.end());
+    EXPECT_EQ(sent, expected);
+    EXPECT_EQ(receiver.Records()[0].body, preview[0]["discord"]["body"]);
+    EXPECT_EQ(expected[0].back(), "StartWorldEvent meteor 50000 -50000 0");
+    receiver.Stop();
+}
+
+TEST(ConfigToolTest, SendTestReportsEachServerAndTheWebhook) {
+    webhook::Receiver receiver;
+    receiver.Start();
+    rcon_testing::TestListener live("pw");
+    rcon_testing::TestListener wrongPassword("other");
+    const int down = rcon_testing::UnusedPort();
+    testing_support::ServerDir dir;
+    json config = Cluster();
+    config["MCRconPath"] = RCON_CLIENT_FILE;
+    config["DiscordWebhook"] = receiver.BaseUrl() + "/api/webhooks/1/x";
+    config["Island"]["RconSettings"]["RconPort"] = live.Port();
+    config["Down"] = {
+        {"RconSettings", {{"RconIP", "127.0.0.1"}, {"RconPort", down}, {"RconPassword", "pw"}}}};
+    config["Guarded"] = {
+        {"RconSettings",
+         {{"RconIP", "127.0.0.1"}, {"RconPort", wrongPassword.Port()}, {"RconPassword", "pw"}}}};
+    dir.WriteFile("config.json", config.dump());
+
+    const auto run =
+        Tool(dir, {"send-test", "config.json", "--key", "Island", "--text", "Hello \"all\""});
+    EXPECT_EQ(run.exit, 1);
+    const auto has = [&](const std::string& text) {
+        return std::any_of(run.lines.begin(), run.lines.end(), [&](const std::string& line) {
+            return line.find(text) != std::string::npos;
+        });
+    };
+    EXPECT_TRUE(has("Down (127.0.0.1:" + std::to_string(down) + ")"))
+        << testing::PrintToString(run.lines);
+    EXPECT_TRUE(has("refused (exit code 3: no connection)"));
+    EXPECT_TRUE(has("wrong password (exit code 4)"));
+    EXPECT_TRUE(has("Island (127.0.0.1:" + std::to_string(live.Port()) + ")"));
+    EXPECT_TRUE(has("delivered"));
+    EXPECT_TRUE(has("webhook: delivered"));
+    ASSERT_EQ(live.Commands().size(), 1u);
+    EXPECT_EQ(live.Commands()[0].command, "Hello \"all\"");
+    ASSERT_TRUE(receiver.WaitForRecords(1, std::chrono::seconds(10)));
+    receiver.Stop();
+}
+
+}  // namespace
