@@ -83,6 +83,8 @@ ServerArgs ParseServerArgs(const std::vector<std::string>& arguments) {
         } else if (argument.starts_with("--unknown-name-wait=")) {
             args.unknownNameWait =
                 ParseNumber("--unknown-name-wait", value("--unknown-name-wait="));
+        } else if (argument == "--console") {
+            args.console = true;
         } else if (argument.starts_with("--name=")) {
             args.name = value("--name=");
         } else if (!argument.starts_with("-") && argument.find('?') != std::string::npos) {

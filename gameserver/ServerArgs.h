@@ -28,6 +28,7 @@ struct ServerArgs {
     // --unknown-name-wait=SECONDS: the framework's pause before it ends the process for a
     // name the game does not have (default 10).
     std::optional<double> unknownNameWait;
+    bool console = false;  // --console: console commands, one a line, from standard input
 };
 
 // Throws std::invalid_argument for a malformed value of a known option.

@@ -4,13 +4,17 @@
 #include <chrono>
 #include <cstdio>
 #include <exception>
+#include <iostream>
 #include <memory>
+#include <thread>
 #include <string>
 #include <vector>
 
+#include "GameCommands.h"
 #include "GameMemory.h"
 #include "GameMode.h"
 #include "GameStrings.h"
+#include "GameTasks.h"
 #include "GameWorld.h"
 #include "Host/GameRegistry.h"
 #include "Host/GameThread.h"
@@ -27,6 +31,7 @@ namespace {
 // Listens for RCON like the real server; null when no port was asked for or
 // the port cannot be had (the server then runs on without RCON, with an error in its log).
 std::unique_ptr<gameserver::RconListener> StartRcon(const gameserver::ServerArgs& args,
+                                                    gameserver::GameTasks& tasks,
                                                     spdlog::logger& log) {
     if (args.rconPort == 0) {
         return nullptr;
@@ -37,6 +42,10 @@ std::unique_ptr<gameserver::RconListener> StartRcon(const gameserver::ServerArgs
         options.password = args.rconPassword;
         options.recordFile = args.rconRecord;
         options.log = asahost::MakeLogger("RCON");
+        // Commands run on the game thread, where the plugins' commands take theirs.
+        options.console = [&tasks](const std::string& command) {
+            return tasks.Run([&] { return gameserver::RunRconCommand(command); }).value_or("");
+        };
         auto listener = std::make_unique<gameserver::RconListener>(std::move(options));
         listener->Start();
         return listener;
@@ -51,9 +60,10 @@ constexpr double kTickSeconds = 0.005;
 
 // The game thread's loop, where the framework runs its timers and request completions: until
 // a stop signal, --run-for, or --stop-after-timers timer callbacks.
-void RunUntilStopped(const gameserver::ServerArgs& args) {
+void RunUntilStopped(const gameserver::ServerArgs& args, gameserver::GameTasks& tasks) {
     const auto start = std::chrono::steady_clock::now();
     while (!gameserver::WaitForStop(kTickSeconds)) {
+        tasks.RunPending();
         asahost::GameTick();
         if (args.stopAfterTimers && asahost::TimersFired() >= *args.stopAfterTimers) {
             return;
@@ -63,6 +73,27 @@ void RunUntilStopped(const gameserver::ServerArgs& args) {
             return;
         }
     }
+}
+
+// Console lines from standard input, for the plugins' console commands. The reader is left
+// blocked in its read when the server stops; it holds the tasks by a shared pointer.
+void ReadConsole(std::shared_ptr<gameserver::GameTasks> tasks, std::shared_ptr<spdlog::logger> log) {
+    std::thread([tasks = std::move(tasks), log = std::move(log)] {
+        for (std::string line; std::getline(std::cin, line);) {
+            if (!line.empty() && line.back() == '\r') {
+                line.pop_back();
+            }
+            const auto taken = tasks->Run([&] {
+                return gameserver::RunConsoleLine(line) ? std::string("1") : std::string();
+            });
+            if (!taken) {
+                return;
+            }
+            if (taken->empty() && !line.empty()) {
+                log->warn("Unknown console command: {}", line);
+            }
+        }
+    }).detach();
 }
 
 }  // namespace
@@ -92,6 +123,7 @@ int main(int argc, char** argv) {
 
     gameserver::RegisterGameMemory();
     gameserver::RegisterGameStrings();
+    gameserver::RegisterGameCommands();
     gameserver::RegisterGameMode();
     gameserver::RegisterWorldNames();
     for (const auto& name : args.missingNames) {
@@ -100,7 +132,11 @@ int main(int argc, char** argv) {
     asahost::SetServerStatus(args.readyBeforeLoad ? AsaApi::ServerStatus::Ready
                                                   : AsaApi::ServerStatus::Loading);
     // Up before the plugins: an event may come at the first timer tick.
-    auto rcon = StartRcon(args, *log);
+    const auto tasks = std::make_shared<gameserver::GameTasks>();
+    auto rcon = StartRcon(args, *tasks, *log);
+    if (args.console) {
+        ReadConsole(tasks, log);
+    }
     if (args.reportResources) {
         log->info("Threads before the plugins: {}", gameserver::ThreadCount());
     }
@@ -114,7 +150,8 @@ int main(int argc, char** argv) {
     asahost::SetServerStatus(AsaApi::ServerStatus::Ready);
     log->info("Server is ready");
 
-    RunUntilStopped(args);
+    RunUntilStopped(args, *tasks);
+    tasks->Close();
     log->info("Shutting down");
     if (args.reportResources) {
         log->info("Timer callbacks run: {}", asahost::TimersFired());

@@ -23,11 +23,15 @@ class Timer {
                              GetDllName());
     }
 
+    // Drops the pending timers armed with `identifier`.
+    void UnloadTimer(const FString& identifier) { UnloadTimerInternal(identifier); }
+
   private:
     Timer() = default;
     ~Timer() = default;
 
     ARK_API void DelayExecuteInternal(const std::function<void()>& callback, int delay_seconds,
                                       const FString& identifier, const FString& moduleName);
+    ARK_API void UnloadTimerInternal(const FString& identifier);
 };
 }  // namespace API

@@ -26,6 +26,9 @@ void DropRequestsOf(const std::filesystem::path& module);
 // Runs the completions of the requests answered since the last call. On the game thread.
 void DeliverCompletions();
 
+// Forgets the console and RCON commands that `module` added.
+void DropCommandsOf(const std::filesystem::path& module);
+
 // Takes off every hook whose detour lies in `module`.
 void DropHooksOf(const std::filesystem::path& module);
 

@@ -124,6 +124,7 @@ void UnloadPlugins() {
         // Nothing of the plugin's may run once its code is gone.
         DropRequestsOf(plugin.path);
         DropTimersOf(plugin.path);
+        DropCommandsOf(plugin.path);
         DropHooksOf(plugin.path);
         ReclaimSinkFormatters();
         module::Close(plugin.handle);

@@ -53,6 +53,20 @@ class TimerService {
         pending_.push_back(std::make_shared<Entry>(std::move(entry)));
     }
 
+    void DropIdentifier(const std::string& identifier) {
+        std::list<std::shared_ptr<Entry>> dropped;
+        std::lock_guard lock(mutex_);
+        for (auto it = pending_.begin(); it != pending_.end();) {
+            if ((*it)->identifier == identifier) {
+                (*it)->dropped = true;
+                dropped.push_back(*it);
+                it = pending_.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+
     // On the game thread, so that no callback of the module can be running.
     void Drop(const std::filesystem::path& module) {
         std::list<std::shared_ptr<Entry>> dropped;
@@ -178,6 +192,10 @@ void Timer::DelayExecuteInternal(const std::function<void()>& callback, int dela
     using namespace asahost;
     Timers().Add(
         {{}, callback, ToUtf8(*identifier, identifier.Len()), ToPath(owner), delaySeconds});
+}
+
+void Timer::UnloadTimerInternal(const FString& identifier) {
+    asahost::Timers().DropIdentifier(asahost::ToUtf8(*identifier, identifier.Len()));
 }
 
 }  // namespace API

@@ -1,5 +1,6 @@
 #include "events/EventLauncher.h"
 
+#include <algorithm>
 #include <optional>
 
 #include "config/Settings.h"
@@ -58,17 +59,15 @@ void DispatchEvent(const Settings& s, const RandomEvent& event, const EventTexts
     }
 }
 
-void StartRandomEvent() {
-    const Settings& s = EventSettings();
-    const std::int32_t minutes = RandomInt(s.MinimumTimeToNextEvent, s.MaximumTimeToNextEvent);
-    // First, so that the chain goes on whatever becomes of this event.
-    ArmEventTimer(&StartEvent, MinutesToSeconds(minutes));
+std::optional<StartedEvent>& LastEvent() {
+    static std::optional<StartedEvent> last;
+    return last;
+}
 
-    const auto draw = DrawEvent(s);
-    if (!draw) {
-        return;
-    }
-    const auto& [event, coordinate] = *draw;
+// One drawn event, from the Debug lines to its dispatch. `minutes` is the next wait of a timed
+// run, for the Debug lines.
+void Start(const Settings& s, const EventDraw& draw, std::optional<std::int32_t> minutes) {
+    const auto& [event, coordinate] = draw;
     if (s.Debug) {
         auto& log = *PluginLog();
         log.info("Starting event!");
@@ -76,13 +75,66 @@ void StartRandomEvent() {
         log.info("Coordinate: {:g}, {:g}, {:g}", static_cast<double>(coordinate.X),
                  static_cast<double>(coordinate.Y), static_cast<double>(coordinate.Z));
         log.info("Command: {}", MakeEventCommand(s.ServerEventsCommand, event.EventId, coordinate));
-        log.info("Time to next event: {}", minutes);
+        if (minutes) {
+            log.info("Time to next event: {}", *minutes);
+        }
     }
     const LatLon position = MapProjector::WorldToLatLon(coordinate);
     DispatchEvent(s, event, ComposeEventTexts(s, event, coordinate, position));
+    LastEvent() = StartedEvent{event.EventId, event.Eventlabel, coordinate, position,
+                               std::chrono::steady_clock::now()};
+}
+
+void StartRandomEvent() {
+    const Settings& s = EventSettings();
+    const std::int32_t minutes = RandomInt(s.MinimumTimeToNextEvent, s.MaximumTimeToNextEvent);
+    // First, so that the chain goes on whatever becomes of this event.
+    ArmEventTimer(&StartEvent, MinutesToSeconds(minutes));
+    if (const auto draw = DrawEvent(s)) {
+        Start(s, *draw, minutes);
+    }
+}
+
+std::string Ids(const Settings& s) {
+    std::string ids;
+    for (const auto& event : s.RandomEvents) {
+        ids += (ids.empty() ? "" : ", ") + event.EventId;
+    }
+    return ids.empty() ? "none" : ids;
 }
 
 }  // namespace
+
+std::string StartEventNow(const std::optional<std::string>& eventId) {
+    const Settings& s = EventSettings();
+    if (!eventId) {
+        const auto draw = DrawEvent(s);
+        if (!draw) {
+            return s.RandomEvents.empty() ? "No events are configured for this server"
+                                          : "The event drawn has no coordinates; none started";
+        }
+        Start(s, *draw, std::nullopt);
+    } else {
+        const auto event = std::find_if(s.RandomEvents.begin(), s.RandomEvents.end(),
+                                        [&](const RandomEvent& e) { return e.EventId == *eventId; });
+        if (event == s.RandomEvents.end()) {
+            return "Unknown event id " + *eventId + "; the events are: " + Ids(s);
+        }
+        if (event->RandomCCCs.empty()) {
+            return "Event " + *eventId + " has no coordinates; none started";
+        }
+        Start(s,
+              {*event, event->RandomCCCs[RandomIndex(
+                           static_cast<std::uint32_t>(event->RandomCCCs.size()))]},
+              std::nullopt);
+    }
+    const auto& last = *LastEvent();
+    return "Started event " + last.EventId + " (" + last.Eventlabel + ")";
+}
+
+const std::optional<StartedEvent>& LastStartedEvent() {
+    return LastEvent();
+}
 
 void StartEvent() {
     // A timer callback runs on the game thread with nothing around it: what escapes here

@@ -14,13 +14,36 @@ std::int32_t MinutesToSeconds(std::int32_t minutes) {
     return static_cast<std::int32_t>(std::clamp<std::int64_t>(seconds, INT32_MIN, INT32_MAX));
 }
 
+namespace {
+
+// The host owns the timers by this module's path; the identifier is the same for every timer,
+// so that they can be told from another plugin's and dropped together.
+FString Identifier() {
+    return FString(platform::OwnModulePath() + L"_0");
+}
+
+std::optional<ArmedTimer>& Armed() {
+    static std::optional<ArmedTimer> armed;
+    return armed;
+}
+
+}  // namespace
+
 void ArmEventTimer(void (*callback)(), std::int32_t delaySeconds) {
-    // The host owns the timer by this module's path; the identifier is the same for every
-    // timer, so that a later one can be told from another plugin's.
-    const FString identifier(platform::OwnModulePath() + L"_0");
     // The framework forgets a timer armed during its pass with a delay below zero: the chain
     // would end there.
-    API::Timer::Get().DelayExecute(identifier, callback, delaySeconds < 0 ? 0 : delaySeconds);
+    const std::int32_t seconds = delaySeconds < 0 ? 0 : delaySeconds;
+    API::Timer::Get().DelayExecute(Identifier(), callback, seconds);
+    Armed() = ArmedTimer{std::chrono::steady_clock::now(), seconds};
+}
+
+void DropEventTimers() {
+    API::Timer::Get().UnloadTimer(Identifier());
+    Armed().reset();
+}
+
+const std::optional<ArmedTimer>& LastArmedTimer() {
+    return Armed();
 }
 
 }  // namespace quorvane

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <condition_variable>
 #include <deque>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <utility>
@@ -93,6 +94,15 @@ class Service {
         return idle_.wait_for(lock, limit, [&] { return unfinishedJobs_ == 0; });
     }
 
+    std::vector<RconFanout::ServerDelivery> LastDeliveries() {
+        std::lock_guard lock(mutex_);
+        std::vector<RconFanout::ServerDelivery> out;
+        for (const auto& [key, delivery] : last_) {
+            out.push_back(delivery);
+        }
+        return out;
+    }
+
   private:
     void Run() {
         std::unique_lock lock(mutex_);
@@ -137,7 +147,8 @@ class Service {
             job.Deadline);
     }
 
-    static void Report(const JobState& state) {
+    void Report(const JobState& state) {
+        Remember(state);
         for (const auto& line : ReportDeliveries(state.job, state.deliveries)) {
             if (line.Warning) {
                 PluginLog()->warn("{}", line.Text);
@@ -147,7 +158,35 @@ class Service {
         }
     }
 
+    // Each server's outcome, the failure of either message winning over a delivery.
+    void Remember(const JobState& state) {
+        const auto now = std::chrono::steady_clock::now();
+        std::map<std::string, RconFanout::ServerDelivery> outcomes;
+        for (const auto& delivery : state.deliveries) {
+            if (delivery.Exit.kind == platform::ClientExit::Kind::Ended) {
+                continue;
+            }
+            const auto& target = *delivery.Target;
+            auto reason = FailureReason(delivery.Exit, state.job.Deadline);
+            auto [entry, added] = outcomes.try_emplace(
+                target.ServerKey, RconFanout::ServerDelivery{
+                                      target.ServerKey,
+                                      target.RconIP + ":" + std::to_string(target.RconPort),
+                                      "delivered", now});
+            if (!reason.empty()) {
+                entry->second.Outcome = entry->second.Outcome == "delivered"
+                                            ? reason
+                                            : entry->second.Outcome + "; " + reason;
+            }
+        }
+        std::lock_guard lock(mutex_);
+        for (auto& [key, outcome] : outcomes) {
+            last_[key] = std::move(outcome);
+        }
+    }
+
     std::mutex mutex_;
+    std::map<std::string, RconFanout::ServerDelivery> last_;
     std::condition_variable work_;
     std::condition_variable idle_;
     std::deque<Task> tasks_;
@@ -221,6 +260,11 @@ bool Submit(RconJob job) {
 bool WaitUntilIdle(std::chrono::milliseconds limit) {
     std::lock_guard lock(LifetimeMutex());
     return Current() == nullptr || Current()->WaitUntilIdle(limit);
+}
+
+std::vector<ServerDelivery> LastDeliveries() {
+    std::lock_guard lock(LifetimeMutex());
+    return Current() == nullptr ? std::vector<ServerDelivery>{} : Current()->LastDeliveries();
 }
 
 }  // namespace RconFanout

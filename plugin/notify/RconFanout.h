@@ -35,5 +35,15 @@ bool Submit(RconJob job);
 // Until every job handed over so far is done; false at the limit. For tests and benchmarks.
 bool WaitUntilIdle(std::chrono::milliseconds limit);
 
+// What became of the last event's messages to each server since the service started: in
+// order of the server keys.
+struct ServerDelivery {
+    std::string ServerKey;
+    std::string Address;  // "127.0.0.1:27020"
+    std::string Outcome;  // "delivered", or why not ("exit code 4", "ended after 10 s")
+    std::chrono::steady_clock::time_point At;
+};
+std::vector<ServerDelivery> LastDeliveries();
+
 }  // namespace RconFanout
 }  // namespace quorvane

@@ -30,6 +30,7 @@ struct UStruct;
 struct UScriptStruct;
 struct UWorld;
 struct AShooterGameMode;
+struct APlayerController;
 struct APrimalWorldSettings;
 struct UMinimapData;
 struct UVictoryCore;

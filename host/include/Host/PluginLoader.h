@@ -19,7 +19,7 @@ struct PluginModule {
 // logged as a warning. On the game thread.
 ARK_API void LoadPlugins();
 // Unloads in reverse order: the plugin's exported Plugin_Unload, if any, then its requests,
-// timers and hooks are dropped, then its library is closed. On the game thread, so that none
+// timers, commands and hooks are dropped, then its library is closed. On the game thread, so that none
 // of its callbacks can be running.
 ARK_API void UnloadPlugins();
 ARK_API std::vector<PluginModule> LoadedPlugins();

@@ -6,6 +6,8 @@
 #include "API/UE/GenericPlatform/GenericPlatformStricmp.h"
 #include "API/UE/HAL/UnrealMemory.h"
 #include "API/UE/Math/Vector.h"
+#include "API/ARK/Other.h"
 #include "IApiUtils.h"
+#include "ICommands.h"
 #include "IHooks.h"
 #include "Tools.h"

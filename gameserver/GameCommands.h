@@ -1,0 +1,20 @@
+#pragma once
+// The game's handling of a command: RCON commands and console lines go first to the plugins'
+// commands (through the host), as the framework's hooks do; a command none of them takes gets
+// the game's own answer.
+
+#include <string>
+
+namespace gameserver {
+
+// Registers RCONClientConnection.SendMessage, through which plugins answer.
+void RegisterGameCommands();
+
+// On the game thread: the answer to an authenticated RCON command, empty when nothing was
+// said (the listener then sends the servers' usual "no response" text).
+std::string RunRconCommand(const std::string& body);
+
+// On the game thread: whether a plugin's console command took the line.
+bool RunConsoleLine(const std::string& line);
+
+}  // namespace gameserver

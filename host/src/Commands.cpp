@@ -1,0 +1,151 @@
+#include "Host/Commands.h"
+
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "HostInternal.h"
+#include "Module.h"
+
+namespace asahost {
+namespace {
+
+template <typename Callback>
+struct Command {
+    std::string name;  // UTF-8
+    Callback callback;
+    std::filesystem::path owner;
+};
+
+using ConsoleCallback = std::function<void(APlayerController*, FString*, bool)>;
+using RconCallback = std::function<void(RCONClientConnection*, RCONPacket*, UWorld*)>;
+
+// The first blank-separated word of a line, as UTF-8.
+std::string FirstWord(const FString& line) {
+    const std::string text = ToUtf8(*line, line.Len());
+    const auto start = text.find_first_not_of(' ');
+    if (start == std::string::npos) {
+        return {};
+    }
+    return text.substr(start, text.find(' ', start) - start);
+}
+
+bool SameIgnoringCase(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        const auto fold = [](char c) { return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c; };
+        if (fold(a[i]) != fold(b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+class Commands final : public AsaApi::ICommands {
+  public:
+    void AddConsoleCommand(const FString& command, const ConsoleCallback& callback) override {
+        Add(console_, command, callback, module::PathOf(__builtin_return_address(0)));
+    }
+    void AddRconCommand(const FString& command, const RconCallback& callback) override {
+        Add(rcon_, command, callback, module::PathOf(__builtin_return_address(0)));
+    }
+    bool RemoveConsoleCommand(const FString& command) override { return Remove(console_, command); }
+    bool RemoveRconCommand(const FString& command) override { return Remove(rcon_, command); }
+
+    template <typename... Args>
+    bool RunRcon(const FString& line, Args... args) {
+        return Run(rcon_, line, args...);
+    }
+    template <typename... Args>
+    bool RunConsole(const FString& line, Args... args) {
+        return Run(console_, line, args...);
+    }
+
+    void DropOf(const std::filesystem::path& module) {
+        std::lock_guard lock(mutex_);
+        const auto drop = [&](auto& commands) {
+            std::erase_if(commands, [&](const auto& command) {
+                if (!module::SameFile(command->owner, module)) {
+                    return false;
+                }
+                Log().info("Removed command {} of {}", command->name, module.filename().string());
+                return true;
+            });
+        };
+        drop(console_);
+        drop(rcon_);
+    }
+
+  private:
+    template <typename Callback>
+    void Add(std::vector<std::shared_ptr<Command<Callback>>>& commands, const FString& name,
+             const Callback& callback, std::filesystem::path owner) {
+        std::lock_guard lock(mutex_);
+        commands.push_back(std::make_shared<Command<Callback>>(
+            Command<Callback>{ToUtf8(*name, name.Len()), callback, std::move(owner)}));
+    }
+
+    template <typename Callback>
+    bool Remove(std::vector<std::shared_ptr<Command<Callback>>>& commands, const FString& name) {
+        std::lock_guard lock(mutex_);
+        const std::string wanted = ToUtf8(*name, name.Len());
+        return std::erase_if(commands, [&](const auto& command) {
+                   return SameIgnoringCase(command->name, wanted);
+               }) > 0;
+    }
+
+    // The first command whose name is the line's first word runs, outside the lock.
+    template <typename Callback, typename... Args>
+    bool Run(std::vector<std::shared_ptr<Command<Callback>>>& commands, const FString& line,
+             Args... args) {
+        const std::string word = FirstWord(line);
+        std::shared_ptr<Command<Callback>> found;
+        {
+            std::lock_guard lock(mutex_);
+            for (const auto& command : commands) {
+                if (SameIgnoringCase(command->name, word)) {
+                    found = command;
+                    break;
+                }
+            }
+        }
+        if (!found) {
+            return false;
+        }
+        found->callback(args...);
+        return true;
+    }
+
+    std::mutex mutex_;
+    std::vector<std::shared_ptr<Command<ConsoleCallback>>> console_;
+    std::vector<std::shared_ptr<Command<RconCallback>>> rcon_;
+};
+
+Commands& TheCommands() {
+    static Commands commands;
+    return commands;
+}
+
+}  // namespace
+
+void DropCommandsOf(const std::filesystem::path& module) {
+    TheCommands().DropOf(module);
+}
+
+bool RunRconCommand(RCONClientConnection* connection, RCONPacket* packet, UWorld* world) {
+    return TheCommands().RunRcon(packet->Body, connection, packet, world);
+}
+
+bool RunConsoleCommand(APlayerController* player, FString* command, bool writeToLog) {
+    return TheCommands().RunConsole(*command, player, command, writeToLog);
+}
+
+}  // namespace asahost
+
+namespace AsaApi {
+ICommands& GetCommands() {
+    return asahost::TheCommands();
+}
+}  // namespace AsaApi

@@ -1,0 +1,203 @@
+// quorvane.status, quorvane.next and quorvane.reload through the real RCON client against the
+// game stand-in, whose listener hands them to the game thread; and the same on its console.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <sstream>
+#include <thread>
+
+#include <nlohmann/json.hpp>
+
+#include "ArgvRecord.h"
+#include "BackgroundProcess.h"
+#include "LogLines.h"
+#include "Process.h"
+#include "ScriptedServer.h"
+#include "ServerDir.h"
+
+namespace {
+
+using nlohmann::json;
+using Lines = std::vector<std::string>;
+
+json Config(int port) {
+    return {
+        {"Debug", true},
+        {"DiscordWebhook", ""},
+        {"DiscordBroadcastMessage", "m"},
+        {"DiscordBroadcastHeader", "h"},
+        {"DiscordWebhookColor", "1"},
+        {"ServerEventsCommand", "Start"},
+        {"BroadcastStartEventMessage", "{Eventlabel} started"},
+        {"MCRconPath", RECORD_ARGS_FILE},
+        {"Island",
+         {{"Serverlabel", "The Island"},
+          {"RconSettings", {{"RconIP", "127.0.0.1"}, {"RconPort", port}, {"RconPassword", "pw"}}},
+          // A game day before the first event: only commands start any.
+          {"StartEventOnBootSettings", {{"MinimumTimeToWait", 1440}, {"MaximumTimeToWait", 1440}}},
+          {"TimeBetweenEvents",
+           {{"MinimumTimeToNextEvent", 1440}, {"MaximumTimeToNextEvent", 1440}}},
+          {"RandomEvents",
+           {{"meteor", {{"Eventlabel", "Meteor"}, {"RandomCCCs", {"1 2 3"}}}},
+            {"storm", {{"Eventlabel", "Storm"}, {"RandomCCCs", {"4 5 6"}}}}}}}}};
+}
+
+class LiveControlTest : public ::testing::Test {
+  protected:
+    LiveControlTest() : port_(rcon_testing::UnusedPort()) {}
+
+    void Start(const json& config) {
+        dir_.WriteConfig(config.dump());
+        server_ = std::make_unique<testing_support::BackgroundProcess>(
+            testing_support::GameServerProgram(),
+            Lines{
+                "TheIsland_WP?listen?RCONPort=" + std::to_string(port_) + "?ServerAdminPassword=pw",
+                "-serverkey=Island", "--time-scale=60"},
+            dir_.Path());
+        ASSERT_TRUE(server_->WaitForOutput("Server is ready", 1, std::chrono::seconds(30)))
+            << server_->Output();
+    }
+
+    // The reply's lines.
+    Lines Send(const std::string& command) {
+        const auto result = testing_support::RunProcess(
+            RCON_CLIENT_FILE, {"-H127.0.0.1", "-P" + std::to_string(port_), "-ppw", command},
+            dir_.Path());
+        EXPECT_EQ(result.exitCode, 0) << result.output;
+        Lines lines;
+        std::istringstream text(result.output);
+        for (std::string line; std::getline(text, line);) {
+            lines.push_back(line);
+        }
+        return lines;
+    }
+
+    // The texts of the events' own commands, in order.
+    Lines Started() const {
+        Lines commands;
+        for (const auto& start : record_.Arguments()) {
+            if (start.back().starts_with("Start ")) {
+                commands.push_back(start.back());
+            }
+        }
+        return commands;
+    }
+
+    bool WaitForStarted(std::size_t count) const {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (Started().size() < count && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return Started().size() >= count;
+    }
+
+    std::string File() const { return (dir_.PluginDir() / "config.json").string(); }
+
+    int port_;
+    testing_support::ServerDir dir_;
+    testing_support::ArgvRecord record_{dir_.Path() / "argv.jsonl"};
+    std::unique_ptr<testing_support::BackgroundProcess> server_;
+};
+
+TEST_F(LiveControlTest, StatusBeforeAndAfterEventsStartedByName) {
+    Start(Config(port_));
+    auto status = Send("quorvane.status");
+    ASSERT_GE(status.size(), 4u);
+    EXPECT_EQ(status[0], "Quorvane: active");
+    EXPECT_EQ(status[1], "Server key: Island");
+    EXPECT_TRUE(status[2].starts_with("Next event: timer of 86400 s armed ")) << status[2];
+    EXPECT_EQ(status[3], "Last event: none yet");
+
+    EXPECT_EQ(Send("QUORVANE.NEXT storm"), Lines{"Started event storm (Storm)"});
+    ASSERT_TRUE(WaitForStarted(1));
+    EXPECT_EQ(Started(), Lines{"Start storm 4 5 6"});
+    const auto random = Send("quorvane.next");
+    ASSERT_EQ(random.size(), 1u);
+    EXPECT_TRUE(random[0] == "Started event storm (Storm)" ||
+                random[0] == "Started event meteor (Meteor)")
+        << random[0];
+    EXPECT_EQ(Send("quorvane.next comet"),
+              Lines{"Unknown event id comet; the events are: meteor, storm"});
+    ASSERT_TRUE(WaitForStarted(2));
+
+    status = Send("quorvane.status");
+    ASSERT_EQ(status.size(), 5u);
+    // The timer chain was left alone.
+    EXPECT_TRUE(status[2].starts_with("Next event: timer of 86400 s armed ")) << status[2];
+    EXPECT_TRUE(status[3].starts_with("Last event: ")) << status[3];
+    EXPECT_TRUE(
+        status[4].starts_with("RCON Island (127.0.0.1:" + std::to_string(port_) + "): delivered, "))
+        << status[4];
+    EXPECT_EQ(server_->Stop(), 0);
+}
+
+TEST_F(LiveControlTest, ReloadTakesAGoodEditAndKeepsTheSettingsOfABrokenOne) {
+    Start(Config(port_));
+    json broken = Config(port_);
+    broken["Island"]["RconSettings"]["RconPort"] = "27020";
+    dir_.WriteConfig(broken.dump());
+    EXPECT_EQ(Send("quorvane.reload"),
+              (Lines{"Reload refused: " + File() +
+                         " /Island/RconSettings/RconPort: type must be number, but is string",
+                     "The running settings stay"}));
+    EXPECT_EQ(Send("quorvane.next meteor"), Lines{"Started event meteor (Meteor)"});
+    ASSERT_TRUE(WaitForStarted(1));
+
+    // One game minute between events, a real second here: the chain runs by the new bounds.
+    json edited = Config(port_);
+    edited["Island"]["TimeBetweenEvents"] = {{"MinimumTimeToNextEvent", 1},
+                                             {"MaximumTimeToNextEvent", 1}};
+    edited["ServerEventsCommand"] = "Start";
+    edited["Island"]["RandomEvents"] = {
+        {"flood", {{"Eventlabel", "Flood"}, {"RandomCCCs", {"7 8 9"}}}}};
+    dir_.WriteConfig(edited.dump());
+    EXPECT_EQ(Send("quorvane.reload"), (Lines{"Reloaded", "Next event: timer of 60 s"}));
+    ASSERT_TRUE(WaitForStarted(3)) << server_->Output();
+    EXPECT_EQ(Started()[1], "Start flood 7 8 9");
+    EXPECT_EQ(server_->Stop(), 0);
+}
+
+TEST_F(LiveControlTest, AReloadMakesAnInactivePluginActive) {
+    json broken = Config(port_);
+    broken["Island"].erase("Serverlabel");
+    Start(broken);
+    const std::string reason = File() + " /Island/Serverlabel: type must be string, but is null";
+    EXPECT_EQ(Send("quorvane.status"), Lines{"Quorvane: inactive: " + reason});
+    EXPECT_EQ(Send("quorvane.next"), Lines{"Quorvane is inactive: " + reason});
+
+    json fixed = Config(port_);
+    fixed["Island"]["StartEventOnBootSettings"] = {{"MinimumTimeToWait", 0},
+                                                   {"MaximumTimeToWait", 0}};
+    dir_.WriteConfig(fixed.dump());
+    EXPECT_EQ(Send("quorvane.reload"), (Lines{"Reloaded: active", "Next event: timer of 0 s"}));
+    ASSERT_TRUE(WaitForStarted(1)) << server_->Output();
+    EXPECT_EQ(Send("quorvane.status")[0], "Quorvane: active");
+    EXPECT_EQ(server_->Stop(), 0);
+}
+
+// A command the plugins do not have keeps the game's own answer; on the console, the plugin's
+// answer goes to its log.
+TEST_F(LiveControlTest, OtherCommandsAndTheConsole) {
+    Start(Config(port_));
+    EXPECT_EQ(Send("listplayers"), (Lines{"Server received, But no response!! ", " "}));
+    EXPECT_EQ(server_->Stop(), 0);
+
+    // Standard input is the game's console with --console.
+    const auto result = testing_support::RunProcess(
+        "/bin/sh",
+        {"-c",
+         R"((sleep 1; printf 'quorvane.status\nnosuchcommand\n') | "$0" -serverkey=Island )"
+         R"(--console --run-for=3)",
+         testing_support::GameServerProgram().string()},
+        dir_.Path());
+    ASSERT_EQ(result.exitCode, 0) << result.output;
+    const auto lines = testing_support::LogLines(result.output);
+    for (const std::string line :
+         {"[Quorvane][info] Quorvane: active", "[Quorvane][info] Server key: Island",
+          "[GameServer][warning] Unknown console command: nosuchcommand"}) {
+        EXPECT_NE(std::find(lines.begin(), lines.end(), line), lines.end()) << line;
+    }
+}
+
+}  // namespace
