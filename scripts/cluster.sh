@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and starts a cluster on this machine: one game server
-# stand-in per server of the example config (each with the plugin and its own RCON port) and
-# a local Discord webhook receiver. Every plugin log line, every RCON command a server
-# receives and every Discord announcement is printed, marked with its server.
+# Installs what is missing, builds the programs it runs (showing the build's progress), and
+# starts a cluster on this machine: one game server stand-in per server of the example config
+# (each with the plugin and its own RCON port) and a local Discord webhook receiver. Every
+# plugin log line, every RCON command a server receives and every Discord announcement is
+# printed, marked with its server.
 #
 #   scripts/cluster.sh [--run-for=SECONDS] [--config=FILE] [--webhook=URL] [--time-scale=N]
 #
@@ -12,10 +13,10 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 
 "$root/scripts/install-deps.sh"
-log="$root/build-cluster.log"
-if ! "$root/scripts/build.sh" main -DCMAKE_BUILD_TYPE=RelWithDebInfo >"$log" 2>&1; then
-    cat "$log" >&2
-    exit 1
-fi
+# Only what the cluster runs: the launcher starts the game stand-ins, which load the plugin
+# (and the host library they link), the webhook receiver, and the RCON client the plugin runs.
+echo "== Building the cluster's programs (the first time takes a few minutes)"
+"$root/scripts/build.sh" main -DCMAKE_BUILD_TYPE=RelWithDebInfo --target=cluster-launcher \
+    --target=GameServer --target=Quorvane --target=webhook-receiver --target=quorvane-rcon
 exec "$root/build/bin/cluster-launcher" --config="$root/examples/config.json" \
     --work-dir="$root/build/cluster" "$@"

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Installs the npm packages of tests/node (the independent protocol peers) exactly as
-# package-lock.json pins them. Idempotent and quiet: runs `npm ci` only when node_modules is
-# missing or was installed from another package.json or package-lock.json.
+# Installs the npm packages of tests/node (the independent RCON peer and schema validator)
+# exactly as package-lock.json pins them. Idempotent and quiet: runs `npm ci` only when
+# node_modules is missing or was installed from another package.json or package-lock.json.
 set -euo pipefail
 dir="$(cd "$(dirname "$0")/.." && pwd)/tests/node"
 stamp="$dir/node_modules/.quorvane-installed"
