@@ -1,5 +1,5 @@
 // A cluster with a server for every way of failing, sorted first to last: one that accepts and
-// never answers, one that refuses connections, one that answers after 3 s, one that refuses
+// never answers, one that refuses connections, one that answers after 2 s, one that refuses
 // the password; then two live ones, the first of them the plugin's own. Through a client
 // without a time-out and through the bundled one, every live server hears every broadcast
 // within a second of the own server's command, one warning per event names each faulty
@@ -73,8 +73,9 @@ class TimedListener {
     std::unique_ptr<gameserver::RconListener> listener_;
 };
 
-// The processes now running `program`.
-std::vector<pid_t> ProcessesOf(const std::filesystem::path& program) {
+// The processes now running `program` with one of `ports` among their arguments: this test's
+// clients, not those of tests that run beside it.
+std::vector<pid_t> ClientsOf(const std::filesystem::path& program, const std::vector<int>& ports) {
     std::vector<pid_t> pids;
     std::error_code ec;
     for (const auto& entry : std::filesystem::directory_iterator("/proc", ec)) {
@@ -83,9 +84,19 @@ std::vector<pid_t> ProcessesOf(const std::filesystem::path& program) {
             continue;
         }
         std::error_code gone;
-        if (std::filesystem::equivalent(std::filesystem::read_symlink(entry.path() / "exe", gone),
-                                        program, gone)) {
-            pids.push_back(static_cast<pid_t>(std::stol(name)));
+        if (!std::filesystem::equivalent(std::filesystem::read_symlink(entry.path() / "exe", gone),
+                                         program, gone)) {
+            continue;
+        }
+        std::ifstream file(entry.path() / "cmdline", std::ios::binary);
+        std::string arguments((std::istreambuf_iterator<char>(file)),
+                              std::istreambuf_iterator<char>());
+        for (const int port : ports) {
+            if (arguments.find(std::string("-P") + std::to_string(port) + '\0') !=
+                std::string::npos) {
+                pids.push_back(static_cast<pid_t>(std::stol(name)));
+                break;
+            }
         }
     }
     return pids;
@@ -115,7 +126,7 @@ json Section(int port, const std::string& password = "pw") {
 void RunFaultyCluster(const std::filesystem::path& client) {
     rcon_testing::SilentServer silent;
     const int refused = rcon_testing::UnusedPort();
-    TimedListener slow("pw", std::chrono::seconds(3));
+    TimedListener slow("pw", std::chrono::seconds(2));
     TimedListener wrongPassword("other");
     TimedListener live;  // the plugin's own server
     TimedListener otherLive;
@@ -127,7 +138,7 @@ void RunFaultyCluster(const std::filesystem::path& client) {
                    {"ServerEventsCommand", "StartWorldEvent"},
                    {"BroadcastStartEventMessage", "{Eventlabel} on {Serverlabel} at {Lat} / {Lon}"},
                    {"MCRconPath", client.string()},
-                   {"RconClientTimeoutSeconds", 4},
+                   {"RconClientTimeoutSeconds", 4.5},
                    {"A_Silent", Section(silent.Port())},
                    {"B_Refused", Section(refused)},
                    {"C_Slow", Section(slow.Port())},
@@ -148,14 +159,17 @@ void RunFaultyCluster(const std::filesystem::path& client) {
     testing_support::BackgroundProcess server(testing_support::GameServerProgram(),
                                               {"-serverkey=Live", "--time-scale=60", "--no-world"},
                                               dir.Path());
-    // Long enough for two events to be reported in full, and a third under way.
-    std::this_thread::sleep_for(std::chrono::milliseconds(9500));
-    // A client past its deadline (4 s, and a little for the machine) is gone.
-    for (const pid_t pid : ProcessesOf(client)) {
-        EXPECT_LT(AgeOf(pid).count(), 6.0) << "client " << pid;
+    // Long enough for two events to be reported in full, and a third under way. The deadline
+    // comes before the bundled client's own time-out (5 s), well after the slow answer.
+    std::this_thread::sleep_for(std::chrono::milliseconds(12000));
+    // A client past its deadline (4.5 s, and a little for a busy machine) is gone.
+    const std::vector<int> ports = {silent.Port(),        refused,     slow.Port(),
+                                    wrongPassword.Port(), live.Port(), otherLive.Port()};
+    for (const pid_t pid : ClientsOf(client, ports)) {
+        EXPECT_LT(AgeOf(pid).count(), 7.0) << "client " << pid;
     }
     ASSERT_EQ(server.Stop(), 0) << server.Output();
-    EXPECT_TRUE(ProcessesOf(client).empty()) << "a client outlived the unloading";
+    EXPECT_TRUE(ClientsOf(client, ports).empty()) << "a client outlived the unloading";
 
     const auto commands = live.Arrivals(kCommand);
     ASSERT_GE(commands.size(), 3u) << server.Output();
@@ -177,7 +191,7 @@ void RunFaultyCluster(const std::filesystem::path& client) {
     const std::string prefix = "[Quorvane][warning] RCON broadcast of event meteor to ";
     const std::map<std::string, int> atLeastTwice = {
         {prefix + "A_Silent (127.0.0.1:" + std::to_string(silent.Port()) +
-             ") failed: ended after 4 s",
+             ") failed: ended after 4.5 s",
          2},
         {prefix + "B_Refused (127.0.0.1:" + std::to_string(refused) + ") failed: exit code 3", 2},
         {prefix + "D_WrongPassword (127.0.0.1:" + std::to_string(wrongPassword.Port()) +

@@ -109,7 +109,7 @@ TEST_F(RconFanoutTest, EachServerAMessageDidNotReachIsOneWarningWithItsReason) {
          nullptr,
          RECORD_ARGS_FILE,
          {"[Quorvane][warning] RCON broadcast of event meteor to A (10.0.0.2:27021) failed: "
-          "ended after 0.25 s"}},
+          "ended after 1 s"}},
         {"no client",
          nullptr,
          nullptr,
@@ -130,7 +130,8 @@ TEST_F(RconFanoutTest, EachServerAMessageDidNotReachIsOneWarningWithItsReason) {
         host_.ClearLines();
         auto job = Job({{"10.0.0.1", 27020, "own", "Own"}, {"10.0.0.2", 27021, "a", "A"}});
         job.ClientPath = c.clientPath;
-        job.Deadline = std::chrono::milliseconds(250);
+        // Ample for a client that ends by itself on a busy machine under a sanitizer.
+        job.Deadline = c.hang != nullptr ? std::chrono::seconds(1) : std::chrono::seconds(30);
         Deliver(std::move(job));
         EXPECT_EQ(host_.PluginLines(), c.lines);
     }
