@@ -66,16 +66,13 @@ class Commands final : public AsaApi::ICommands {
     void DropOf(const std::filesystem::path& module) {
         std::lock_guard lock(mutex_);
         const auto drop = [&](auto& commands) {
-            std::erase_if(commands, [&](const auto& command) {
-                if (!module::SameFile(command->owner, module)) {
-                    return false;
-                }
-                Log().info("Removed command {} of {}", command->name, module.filename().string());
-                return true;
+            return std::erase_if(commands, [&](const auto& command) {
+                return module::SameFile(command->owner, module);
             });
         };
-        drop(console_);
-        drop(rcon_);
+        if (const auto dropped = drop(console_) + drop(rcon_); dropped > 0) {
+            Log().info("Removed {} command(s) of {}", dropped, module.filename().string());
+        }
     }
 
   private:

@@ -57,6 +57,7 @@ TEST(PluginLifecycleTest, AttachRunsLoadAndDetachRunsUnload) {
                "[AsaApi][info] AShooterGameMode.BeginPlay() ran",
                "[AsaApi][info] Dropped timer " + WindowsPath(dir.PluginDir() / "Quorvane.dll") +
                    "_0 (3600 s)",
+               "[AsaApi][info] Removed 6 command(s) of Quorvane.dll",
                "[AsaApi][info] Hook of Quorvane.dll removed from AShooterGameMode.BeginPlay()",
                "[AsaApi][info] DisableHook: no such hook on AShooterGameMode.BeginPlay()",
                "[AsaApi][info] Unloaded plugin Quorvane"}))
@@ -82,33 +83,44 @@ TEST(PluginLifecycleTest, BrokenConfigIsReportedAndThePluginStaysAttached) {
     noLabel["Island"].erase("Serverlabel");
     auto portAsText = IslandConfig("rcon.exe", 27020, 60);
     portAsText["Island"]["RconSettings"]["RconPort"] = "27020";
+    // After the library's message, the error line names the file (FILE here) and the value.
+    const std::string inactive = "[Quorvane][error] Quorvane is inactive: FILE";
+    const std::string parseError = ParseError("{ \"Debug\": tru }");
     const Case cases[] = {
         {"not JSON",
          "{ \"Debug\": tru }",
-         {"[Quorvane][info] " + ParseError("{ \"Debug\": tru }")}},
+         {"[Quorvane][info] " + parseError,
+          inactive + ": " + parseError.substr(parseError.find("] ") + 2)}},
         {"Debug as 1",
          R"({"Debug": 1})",
-         {"[Quorvane][info] [json.exception.type_error.302] type must be boolean, but is number"}},
+         {"[Quorvane][info] [json.exception.type_error.302] type must be boolean, but is number",
+          inactive + " /Debug: type must be boolean, but is number"}},
         {"no Serverlabel",
          noLabel.dump(),
          {"[Quorvane][info] Server Key: Island", "[Quorvane][info] Server Key: Island",
-          "[Quorvane][info] [json.exception.type_error.302] type must be string, but is null"}},
+          "[Quorvane][info] [json.exception.type_error.302] type must be string, but is null",
+          inactive + " /Island/Serverlabel: type must be string, but is null"}},
         {"RconPort as text",
          portAsText.dump(),
          {"[Quorvane][info] Server Key: Island", "[Quorvane][info] Server Key: Island",
           "[Quorvane][info] Server Label: The Island",
-          "[Quorvane][info] [json.exception.type_error.302] type must be number, but is string"}},
+          "[Quorvane][info] [json.exception.type_error.302] type must be number, but is string",
+          inactive + " /Island/RconSettings/RconPort: type must be number, but is string"}},
     };
     for (const auto& c : cases) {
         WindowsServerDir dir;
         dir.WriteConfig(c.config);
         const auto result = RunOnce(dir);
         ASSERT_EQ(result.exitCode, 0) << c.what << "\n" << result.output;
-        // DllMain answered TRUE: LoadLibrary succeeded, and FreeLibrary ran Unload, whose
-        // request to remove the never-set hook the host turns down.
+        // DllMain answered TRUE: LoadLibrary succeeded; the commands it added go with it, and
+        // FreeLibrary ran Unload, whose request to remove the never-set hook the host turns
+        // down.
         Lines expected = c.pluginLines;
+        auto& error = expected.back();
+        error.replace(error.find("FILE"), 4, WindowsPath(dir.PluginDir() / "config.json"));
         expected.insert(expected.end(),
                         {kLoaded, "[AsaApi][info] AShooterGameMode.BeginPlay() ran",
+                         "[AsaApi][info] Removed 6 command(s) of Quorvane.dll",
                          "[AsaApi][info] DisableHook: no such hook on AShooterGameMode.BeginPlay()",
                          "[AsaApi][info] Unloaded plugin Quorvane"});
         EXPECT_EQ(HostAndPluginLines(result.output), expected) << c.what << "\n" << result.output;
