@@ -139,7 +139,14 @@ void StopPlugin() {
 
 void Hook_AShooterGameMode_BeginPlay(AShooterGameMode* gameMode) {
     BeginPlayTrampoline(gameMode);
-    ScheduleFirstEvent();
+    // Inside the game's own BeginPlay: nothing may escape into it.
+    try {
+        ScheduleFirstEvent();
+    } catch (const std::exception& e) {
+        PluginLog()->error("No event chain started: {}", e.what());
+    } catch (...) {
+        PluginLog()->error("No event chain started: unknown error");
+    }
 }
 
 }  // namespace quorvane
