@@ -14,11 +14,6 @@ namespace {
 constexpr const char* kFallbackClassPath =
     "Blueprint'/Game/ASA/Minimap/Core/MinimapData_Base.MinimapData_Base'";
 
-// What UVictoryCore.StringReferenceToClass writes into its caller's record.
-struct ClassReference {
-    UClass* Class;
-};
-
 // The game's vector, as its fields hold it.
 struct Vector3 {
     double X;
@@ -94,16 +89,17 @@ const UObject* FindMinimapData(UWorld* world, std::string& reason) {
     }
     UClass* minimapClass = ReadField<UClass*>(settings, "APrimalWorldSettings.CurrentMinimapData");
     if (minimapClass == nullptr) {
-        auto* toClass =
-            GameFunction<ClassReference*(ClassReference*, FString*)>(kStringReferenceToClass);
+        // The class comes back in the caller's record, whose one word is the class. Typed
+        // with the game's own types only, so the call has the very type of the game's function.
+        auto* toClass = GameFunction<UClass**(UClass**, FString*)>(kStringReferenceToClass);
         if (toClass == nullptr) {
             reason = std::string("the game lacks ") + kStringReferenceToClass;
             return nullptr;
         }
         FString path(kFallbackClassPath);
-        ClassReference reference{};
+        UClass* reference = nullptr;
         toClass(&reference, &path);
-        minimapClass = reference.Class;
+        minimapClass = reference;
     }
     if (minimapClass == nullptr) {
         reason = "there is no minimap data class";
