@@ -1,7 +1,9 @@
 #include "map/MapProjector.h"
 
+#include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <string>
 
 #include "core/FStringText.h"
@@ -151,9 +153,18 @@ double RoundToFloat(double value) {
     return rounded;
 }
 
-double Percent(double value, double originMin, double originMax) {
+// A percentage beyond float (an origin rectangle of no width, a NaN, a point far off the map)
+// would reach the announcements as "nan" or "inf"; it is 0 instead, with a warning.
+double Percent(const char* name, const char* axis, double value, double originMin,
+               double originMax) {
     const double q = (value - originMax) / (originMin - originMax);
-    return RoundToFloat(100.0 - q * 100.0);
+    const double percent = 100.0 - q * 100.0;
+    if (!(std::fabs(percent) <= std::numeric_limits<float>::max())) {
+        PluginLog()->warn("{} from {}: {:g} over the origin {:g} to {:g} is not finite; {} is 0",
+                          name, axis, value, originMin, originMax, name);
+        return 0;
+    }
+    return RoundToFloat(percent);
 }
 
 LatLon Unknown(const std::string& reason) {
@@ -189,7 +200,8 @@ LatLon WorldToLatLon(const WorldCoordinate& coordinate) {
     }
     const auto originMin = ReadField<Vector3>(entry, "FMapData.OriginMin");
     const auto originMax = ReadField<Vector3>(entry, "FMapData.OriginMax");
-    return {Percent(x, originMin.X, originMax.X), Percent(y, originMin.Y, originMax.Y)};
+    return {Percent("Lat", "X", x, originMin.X, originMax.X),
+            Percent("Lon", "Y", y, originMin.Y, originMax.Y)};
 }
 
 }  // namespace quorvane::MapProjector
