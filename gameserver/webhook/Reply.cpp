@@ -1,5 +1,6 @@
 #include "Reply.h"
 
+#include <algorithm>
 #include <cmath>
 #include <regex>
 
@@ -83,7 +84,10 @@ Reply AnswerOther(const std::string& path) {
 }
 
 std::string RetryAfterValue(double seconds) {
-    return std::to_string(static_cast<long>(std::ceil(seconds)));
+    // The control endpoint takes any JSON number from 0; a cast of one beyond long is undefined.
+    constexpr double kLongest = 2147483648.0;
+    const double whole = seconds > 0 ? std::min(std::ceil(seconds), kLongest) : 0;
+    return std::to_string(static_cast<long long>(whole));
 }
 
 }  // namespace webhook

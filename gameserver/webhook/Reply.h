@@ -35,7 +35,8 @@ Reply AnswerPost(const WebhookPost& post, const Behaviour& behaviour);
 // The answer to any other request: 405 on a webhook path, else 404.
 Reply AnswerOther(const std::string& path);
 
-// The Retry-After header of a 429: whole seconds, rounded up.
+// The Retry-After header of a 429: whole seconds, rounded up, at most 2^31 (what a recipient
+// must take any larger number of seconds as).
 std::string RetryAfterValue(double seconds);
 
 }  // namespace webhook
