@@ -5,6 +5,7 @@
 #   plain    the plain build (RelWithDebInfo),
 #   asan     AddressSanitizer + UndefinedBehaviorSanitizer, soak included,
 #   tsan     ThreadSanitizer, soak included,
+#   fuzz     every libFuzzer target (fuzz/) for a fixed number of inputs, built with clang,
 #   windows  the Windows cross build (MinGW-w64), its exports, and the Windows tests under Wine.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -12,8 +13,8 @@ cd "$root"
 
 stage=${1:-all}
 case $#:$stage in
-    0:all | 1:plain | 1:asan | 1:tsan | 1:windows) ;;
-    *) echo "usage: $0 [plain|asan|tsan|windows]" >&2; exit 2 ;;
+    0:all | 1:plain | 1:asan | 1:tsan | 1:fuzz | 1:windows) ;;
+    *) echo "usage: $0 [plain|asan|tsan|fuzz|windows]" >&2; exit 2 ;;
 esac
 runs() { [ "$stage" = all ] || [ "$stage" = "$1" ]; }
 
@@ -47,6 +48,13 @@ if runs tsan; then
     ctest --test-dir build-tsan --output-on-failure -j "$jobs" -LE soak
     ctest --test-dir build-tsan --output-on-failure -L soak
     unset TSAN_OPTIONS
+fi
+
+if runs fuzz; then
+    echo "== Fuzz targets (libFuzzer, clang; scripts/fuzz.sh runs one for longer)"
+    "$root/scripts/build.sh" fuzz -DQUORVANE_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++-14 \
+        -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    ctest --test-dir build-fuzz --output-on-failure -j "$jobs" -L fuzz
 fi
 
 if runs windows; then

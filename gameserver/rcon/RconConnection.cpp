@@ -26,32 +26,14 @@ std::string Quoted(const std::string& text) {
 class Conversation {
   public:
     Conversation(rcon::net::Accepted connection, const RconContext& context)
-        : socket_(std::move(connection.socket)), peer_(std::move(connection.peer)), c_(context) {}
+        : socket_(std::move(connection.socket)),
+          peer_(std::move(connection.peer)),
+          session_(context, peer_) {}
 
     // False once the connection is to be closed.
     bool Answer(const rcon::Packet& request) {
-        if (request.type == rcon::kAuth) {
-            // An empty admin password lets no one in.
-            loggedIn_ = !c_.password.empty() && request.body == c_.password;
-            if (loggedIn_) {
-                c_.log->info("Login from {}", peer_);
-            } else {
-                c_.log->warn("Login refused from {}", peer_);
-            }
-            return Send({loggedIn_ ? request.id : rcon::kAuthFailedId, rcon::kAuthResponse, ""});
-        }
-        if (request.type != rcon::kExecCommand) {
-            c_.log->warn("Ignored a packet of type {} from {}", request.type, peer_);
-            return true;
-        }
-        if (!loggedIn_) {
-            c_.log->warn("Command before login from {}; connection closed", peer_);
-            return false;
-        }
-        c_.log->info("Command from {}: {}", peer_, Quoted(request.body));
-        c_.record->Add({request.body, peer_});
-        std::string output = c_.console ? c_.console(request.body) : std::string();
-        return Send({request.id, rcon::kResponseValue, output.empty() ? kNoResponse : output});
+        const auto outcome = session_.Respond(request);
+        return !outcome.close && (!outcome.reply || Send(*outcome.reply));
     }
 
     bool Send(const rcon::Packet& packet) {
@@ -65,11 +47,36 @@ class Conversation {
   private:
     rcon::net::Socket socket_;
     std::string peer_;
-    const RconContext& c_;
-    bool loggedIn_ = false;
+    RconSession session_;
 };
 
 }  // namespace
+
+RconSession::Outcome RconSession::Respond(const rcon::Packet& request) {
+    if (request.type == rcon::kAuth) {
+        // An empty admin password lets no one in.
+        loggedIn_ = !c_.password.empty() && request.body == c_.password;
+        if (loggedIn_) {
+            c_.log->info("Login from {}", peer_);
+        } else {
+            c_.log->warn("Login refused from {}", peer_);
+        }
+        return {
+            rcon::Packet{loggedIn_ ? request.id : rcon::kAuthFailedId, rcon::kAuthResponse, ""}};
+    }
+    if (request.type != rcon::kExecCommand) {
+        c_.log->warn("Ignored a packet of type {} from {}", request.type, peer_);
+        return {};
+    }
+    if (!loggedIn_) {
+        c_.log->warn("Command before login from {}; connection closed", peer_);
+        return {std::nullopt, true};
+    }
+    c_.log->info("Command from {}: {}", peer_, Quoted(request.body));
+    c_.record->Add({request.body, peer_});
+    std::string output = c_.console ? c_.console(request.body) : std::string();
+    return {rcon::Packet{request.id, rcon::kResponseValue, output.empty() ? kNoResponse : output}};
+}
 
 void ServeRconConnection(rcon::net::Accepted connection, const RconContext& context,
                          const std::atomic<bool>& stopping) {

@@ -5,11 +5,13 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include <spdlog/logger.h>
 
 #include "RconRecord.h"
+#include "rcon/Packet.h"
 #include "rcon/Socket.h"
 
 namespace gameserver {
@@ -23,6 +25,25 @@ struct RconContext {
     std::function<std::string(const std::string& command)> console;
     RconRecord* record = nullptr;
     std::shared_ptr<spdlog::logger> log;
+};
+
+// The requests of one connection answered in turn, without its socket, so that they can be
+// driven directly.
+class RconSession {
+  public:
+    RconSession(const RconContext& context, std::string peer)
+        : c_(context), peer_(std::move(peer)) {}
+
+    struct Outcome {
+        std::optional<rcon::Packet> reply;  // none for an ignored packet type
+        bool close = false;                 // a command before login ends the connection
+    };
+    Outcome Respond(const rcon::Packet& request);
+
+  private:
+    const RconContext& c_;
+    std::string peer_;
+    bool loggedIn_ = false;
 };
 
 // Serves until the peer leaves, breaks the protocol, or `stopping` is set.

@@ -3,6 +3,8 @@
 #include <array>
 #include <utility>
 
+#include <nlohmann/json.hpp>
+
 namespace webhook {
 namespace {
 
@@ -23,6 +25,27 @@ std::optional<Answer> ParseAnswer(const std::string& text) {
         }
     }
     return std::nullopt;
+}
+
+std::optional<Behaviour> ChangedBehaviour(const Behaviour& current, const std::string& body) {
+    const auto change = nlohmann::json::parse(body, nullptr, false);
+    Behaviour behaviour = current;
+    bool valid = change.is_object();
+    if (valid && change.contains("answer")) {
+        const auto& name = change["answer"];
+        const auto answer = ParseAnswer(name.is_string() ? name.get<std::string>() : "");
+        valid = answer.has_value();
+        behaviour.answer = answer.value_or(behaviour.answer);
+    }
+    if (valid && change.contains("retry_after")) {
+        const auto& seconds = change["retry_after"];
+        valid = seconds.is_number() && seconds.get<double>() >= 0;
+        behaviour.retryAfterSeconds = valid ? seconds.get<double>() : 0;
+    }
+    if (!valid) {
+        return std::nullopt;
+    }
+    return behaviour;
 }
 
 std::string AnswerName(Answer answer) {

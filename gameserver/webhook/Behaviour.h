@@ -19,6 +19,10 @@ struct Behaviour {
     double retryAfterSeconds = 1.5;
 };
 
+// A control request's body, {"answer": "204|400|429|500|stall", "retry_after": seconds}, both
+// optional, applied to `current`; nothing for any other body.
+std::optional<Behaviour> ChangedBehaviour(const Behaviour& current, const std::string& body);
+
 // "204", "400", "429", "500", "stall"; nothing for anything else.
 std::optional<Answer> ParseAnswer(const std::string& text);
 std::string AnswerName(Answer answer);

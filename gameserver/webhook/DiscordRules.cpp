@@ -171,7 +171,7 @@ Verdict CheckPost(const std::vector<std::string>& contentTypes, const std::strin
     json message;
     try {
         message = json::parse(body);
-    } catch (const json::parse_error&) {
+    } catch (const json::exception&) {  // a number beyond double is out_of_range, not parse_error
         return {400,
                 Dump({{"code", 50109}, {"message", "The request body contains invalid JSON."}})};
     }

@@ -3,25 +3,21 @@
 #include <httplib.h>
 
 #include <atomic>
-#include <cmath>
 #include <condition_variable>
 #include <fstream>
 #include <mutex>
 #include <ostream>
-#include <regex>
 #include <stdexcept>
 #include <thread>
 
 #include "Announcement.h"
-#include "DiscordRules.h"
+#include "Reply.h"
 
 namespace webhook {
 namespace {
 
 using nlohmann::json;
 
-// Discord's paths, with or without an API version: /api/v10/webhooks/<id>/<token>.
-const char* const kWebhookPath = R"(/api(?:/v\d+)?/webhooks/([^/]+)/([^/]+))";
 // Stalled requests hold a thread each; the library's default pool is 8 on a small machine.
 constexpr std::size_t kThreads = 32;
 // A stall outlasts any client time-out, but not a forgotten receiver by much.
@@ -30,22 +26,6 @@ constexpr auto kStallLimit = std::chrono::minutes(10);
 std::string Dump(const json& value) {
     return value.dump(-1, ' ', false, json::error_handler_t::replace);
 }
-
-bool IsSnowflake(const std::string& text) {
-    return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
-}
-
-// ?wait=true asks for the created message instead of 204 (Discord's boolean query values).
-bool WantsMessage(const httplib::Request& request) {
-    const std::string wait = request.get_param_value("wait");
-    return wait == "true" || wait == "True" || wait == "1";
-}
-
-struct Reply {
-    int status = 204;
-    std::string body;  // JSON, or empty
-    double retryAfter = -1;
-};
 
 Reply JsonReply(int status, const json& body) {
     return {status, Dump(body)};
@@ -154,58 +134,16 @@ class Receiver::Impl {
     }
 
     static Reply Decide(const httplib::Request& request, const Behaviour& behaviour) {
-        const std::string id = request.matches[1];
-        if (!IsSnowflake(id)) {
-            json errors;
-            errors["webhook_id"]["_errors"].push_back(
-                {{"code", "NUMBER_TYPE_COERCE"},
-                 {"message", "Value \"" + id + "\" is not snowflake."}});
-            return JsonReply(
-                400, {{"code", 50035}, {"errors", errors}, {"message", "Invalid Form Body"}});
-        }
-        switch (behaviour.answer) {
-            case Answer::BadRequest:
-                return JsonReply(400, {{"message", "400: Bad Request"}, {"code", 0}});
-            case Answer::RateLimited: {
-                Reply reply = JsonReply(429, {{"message", "You are being rate limited."},
-                                              {"retry_after", behaviour.retryAfterSeconds},
-                                              {"global", false}});
-                reply.retryAfter = behaviour.retryAfterSeconds;
-                return reply;
-            }
-            case Answer::ServerError:
-                return JsonReply(500, {{"message", "500: Internal Server Error"}, {"code", 0}});
-            default:
-                break;
-        }
-        std::vector<std::string> contentTypes;
+        WebhookPost post{
+            request.matches[1], {}, request.body, WaitsForMessage(request.get_param_value("wait"))};
         for (std::size_t i = 0; i < request.get_header_value_count("Content-Type"); ++i) {
-            contentTypes.push_back(request.get_header_value("Content-Type", i));
+            post.contentTypes.push_back(request.get_header_value("Content-Type", i));
         }
-        const Verdict verdict = CheckPost(contentTypes, request.body);
-        if (verdict.status != 204) {
-            return {verdict.status, verdict.error};
-        }
-        if (!WantsMessage(request)) {
-            return {};
-        }
-        // The created message, as far as the post tells it.
-        const json post = json::parse(request.body);
-        const auto content = post.find("content");
-        return JsonReply(
-            200, {{"id", "1"},
-                  {"type", 0},
-                  {"channel_id", "1"},
-                  {"webhook_id", id},
-                  {"content", content != post.end() && content->is_string() ? *content : json("")},
-                  {"embeds", post.value("embeds", json::array())}});
+        return AnswerPost(post, behaviour);
     }
 
     void OnOther(const httplib::Request& request, httplib::Response& response) {
-        const bool webhook = std::regex_match(request.path, std::regex(kWebhookPath));
-        Send(request, response,
-             webhook ? JsonReply(405, {{"message", "405: Method Not Allowed"}, {"code", 0}})
-                     : JsonReply(404, {{"message", "404: Not Found"}, {"code", 0}}));
+        Send(request, response, AnswerOther(request.path));
     }
 
     void Send(const httplib::Request& request, httplib::Response& response, const Reply& reply) {
@@ -214,8 +152,7 @@ class Receiver::Impl {
             response.set_content(reply.body, "application/json");
         }
         if (reply.retryAfter >= 0) {
-            response.set_header("Retry-After",
-                                std::to_string(static_cast<long>(std::ceil(reply.retryAfter))));
+            response.set_header("Retry-After", RetryAfterValue(reply.retryAfter));
         }
         Keep(request, reply);
     }
@@ -257,21 +194,8 @@ class Receiver::Impl {
     // {"answer": "204" | "400" | "429" | "500" | "stall", "retry_after": seconds}, both
     // optional.
     void ChangeBehaviour(const httplib::Request& request, httplib::Response& response) {
-        const json change = json::parse(request.body, nullptr, false);
-        Behaviour behaviour = CurrentBehaviour();
-        bool valid = change.is_object();
-        if (valid && change.contains("answer")) {
-            const json& name = change["answer"];
-            const auto answer = ParseAnswer(name.is_string() ? name.get<std::string>() : "");
-            valid = answer.has_value();
-            behaviour.answer = answer.value_or(behaviour.answer);
-        }
-        if (valid && change.contains("retry_after")) {
-            const json& seconds = change["retry_after"];
-            valid = seconds.is_number() && seconds.get<double>() >= 0;
-            behaviour.retryAfterSeconds = valid ? seconds.get<double>() : 0;
-        }
-        if (!valid) {
+        const auto behaviour = ChangedBehaviour(CurrentBehaviour(), request.body);
+        if (!behaviour) {
             response.status = 400;
             response.set_content(
                 Dump({{"message",
@@ -279,7 +203,7 @@ class Receiver::Impl {
                 "application/json");
             return;
         }
-        SetBehaviour(behaviour);
+        SetBehaviour(*behaviour);
         ShowBehaviour(response);
     }
 

@@ -81,18 +81,15 @@ UObject* GetDefaultObject(UClass* cls, bool) {
     return cls->defaultObject;
 }
 
-// A class reference comes back through the caller's record; its first word is the class.
-struct ClassReference {
-    UClass* cls;
-};
-ClassReference* StringReferenceToClass(ClassReference* result, FString* path) {
+// A class reference comes back through the caller's record, whose one word is the class.
+UClass** StringReferenceToClass(UClass** result, FString* path) {
     std::string narrow;
     for (int i = 0; i < path->Len(); ++i) {
         narrow += static_cast<char>((**path)[i]);
     }
     std::lock_guard lock(classesMutex);
     const auto found = classesByPath.find(narrow);
-    result->cls = found == classesByPath.end() ? nullptr : found->second;
+    *result = found == classesByPath.end() ? nullptr : found->second;
     return result;
 }
 

@@ -10,6 +10,7 @@
 #include "Host/Runtime.h"
 #include "HostInternal.h"
 #include "Module.h"
+#include "PluginInfo.h"
 
 namespace asahost {
 namespace {
@@ -27,26 +28,12 @@ std::vector<PluginModule>& Loaded() {
     return plugins;
 }
 
-// PluginInfo.json as the framework reads it: each field with a typed default, in this order,
-// until the first one of a wrong type, which is logged and ends the reading. A missing file
-// gives the defaults; a file that is not JSON refuses the plugin (the parse error passes).
-nlohmann::json ReadPluginInfo(const std::filesystem::path& folder) {
-    nlohmann::json read = nlohmann::json::object();
-    nlohmann::json info = nlohmann::json::object();
+// The folder's PluginInfo.json; without one, the defaults.
+nlohmann::json PluginInfoIn(const std::filesystem::path& folder) {
     if (std::ifstream file(folder / "PluginInfo.json"); file) {
-        file >> info;
+        return ReadPluginInfo(&file);
     }
-    try {
-        read["FullName"] = info.value("FullName", "");
-        read["Description"] = info.value("Description", "No description");
-        read["Version"] = info.value("Version", 1.00f);
-        read["MinApiVersion"] = info.value("MinApiVersion", .0f);
-        read["Dependencies"] = info.value("Dependencies", std::vector<std::string>{});
-        read["PreventUnloading"] = info.value("PreventUnloading", false);
-    } catch (const std::exception& e) {
-        Log().warn("(API::PluginManager::ReadPluginInfo) {}", e.what());
-    }
-    return read;
+    return ReadPluginInfo(nullptr);
 }
 
 // Loads one plugin, or throws with the reason. Like the framework, a field that was not read
@@ -54,7 +41,7 @@ nlohmann::json ReadPluginInfo(const std::filesystem::path& folder) {
 // (the library then stays loaded, unlisted).
 void LoadPlugin(const std::string& name, const std::filesystem::path& folder,
                 const std::filesystem::path& file) {
-    auto info = ReadPluginInfo(folder);
+    auto info = PluginInfoIn(folder);
     const auto required = static_cast<float>(info["MinApiVersion"]);
     if (required != .0f && kApiVersion < required) {
         throw std::runtime_error("Plugin " + name + " requires newer API version!");
@@ -79,6 +66,25 @@ void LoadPlugin(const std::string& name, const std::filesystem::path& folder,
 }
 
 }  // namespace
+
+nlohmann::json ReadPluginInfo(std::istream* file) {
+    nlohmann::json read = nlohmann::json::object();
+    nlohmann::json info = nlohmann::json::object();
+    if (file != nullptr) {
+        *file >> info;
+    }
+    try {
+        read["FullName"] = info.value("FullName", "");
+        read["Description"] = info.value("Description", "No description");
+        read["Version"] = info.value("Version", 1.00f);
+        read["MinApiVersion"] = info.value("MinApiVersion", .0f);
+        read["Dependencies"] = info.value("Dependencies", std::vector<std::string>{});
+        read["PreventUnloading"] = info.value("PreventUnloading", false);
+    } catch (const std::exception& e) {
+        Log().warn("(API::PluginManager::ReadPluginInfo) {}", e.what());
+    }
+    return read;
+}
 
 void LoadPlugins() {
     std::lock_guard lock(LoaderMutex());

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <locale>
 #include <sstream>
+#include <type_traits>
 
 namespace quorvane {
 namespace {
@@ -42,6 +43,9 @@ class Node {
 
     template <typename T>
     T As() const {
+        if constexpr (std::is_same_v<T, std::int32_t>) {
+            RequireFloatInRange();
+        }
         try {
             return value_.get<T>();
         } catch (const json::exception& e) {
@@ -73,6 +77,21 @@ class Node {
     json& Json() const { return value_; }
 
   private:
+    // The library casts a float to the integer, undefined beyond its range. (An integer beyond
+    // it keeps its low 32 bits, which is defined and what the library does.)
+    void RequireFloatInRange() const {
+        if (!value_.is_number_float()) {
+            return;
+        }
+        const double value = value_.get<double>();
+        if (!(value > -2147483649.0 && value < 2147483648.0)) {
+            throw Failure{
+                pointer_,
+                "type must be number in the range of a 32-bit integer, but is " + value_.dump(),
+                {}};
+        }
+    }
+
     json& value_;
     std::string pointer_;
 };

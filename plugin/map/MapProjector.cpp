@@ -1,7 +1,9 @@
 #include "map/MapProjector.h"
 
+#include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <string>
 
 #include "core/FStringText.h"
@@ -13,11 +15,6 @@ namespace {
 
 constexpr const char* kFallbackClassPath =
     "Blueprint'/Game/ASA/Minimap/Core/MinimapData_Base.MinimapData_Base'";
-
-// What UVictoryCore.StringReferenceToClass writes into its caller's record.
-struct ClassReference {
-    UClass* Class;
-};
 
 // The game's vector, as its fields hold it.
 struct Vector3 {
@@ -94,16 +91,17 @@ const UObject* FindMinimapData(UWorld* world, std::string& reason) {
     }
     UClass* minimapClass = ReadField<UClass*>(settings, "APrimalWorldSettings.CurrentMinimapData");
     if (minimapClass == nullptr) {
-        auto* toClass =
-            GameFunction<ClassReference*(ClassReference*, FString*)>(kStringReferenceToClass);
+        // The class comes back in the caller's record, whose one word is the class. Typed
+        // with the game's own types only, so the call has the very type of the game's function.
+        auto* toClass = GameFunction<UClass**(UClass**, FString*)>(kStringReferenceToClass);
         if (toClass == nullptr) {
             reason = std::string("the game lacks ") + kStringReferenceToClass;
             return nullptr;
         }
         FString path(kFallbackClassPath);
-        ClassReference reference{};
+        UClass* reference = nullptr;
         toClass(&reference, &path);
-        minimapClass = reference.Class;
+        minimapClass = reference;
     }
     if (minimapClass == nullptr) {
         reason = "there is no minimap data class";
@@ -155,9 +153,18 @@ double RoundToFloat(double value) {
     return rounded;
 }
 
-double Percent(double value, double originMin, double originMax) {
+// A percentage beyond float (an origin rectangle of no width, a NaN, a point far off the map)
+// would reach the announcements as "nan" or "inf"; it is 0 instead, with a warning.
+double Percent(const char* name, const char* axis, double value, double originMin,
+               double originMax) {
     const double q = (value - originMax) / (originMin - originMax);
-    return RoundToFloat(100.0 - q * 100.0);
+    const double percent = 100.0 - q * 100.0;
+    if (!(std::fabs(percent) <= std::numeric_limits<float>::max())) {
+        PluginLog()->warn("{} from {}: {:g} over the origin {:g} to {:g} is not finite; {} is 0",
+                          name, axis, value, originMin, originMax, name);
+        return 0;
+    }
+    return RoundToFloat(percent);
 }
 
 LatLon Unknown(const std::string& reason) {
@@ -193,7 +200,8 @@ LatLon WorldToLatLon(const WorldCoordinate& coordinate) {
     }
     const auto originMin = ReadField<Vector3>(entry, "FMapData.OriginMin");
     const auto originMax = ReadField<Vector3>(entry, "FMapData.OriginMax");
-    return {Percent(x, originMin.X, originMax.X), Percent(y, originMin.Y, originMax.Y)};
+    return {Percent("Lat", "X", x, originMin.X, originMax.X),
+            Percent("Lon", "Y", y, originMin.Y, originMax.Y)};
 }
 
 }  // namespace quorvane::MapProjector

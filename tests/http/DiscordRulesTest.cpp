@@ -73,6 +73,9 @@ TEST(DiscordRulesTest, BodiesAndTheirAnswers) {
         {R"({"content":"x")", 400,
          R"({"code":50109,"message":"The request body contains invalid JSON."})"},
         {"", 400, R"({"code":50109,"message":"The request body contains invalid JSON."})"},
+        // A number beyond double: the library refuses it with another kind of exception.
+        {R"({"content":"x","embeds":[{"color":9e99999}]})", 400,
+         R"({"code":50109,"message":"The request body contains invalid JSON."})"},
         {R"({"content":"","embeds":[]})", 400,
          R"({"code":50006,"message":"Cannot send an empty message"})"},
         {R"({"username":"Events"})", 400,

@@ -131,6 +131,22 @@ TEST(ReceiverTest, ControlEndpointChangesTheAnswerBetweenRequests) {
     EXPECT_EQ(statuses, (std::vector<int>{429, 500, 400, 204, 429}));
 }
 
+TEST(ReceiverTest, RetryAfterIsWholeSecondsRoundedUpUpToTwoToThe31) {
+    Receiver receiver;
+    httplib::Client client("127.0.0.1", receiver.Start());
+    // Any number from 0 is a valid retry_after of the control endpoint.
+    const std::pair<double, const char*> cases[] = {
+        {0, "0"}, {0.25, "1"}, {2, "2"}, {2147483647.5, "2147483648"}, {1e300, "2147483648"},
+    };
+    for (const auto& [seconds, header] : cases) {
+        receiver.SetBehaviour({Answer::RateLimited, seconds});
+        const auto answer = client.Post("/api/webhooks/1/t", kPost, "application/json");
+        ASSERT_TRUE(answer) << seconds;
+        EXPECT_EQ(answer->status, 429) << seconds;
+        EXPECT_EQ(answer->get_header_value("Retry-After"), header) << seconds;
+    }
+}
+
 std::filesystem::path TempFile() {
     std::random_device random;
     return std::filesystem::temp_directory_path() /

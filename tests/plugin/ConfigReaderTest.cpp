@@ -286,6 +286,48 @@ TEST_F(ConfigReaderTest, NumbersConvertLikeTheJsonLibrary) {
     EXPECT_EQ(EventSettings().MaximumTimeToNextEvent, 1);
 }
 
+// The library casts such a float, which is undefined; the load ends, naming the value.
+TEST_F(ConfigReaderTest, AFloatBeyondA32BitIntegerEndsTheLoad) {
+    struct Case {
+        json patch;  // merged into the base config
+        const char* value;
+        const char* pointer;
+    };
+    const Case cases[] = {
+        {{{"Island", {{"RconSettings", {{"RconPort", 1e39}}}}}},
+         "1e+39",
+         "/Island/RconSettings/RconPort"},
+        {{{"Island", {{"StartEventOnBootSettings", {{"MaximumTimeToWait", 2147483648.0}}}}}},
+         "2147483648.0",
+         "/Island/StartEventOnBootSettings/MaximumTimeToWait"},
+        {{{"Island", {{"TimeBetweenEvents", {{"MinimumTimeToNextEvent", -2147483649.0}}}}}},
+         "-2147483649.0",
+         "/Island/TimeBetweenEvents/MinimumTimeToNextEvent"},
+        {{{"Other",
+           {{"RconSettings",
+             {{"RconIP", "10.0.0.2"}, {"RconPort", -1e300}, {"RconPassword", "p"}}}}}},
+         "-1e+300",
+         "/Other/RconSettings/RconPort"},
+    };
+    for (const auto& c : cases) {
+        json config = BaseConfig();
+        config.merge_patch(c.patch);
+        const Outcome outcome = Load(config);
+        ASSERT_TRUE(outcome.error) << c.value;
+        EXPECT_EQ(
+            *outcome.error,
+            std::string("type must be number in the range of a 32-bit integer, but is ") + c.value);
+        EXPECT_EQ(outcome.pointer, c.pointer) << c.value;
+    }
+    // Whatever truncates into the range is still taken.
+    json config = BaseConfig();
+    config["Island"]["StartEventOnBootSettings"]["MinimumTimeToWait"] = -2147483648.9;
+    config["Island"]["StartEventOnBootSettings"]["MaximumTimeToWait"] = 2147483647.9;
+    ASSERT_FALSE(Load(config).error);
+    EXPECT_EQ(EventSettings().MinimumTimeToWait, -2147483647 - 1);
+    EXPECT_EQ(EventSettings().MaximumTimeToWait, 2147483647);
+}
+
 TEST_F(ConfigReaderTest, RandomEventsAndCoordinatesInEveryAcceptedForm) {
     json config = BaseConfig();
     config["Island"]["RandomEvents"] =

@@ -96,19 +96,76 @@ TEST_F(MapProjectorTest, APointOnAFaceOrWithNaNIsOutsideAndFallsBackToTheFirstEn
     Play(Map({kCave, Entry({2000, 2000, -10}, {3000, 3000, 10}, 0, 0, 3000, 3000)}));
     struct Case {
         quorvane::WorldCoordinate point;
-        const char* warning;
+        std::vector<std::string> warnings;
     };
     const Case cases[] = {
-        {{1000, 500, 0}, "No map entry holds X: 1000, Y: 500, Z: 0; using the first one"},
-        {{500, 500, -10}, "No map entry holds X: 500, Y: 500, Z: -10; using the first one"},
-        {{NAN, 500, 0}, "No map entry holds X: nan, Y: 500, Z: 0; using the first one"},
+        {{1000, 500, 0}, {"No map entry holds X: 1000, Y: 500, Z: 0; using the first one"}},
+        {{500, 500, -10}, {"No map entry holds X: 500, Y: 500, Z: -10; using the first one"}},
+        {{NAN, 500, 0},
+         {"No map entry holds X: nan, Y: 500, Z: 0; using the first one",
+          "Lat from X: nan over the origin 0 to 300 is not finite; Lat is 0"}},
     };
     for (const auto& c : cases) {
         host_.ClearLines();
         const auto position = WorldToLatLon(c.point);
         EXPECT_EQ(position.Lon, 166.6666717529297);  // projected with the first entry
-        EXPECT_EQ(host_.PluginLines(),
-                  std::vector<std::string>{std::string("[Quorvane][warning] ") + c.warning});
+        std::vector<std::string> lines;
+        for (const auto& warning : c.warnings) {
+            lines.push_back("[Quorvane][warning] " + warning);
+        }
+        EXPECT_EQ(host_.PluginLines(), lines);
+    }
+}
+
+// printf's %f would write such a percentage into the announcements as "nan" or "inf".
+TEST_F(MapProjectorTest, APercentageBeyondFloatIsZeroWithAWarningAndTheOtherStays) {
+    struct Case {
+        MapEntry entry;
+        quorvane::WorldCoordinate point;
+        double lat, lon;
+        std::vector<std::string> warnings;
+    };
+    const FVector low{-1e38, -1e38, -1e38};
+    const FVector high{1e38, 1e38, 1e38};
+    const Case cases[] = {
+        {Entry(low, high, 0, 0, 0, 300),
+         {0, 150, 0},
+         0,
+         50,  // no width, on it: 0/0
+         {"Lat from X: 0 over the origin 0 to 0 is not finite; Lat is 0"}},
+        {Entry(low, high, 0, 0, 300, 0),
+         {150, 10, 0},
+         50,
+         0,  // no width, off it: a division by 0
+         {"Lon from Y: 10 over the origin 0 to 0 is not finite; Lon is 0"}},
+        {Entry(low, high, 0, 0, 0, 0),
+         {0, 10, 0},
+         0,
+         0,  // an empty rectangle
+         {"Lat from X: 0 over the origin 0 to 0 is not finite; Lat is 0",
+          "Lon from Y: 10 over the origin 0 to 0 is not finite; Lon is 0"}},
+        {Entry(low, high, 0, 0, 1, 300),
+         {3e38f, 150, 0},
+         0,
+         50,  // beyond float, finite as double
+         {"Lat from X: 3e+38 over the origin 0 to 1 is not finite; Lat is 0"}},
+        {Entry(low, high, 0, 0, 300, 300),
+         {150, INFINITY, 0},
+         50,
+         0,
+         {"Lon from Y: inf over the origin 0 to 300 is not finite; Lon is 0"}},
+    };
+    for (const auto& c : cases) {
+        Play(Map({c.entry}));
+        host_.ClearLines();
+        const auto position = WorldToLatLon(c.point);
+        EXPECT_EQ(position.Lat, c.lat) << c.point.X;
+        EXPECT_EQ(position.Lon, c.lon) << c.point.Y;
+        std::vector<std::string> lines;
+        for (const auto& warning : c.warnings) {
+            lines.push_back("[Quorvane][warning] " + warning);
+        }
+        EXPECT_EQ(host_.PluginLines(), lines);
     }
 }
 

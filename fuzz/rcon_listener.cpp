@@ -1,0 +1,115 @@
+// The game stand-in's RCON listener, its socket aside: the bytes of one connection through
+// the listener's decoder and session. A command is run and recorded only after a login with
+// the admin password on that connection; every request gets the answer Source RCON gives;
+// every request leaves exactly one log line, whatever its bytes.
+// Input: one byte (bit 0: an empty admin password, which lets no one in; the others: how the
+// stream is cut into reads), then the client's bytes.
+
+#include <spdlog/logger.h>
+#include <spdlog/sinks/ostream_sink.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <sstream>
+#include <string>
+#include <string_view>
+
+#include "Check.h"
+#include "RconConnection.h"
+#include "rcon/Error.h"
+#include "rcon/Packet.h"
+
+namespace {
+
+using fuzzing::Require;
+
+struct Connection {
+    explicit Connection(std::string password) : record("") {
+        auto sink = std::make_shared<spdlog::sinks::ostream_sink_st>(log);
+        sink->set_pattern("%v");
+        context.password = std::move(password);
+        context.console = [](const std::string& command) {
+            // Sometimes silent, so that the listener's own answer is given.
+            return command.size() % 2 == 0 ? std::string() : "ran " + command;
+        };
+        context.record = &record;
+        context.log = std::make_shared<spdlog::logger>("rcon", sink);
+    }
+
+    std::ostringstream log;
+    gameserver::RconRecord record;
+    gameserver::RconContext context;
+};
+
+// What a client reads of a reply: it must decode as it was meant.
+void CheckOnTheWire(const rcon::Packet& reply) {
+    rcon::PacketDecoder client;
+    client.Feed(rcon::Encode(reply));
+    const auto read = client.Next();
+    Require(read && *read == reply && client.Pending() == 0, "a reply that does not decode");
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size == 0) {
+        return 0;
+    }
+    Connection connection((data[0] & 1) != 0 ? "" : "secret");
+    const std::string& password = connection.context.password;
+    const std::string_view stream(reinterpret_cast<const char*>(data) + 1, size - 1);
+    const std::size_t read = 1 + (data[0] >> 1) % 24;
+
+    gameserver::RconSession session(connection.context, "127.0.0.1:50000");
+    rcon::PacketDecoder decoder(rcon::kMaxPacketSize);
+    bool loggedIn = false;
+    std::size_t requests = 0;
+    std::size_t commands = 0;
+    bool closed = false;
+    for (std::size_t at = 0; at < stream.size() && !closed; at += read) {
+        decoder.Feed(stream.substr(at, read));
+        try {
+            while (!closed) {
+                const auto request = decoder.Next();
+                if (!request) {
+                    break;
+                }
+                ++requests;
+                const auto outcome = session.Respond(*request);
+                if (request->type == rcon::kAuth) {
+                    loggedIn = !password.empty() && request->body == password;
+                    Require(outcome.reply && !outcome.close, "a login without an answer");
+                    Require(outcome.reply->type == rcon::kAuthResponse &&
+                                outcome.reply->body.empty() &&
+                                outcome.reply->id == (loggedIn ? request->id : rcon::kAuthFailedId),
+                            "a login answered wrongly");
+                } else if (request->type == rcon::kExecCommand && loggedIn) {
+                    ++commands;
+                    Require(outcome.reply && !outcome.close, "a command without an answer");
+                    Require(outcome.reply->type == rcon::kResponseValue &&
+                                outcome.reply->id == request->id && !outcome.reply->body.empty(),
+                            "a command answered wrongly");
+                    const auto recorded = connection.record.All();
+                    Require(recorded.size() == commands && recorded.back().command == request->body,
+                            "a command not recorded as received");
+                } else if (request->type == rcon::kExecCommand) {
+                    Require(outcome.close && !outcome.reply, "a command before login not refused");
+                    closed = true;
+                } else {
+                    Require(!outcome.close && !outcome.reply, "an ignored type answered");
+                }
+                if (outcome.reply) {
+                    CheckOnTheWire(*outcome.reply);
+                }
+            }
+        } catch (const rcon::Error& e) {
+            Require(e.Kind() == rcon::ErrorKind::Protocol, "a decoding error of another kind");
+            break;
+        }
+    }
+    Require(connection.record.All().size() == commands, "a command recorded without a login");
+    const std::string lines = connection.log.str();
+    Require(static_cast<std::size_t>(std::count(lines.begin(), lines.end(), '\n')) == requests,
+            "not one log line per request");
+    return 0;
+}

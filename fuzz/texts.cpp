@@ -1,0 +1,167 @@
+// The announcement texts: template filling, line-feed escaping and narrowing on the host's
+// FString (which allocates through the game's functions), and a whole event's texts.
+// Input (FuzzedDataProvider): the template, the event label, the server label, the console
+// command, the event id, one byte deciding how the template is widened, a coordinate's
+// three float bit patterns, and the two map percentages.
+
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <algorithm>
+#include <bit>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <string>
+
+#include "Check.h"
+#include "GameMemory.h"
+#include "GameStrings.h"
+#include "core/FStringText.h"
+#include "events/EventTexts.h"
+
+namespace {
+
+using fuzzing::Require;
+using Units = std::u32string;
+
+Units UnitsOf(const FString& text) {
+    Units units;
+    for (int i = 0; i < text.Len(); ++i) {
+        units += static_cast<char32_t>((*text)[i]) & 0xFFFF;
+    }
+    return units;
+}
+
+char32_t FoldAscii(char32_t unit) {
+    return unit >= 'A' && unit <= 'Z' ? unit + ('a' - 'A') : unit;
+}
+
+// The documented replacement, as plainly as it can be written: left to right, letter case
+// of ASCII ignored, the inserted value never searched again.
+Units ReplaceAll(const Units& text, const Units& search, const Units& value) {
+    Units out;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const bool match =
+            i + search.size() <= text.size() &&
+            std::equal(search.begin(), search.end(), text.begin() + static_cast<std::ptrdiff_t>(i),
+                       [](char32_t a, char32_t b) { return FoldAscii(a) == FoldAscii(b); });
+        if (match) {
+            out += value;
+            i += search.size();
+        } else {
+            out += text[i++];
+        }
+    }
+    return out;
+}
+
+Units Ascii(const char* text) {
+    return Units(text, text + std::char_traits<char>::length(text));
+}
+
+void CheckNarrowing(const std::string& bytes) {
+    const std::string narrow = quorvane::Narrow(quorvane::WidenBytes(bytes));
+    Require(narrow.size() == bytes.size(), "narrowing changed the length");
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(bytes[i]);
+        Require(narrow[i] == (byte < 0x80 ? bytes[i] : '?'), "a byte narrowed wrongly");
+    }
+}
+
+void CheckEscaping(const FString& text) {
+    std::string expected;
+    for (const char c : quorvane::Narrow(text)) {
+        expected += c == '\n' ? std::string("\\n") : std::string(1, c);
+    }
+    Require(quorvane::Narrow(quorvane::EscapeLineFeeds(text)) == expected,
+            "escaping differs from each line feed written as \\n");
+}
+
+void CheckFilling(const FString& text, const quorvane::TemplateValues& values) {
+    Units expected = UnitsOf(text);
+    expected = ReplaceAll(expected, Ascii("{Eventlabel}"), UnitsOf(values.Eventlabel));
+    expected = ReplaceAll(expected, Ascii("{Serverlabel}"), UnitsOf(values.Serverlabel));
+    expected = ReplaceAll(expected, Ascii("{Lon}"), UnitsOf(values.Lon));
+    expected = ReplaceAll(expected, Ascii("{Lat}"), UnitsOf(values.Lat));
+    Require(UnitsOf(quorvane::FillTemplate(text, values)) == expected,
+            "filling differs from replacing each placeholder in turn");
+}
+
+void CheckCommand(const std::string& command, const quorvane::Settings& s,
+                  const quorvane::RandomEvent& event, const quorvane::WorldCoordinate& c) {
+    const std::string head = s.ServerEventsCommand + ' ' + event.EventId + ' ';
+    Require(command.compare(0, head.size(), head) == 0, "the command does not start as set");
+    // Each coordinate reads back as the same float.
+    const char* at = command.data() + head.size();
+    const char* end = command.data() + command.size();
+    for (const float expected : {c.X, c.Y, c.Z}) {
+        float value = 0;
+        const auto result = std::from_chars(at, end, value);
+        if (std::isfinite(expected)) {
+            Require(result.ec == std::errc() && value == expected, "a coordinate changed");
+        }
+        at = result.ptr < end ? result.ptr + 1 : end;
+    }
+}
+
+bool IsAscii(const std::string& text) {
+    return std::all_of(text.begin(), text.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    gameserver::RegisterGameMemory();
+    gameserver::RegisterGameStrings();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    FuzzedDataProvider input(data, size);
+    quorvane::Settings s;
+    quorvane::RandomEvent event;
+    const std::string templ = input.ConsumeRandomLengthString(512);
+    event.Eventlabel = input.ConsumeRandomLengthString(128);
+    s.Serverlabel = input.ConsumeRandomLengthString(128);
+    s.ServerEventsCommand = input.ConsumeRandomLengthString(64);
+    event.EventId = input.ConsumeRandomLengthString(64);
+    // The plugin reads its templates one byte a unit; WidenBytes reaches the units above 0xFF.
+    const bool wide = input.ConsumeBool();
+    const quorvane::WorldCoordinate coordinate{
+        std::bit_cast<float>(input.ConsumeIntegral<std::uint32_t>()),
+        std::bit_cast<float>(input.ConsumeIntegral<std::uint32_t>()),
+        std::bit_cast<float>(input.ConsumeIntegral<std::uint32_t>())};
+    // The map projection gives finite percentages only.
+    const quorvane::LatLon position{input.ConsumeFloatingPoint<double>(),
+                                    input.ConsumeFloatingPoint<double>()};
+
+    CheckNarrowing(templ);
+    CheckNarrowing(event.Eventlabel);
+    const FString text = wide ? quorvane::WidenBytes(templ) : FString(templ.c_str());
+    CheckEscaping(text);
+    const quorvane::TemplateValues values{
+        quorvane::WidenBytes(event.Eventlabel), quorvane::WidenBytes(s.Serverlabel),
+        quorvane::FormatPercent(position.Lon), quorvane::FormatPercent(position.Lat)};
+    CheckFilling(text, values);
+
+    s.BroadcastStartEventMessage = templ;
+    s.DiscordBroadcastMessage = "{Lat}";
+    s.DiscordBroadcastHeader = "{lon}";
+    const auto texts = quorvane::ComposeEventTexts(s, event, coordinate, position);
+    CheckCommand(texts.EventCommand, s, event, coordinate);
+    Require(IsAscii(texts.BroadcastText) && IsAscii(texts.DiscordMessage) &&
+                IsAscii(texts.DiscordHeader),
+            "a text that is not ASCII");
+    Require(texts.BroadcastText.find('\n') == std::string::npos,
+            "a line feed in the RCON announcement");
+    for (const auto& [shown, value] : {std::pair{texts.DiscordMessage, position.Lat},
+                                       std::pair{texts.DiscordHeader, position.Lon}}) {
+        // printf's %f: six decimals, so within half a millionth.
+        const double back = std::strtod(shown.c_str(), nullptr);
+        Require(std::fabs(back - value) <= 5.000001e-7 * std::fmax(1.0, std::fabs(value)),
+                "a map percentage that does not read back");
+    }
+    return 0;
+}
