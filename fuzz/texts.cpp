@@ -14,10 +14,13 @@
 #include <string>
 
 #include "Check.h"
+#include "CommandLineSplit.h"
 #include "GameMemory.h"
 #include "GameStrings.h"
 #include "core/FStringText.h"
 #include "events/EventTexts.h"
+#include "notify/RconFanout.h"
+#include "platform/WindowsCommandLine.h"
 
 namespace {
 
@@ -105,6 +108,21 @@ void CheckCommand(const std::string& command, const quorvane::Settings& s,
     }
 }
 
+// Each text the client is given arrives as exactly one argument equal to it: on POSIX the
+// vector is the argv; on Windows it is written as one line that the client splits again.
+void CheckClientArguments(const std::string& text) {
+    const quorvane::RconTarget target{"10.0.0.2", 27020, "pass word\\\"", "Island"};
+    const auto arguments =
+        quorvane::ClientArguments("C:\\Cluster Tools\\quorvane-rcon.exe", target, text);
+    Require(arguments.size() == 5 && arguments.back() == text, "the text is not one argument");
+    if (text.find('\0') != std::string::npos) {
+        return;  // no command line carries one: the client is not started, with the reason
+    }
+    const auto split =
+        testing_support::SplitCommandLine(quorvane::platform::WindowsCommandLine(arguments));
+    Require(split == arguments, "a client's command line does not split back into its arguments");
+}
+
 bool IsAscii(const std::string& text) {
     return std::all_of(text.begin(), text.end(),
                        [](char c) { return static_cast<unsigned char>(c) < 0x80; });
@@ -156,6 +174,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             "a text that is not ASCII");
     Require(texts.BroadcastText.find('\n') == std::string::npos,
             "a line feed in the RCON announcement");
+    CheckClientArguments(texts.BroadcastText);
+    CheckClientArguments(texts.EventCommand);
     for (const auto& [shown, value] : {std::pair{texts.DiscordMessage, position.Lat},
                                        std::pair{texts.DiscordHeader, position.Lon}}) {
         // printf's %f: six decimals, so within half a millionth.
