@@ -104,8 +104,7 @@ std::string Reload() {
     } catch (const ConfigError& e) {
         const std::string line = "Reload refused: " + Describe(e);
         PluginLog()->warn("{}", line);
-        return line + "\n" +
-               (wasActive ? "The running settings stay" : "Quorvane stays inactive");
+        return line + "\n" + (wasActive ? "The running settings stay" : "Quorvane stays inactive");
     }
     if (!wasActive) {
         Activate();
