@@ -4,10 +4,18 @@
 #
 #   QUORVANE_FRAMEWORK_DIR  the framework's checkout (it holds AsaApi/Core/Public)
 #   QUORVANE_FRAMEWORK_LIB  its import library, AsaApi.lib
-# nlohmann-json and fmt (the framework's own package dependencies) come from find_package,
-# e.g. through vcpkg's toolchain file.
+# nlohmann-json is our own dependency (the framework vendors a json.hpp of its own), e.g.
+# through vcpkg's toolchain file. The framework's headers bring their logging library and the
+# header-only fmt bundled with it; nothing else is linked.
+#
+# The framework is built with the MSVC toolset 14.39 (v143, VCToolsVersion 14.39.33519), and
+# so is its AsaApi.lib: build with the same toolset, e.g. -T v143,version=14.39.
 if(NOT MSVC)
     message(FATAL_ERROR "The production build needs MSVC (Visual Studio 2022, C++20).")
+endif()
+if(MSVC_VERSION GREATER_EQUAL 1940)
+    message(WARNING "MSVC ${CMAKE_CXX_COMPILER_VERSION}: the framework is built with toolset "
+                    "14.39; choose it with -T v143,version=14.39")
 endif()
 set(QUORVANE_FRAMEWORK_LIB "" CACHE FILEPATH "The real framework's import library, AsaApi.lib")
 set(public ${QUORVANE_FRAMEWORK_DIR}/AsaApi/Core/Public)
@@ -16,15 +24,18 @@ if(NOT EXISTS ${public}/API/ARK/Ark.h OR NOT EXISTS "${QUORVANE_FRAMEWORK_LIB}")
                         "QUORVANE_FRAMEWORK_LIB must name AsaApi.lib")
 endif()
 find_package(nlohmann_json CONFIG REQUIRED)
-find_package(fmt CONFIG REQUIRED)
 
 add_library(Quorvane SHARED ${QUORVANE_PLUGIN_SOURCES} ${QUORVANE_PLUGIN_WINDOWS_SOURCES}
-                            ${CMAKE_CURRENT_LIST_DIR}/../plugin/core/Entry.cpp)
+                            ${QUORVANE_PLUGIN_ENTRY_SOURCE})
 target_include_directories(Quorvane PRIVATE ${CMAKE_CURRENT_LIST_DIR}/../plugin ${public}
                                             ${public}/API/UE)
 target_link_libraries(Quorvane PRIVATE ${QUORVANE_FRAMEWORK_LIB} nlohmann_json::nlohmann_json
-                                       fmt::fmt shell32)
-target_compile_definitions(Quorvane PRIVATE UNICODE _UNICODE)
+                                       shell32)
+# NOMINMAX: the framework's <windows.h> would make min and max macros. The constexpr
+# std::mutex constructor of toolsets from 14.40 on needs an msvcp140.dll at least as new, and
+# a server may have an older one: the first lock would crash the process.
+target_compile_definitions(Quorvane PRIVATE UNICODE _UNICODE NOMINMAX
+                                            _DISABLE_CONSTEXPR_MUTEX_CONSTRUCTOR)
 target_compile_options(Quorvane PRIVATE /utf-8 /permissive- /Zc:__cplusplus /EHsc /W4)
 set_target_properties(Quorvane PROPERTIES MSVC_RUNTIME_LIBRARY "MultiThreadedDLL")
 add_custom_command(TARGET Quorvane POST_BUILD

@@ -159,7 +159,7 @@ double Percent(const char* name, const char* axis, double value, double originMi
                double originMax) {
     const double q = (value - originMax) / (originMin - originMax);
     const double percent = 100.0 - q * 100.0;
-    if (!(std::fabs(percent) <= std::numeric_limits<float>::max())) {
+    if (!(std::fabs(percent) <= (std::numeric_limits<float>::max)())) {
         PluginLog()->warn("{} from {}: {:g} over the origin {:g} to {:g} is not finite; {} is 0",
                           name, axis, value, originMin, originMax, name);
         return 0;
