@@ -1,6 +1,7 @@
 #include "config/ConfigParser.h"
 
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <locale>
 #include <sstream>
@@ -44,7 +45,7 @@ class Node {
     template <typename T>
     T As() const {
         if constexpr (std::is_same_v<T, std::int32_t>) {
-            RequireFloatInRange();
+            RequireInt32Range();
         }
         try {
             return value_.get<T>();
@@ -77,14 +78,20 @@ class Node {
     json& Json() const { return value_; }
 
   private:
-    // The library casts a float to the integer, undefined beyond its range. (An integer beyond
-    // it keeps its low 32 bits, which is defined and what the library does.)
-    void RequireFloatInRange() const {
-        if (!value_.is_number_float()) {
-            return;
+    // The library would keep an integer's low 32 bits and cast a float beyond the range
+    // (undefined): a setting is taken exactly, or not at all.
+    void RequireInt32Range() const {
+        bool inRange = true;
+        if (value_.is_number_unsigned()) {
+            inRange = value_.get<std::uint64_t>() <= std::uint64_t{INT32_MAX};
+        } else if (value_.is_number_integer()) {
+            const auto value = value_.get<std::int64_t>();
+            inRange = value >= INT32_MIN && value <= INT32_MAX;
+        } else if (value_.is_number_float()) {
+            const double value = value_.get<double>();
+            inRange = value > -2147483649.0 && value < 2147483648.0;
         }
-        const double value = value_.get<double>();
-        if (!(value > -2147483649.0 && value < 2147483648.0)) {
+        if (!inRange) {
             throw Failure{
                 pointer_,
                 "type must be number in the range of a 32-bit integer, but is " + value_.dump(),

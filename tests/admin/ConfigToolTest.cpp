@@ -80,6 +80,11 @@ TEST(ConfigToolTest, CheckGivesEachBrokenFileItsVerdict) {
          {{"Island", {{"RconSettings", {{"RconPort", "27020"}}}}}},
          2,
          "Island: inactive: /Island/RconSettings/RconPort: type must be number, but is string"},
+        {"a port beyond 32 bits, whose low 32 bits are 27020",
+         {{"Island", {{"RconSettings", {{"RconPort", 4294994316}}}}}},
+         2,
+         "Island: inactive: /Island/RconSettings/RconPort: type must be number in the range of a "
+         "32-bit integer, but is 4294994316"},
         {"a required key missing",
          {{"MCRconPath", nullptr}},
          2,

@@ -278,16 +278,15 @@ TEST_F(ConfigReaderTest, NumbersConvertLikeTheJsonLibrary) {
     config["Island"]["RconSettings"]["RconPort"] = 27020.9;
     config["Island"]["StartEventOnBootSettings"]["MinimumTimeToWait"] = true;
     config["Island"]["StartEventOnBootSettings"]["MaximumTimeToWait"] = -3.7;
-    config["Island"]["TimeBetweenEvents"]["MaximumTimeToNextEvent"] = 4294967297LL;  // low 32 bits
     ASSERT_FALSE(Load(config).error);
     EXPECT_EQ(EventSettings().RconSettings.RconPort, 27020);
     EXPECT_EQ(EventSettings().MinimumTimeToWait, 1);
     EXPECT_EQ(EventSettings().MaximumTimeToWait, -3);
-    EXPECT_EQ(EventSettings().MaximumTimeToNextEvent, 1);
 }
 
-// The library casts such a float, which is undefined; the load ends, naming the value.
-TEST_F(ConfigReaderTest, AFloatBeyondA32BitIntegerEndsTheLoad) {
+// The library would keep an integer's low 32 bits (4294994316 as port 27020) and cast such a
+// float, which is undefined; the load ends, naming the value.
+TEST_F(ConfigReaderTest, ANumberBeyondA32BitIntegerEndsTheLoad) {
     struct Case {
         json patch;  // merged into the base config
         const char* value;
@@ -308,6 +307,15 @@ TEST_F(ConfigReaderTest, AFloatBeyondA32BitIntegerEndsTheLoad) {
              {{"RconIP", "10.0.0.2"}, {"RconPort", -1e300}, {"RconPassword", "p"}}}}}},
          "-1e+300",
          "/Other/RconSettings/RconPort"},
+        {{{"Island", {{"RconSettings", {{"RconPort", 4294994316}}}}}},
+         "4294994316",
+         "/Island/RconSettings/RconPort"},
+        {{{"Island", {{"TimeBetweenEvents", {{"MaximumTimeToNextEvent", 3000000000}}}}}},
+         "3000000000",
+         "/Island/TimeBetweenEvents/MaximumTimeToNextEvent"},
+        {{{"Island", {{"StartEventOnBootSettings", {{"MinimumTimeToWait", -2147483649}}}}}},
+         "-2147483649",
+         "/Island/StartEventOnBootSettings/MinimumTimeToWait"},
     };
     for (const auto& c : cases) {
         json config = BaseConfig();
@@ -319,13 +327,17 @@ TEST_F(ConfigReaderTest, AFloatBeyondA32BitIntegerEndsTheLoad) {
             std::string("type must be number in the range of a 32-bit integer, but is ") + c.value);
         EXPECT_EQ(outcome.pointer, c.pointer) << c.value;
     }
-    // Whatever truncates into the range is still taken.
+    // The bounds themselves, and whatever truncates into the range, are still taken.
     json config = BaseConfig();
     config["Island"]["StartEventOnBootSettings"]["MinimumTimeToWait"] = -2147483648.9;
     config["Island"]["StartEventOnBootSettings"]["MaximumTimeToWait"] = 2147483647.9;
+    config["Island"]["TimeBetweenEvents"]["MinimumTimeToNextEvent"] = -2147483648;
+    config["Island"]["TimeBetweenEvents"]["MaximumTimeToNextEvent"] = 2147483647u;
     ASSERT_FALSE(Load(config).error);
     EXPECT_EQ(EventSettings().MinimumTimeToWait, -2147483647 - 1);
     EXPECT_EQ(EventSettings().MaximumTimeToWait, 2147483647);
+    EXPECT_EQ(EventSettings().MinimumTimeToNextEvent, -2147483647 - 1);
+    EXPECT_EQ(EventSettings().MaximumTimeToNextEvent, 2147483647);
 }
 
 TEST_F(ConfigReaderTest, RandomEventsAndCoordinatesInEveryAcceptedForm) {
