@@ -114,7 +114,10 @@ void CheckClientArguments(const std::string& text) {
     const quorvane::RconTarget target{"10.0.0.2", 27020, "pass word\\\"", "Island"};
     const auto arguments =
         quorvane::ClientArguments("C:\\Cluster Tools\\quorvane-rcon.exe", target, text);
-    Require(arguments.size() == 5 && arguments.back() == text, "the text is not one argument");
+    const bool dash = text.starts_with('-');
+    Require(arguments.size() == (dash ? 6u : 5u) && arguments.back() == text &&
+                (!dash || arguments[4] == "--"),
+            "the text is not one argument, after \"--\" when it begins with '-'");
     if (text.find('\0') != std::string::npos) {
         return;  // no command line carries one: the client is not started, with the reason
     }

@@ -169,10 +169,10 @@ class Service {
             const auto& target = *delivery.Target;
             auto reason = FailureReason(delivery.Exit, state.job.Deadline);
             auto [entry, added] = outcomes.try_emplace(
-                target.ServerKey, RconFanout::ServerDelivery{
-                                      target.ServerKey,
-                                      target.RconIP + ":" + std::to_string(target.RconPort),
-                                      "delivered", now});
+                target.ServerKey,
+                RconFanout::ServerDelivery{target.ServerKey,
+                                           target.RconIP + ":" + std::to_string(target.RconPort),
+                                           "delivered", now});
             if (!reason.empty()) {
                 entry->second.Outcome = entry->second.Outcome == "delivered"
                                             ? reason
@@ -211,8 +211,15 @@ Service*& Current() {
 
 std::vector<std::string> ClientArguments(const std::string& clientPath, const RconTarget& target,
                                          const std::string& text) {
-    return {clientPath, "-H" + target.RconIP, "-P" + std::to_string(target.RconPort),
-            "-p" + target.RconPassword, text};
+    std::vector<std::string> arguments{clientPath, "-H" + target.RconIP,
+                                       "-P" + std::to_string(target.RconPort),
+                                       "-p" + target.RconPassword};
+    // A getopt-style client would read "-pvp zone event-" as a password, "--" as nothing.
+    if (text.starts_with('-')) {
+        arguments.push_back("--");
+    }
+    arguments.push_back(text);
+    return arguments;
 }
 
 RconJob MakeRconJob(const Settings& s, const std::string& eventId, const std::string& eventCommand,

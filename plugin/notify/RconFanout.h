@@ -13,7 +13,7 @@
 namespace quorvane {
 
 // The arguments of one client run: the client, -H<address>, -P<port>, -p<password>, the text,
-// each exactly as configured.
+// each exactly as configured; "--" (the end of the options) before a text that begins with '-'.
 std::vector<std::string> ClientArguments(const std::string& clientPath, const RconTarget& target,
                                          const std::string& text);
 

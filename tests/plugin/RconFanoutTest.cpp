@@ -34,6 +34,11 @@ TEST(ClientArgumentsTest, EveryValueExactlyAsConfigured) {
         (Args{R"(C:\rcon\mcrcon.exe)", "-H127.0.0.1", "-P27020", "-pp w", R"(The "Big" Drop\n)"}));
     EXPECT_EQ(quorvane::ClientArguments("rcon", {"", -1, ""}, ""),
               (Args{"rcon", "-H", "-P-1", "-p", ""}));
+    // The end of the options before a text a client would otherwise take for one.
+    for (const std::string text : {"--", "-pvp zone event-", "-"}) {
+        EXPECT_EQ(quorvane::ClientArguments("rcon", {"h", 1, "p", "S"}, text),
+                  (Args{"rcon", "-Hh", "-P1", "-pp", "--", text}));
+    }
 }
 
 class RconFanoutTest : public ::testing::Test {
@@ -183,6 +188,9 @@ TEST_F(RconFanoutTest, AwkwardTextsArriveUnchangedThroughTheBundledClient) {
                                  R"(ends in a backslash\)",
                                  R"(two \" and)",
                                  "-= Meteor =- incoming",
+                                 "--",
+                                 "-p x -H y",
+                                 "-pvp zone event-",
                                  R"("quoted" and 'single' %PATH% $HOME `id` & | ; *)",
                                  R"(
  stays 
