@@ -1,8 +1,11 @@
 #include "GameCommands.h"
 
+#include <sstream>
+
 #include "API/ARK/Ark.h"
 #include "Host/Commands.h"
 #include "Host/GameRegistry.h"
+#include "Host/Runtime.h"
 
 namespace gameserver {
 namespace {
@@ -24,11 +27,36 @@ void SendMessage(RCONClientConnection* connection, int, int, FString* message) {
     reinterpret_cast<Connection*>(connection)->reply += Bytes(*message);
 }
 
+// The player whose console the server's standard input stands for.
+struct Player {
+    std::string name;
+};
+
+Player& ConsolePlayer() {
+    static Player admin{"Admin"};
+    return admin;
+}
+
+// What the player sees, one log line for each line of it.
+void ChatDirectMessage(AShooterPlayerController* self, const FString* text, FLinearColor, bool,
+                       const FString*) {
+    static const auto log = asahost::MakeLogger("GameServer");
+    const auto& player = *reinterpret_cast<Player*>(self);
+    std::istringstream lines(Bytes(*text));
+    for (std::string line; std::getline(lines, line);) {
+        log->info("Server message to {}: {}", player.name, line);
+    }
+}
+
 }  // namespace
 
 void RegisterGameCommands() {
     asahost::RegisterFunction("RCONClientConnection.SendMessage(int,int,FString&)",
                               reinterpret_cast<void*>(&SendMessage));
+    asahost::RegisterFunction(
+        "AShooterPlayerController.ClientServerChatDirectMessage(FString&,FLinearColor,bool,"
+        "FString&)",
+        reinterpret_cast<void*>(&ChatDirectMessage));
 }
 
 std::string RunRconCommand(const std::string& body) {
@@ -42,7 +70,8 @@ std::string RunRconCommand(const std::string& body) {
 
 bool RunConsoleLine(const std::string& line) {
     FString command(line.c_str());
-    return asahost::RunConsoleCommand(nullptr, &command, false);
+    return asahost::RunConsoleCommand(reinterpret_cast<APlayerController*>(&ConsolePlayer()),
+                                      &command, false);
 }
 
 }  // namespace gameserver

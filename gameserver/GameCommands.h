@@ -14,7 +14,8 @@ void RegisterGameCommands();
 // said (the listener then sends the servers' usual "no response" text).
 std::string RunRconCommand(const std::string& body);
 
-// On the game thread: whether a plugin's console command took the line.
+// On the game thread: whether a plugin's console command took the line, typed by the
+// player "Admin"; what a plugin shows that player is logged as "Server message to Admin: ...".
 bool RunConsoleLine(const std::string& line);
 
 }  // namespace gameserver

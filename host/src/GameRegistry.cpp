@@ -70,6 +70,12 @@ class Hooks final : public AsaApi::IHooks {
     }
 
     bool SetHookInternal(const std::string& name, LPVOID detour, LPVOID* original) override {
+        // As the framework: the function is looked up by name first, and a name the game
+        // lacks ends the process, or with HooksDoNotThrow refuses the hook.
+        if (GetAddress(name) == nullptr) {
+            Log().error("[{}] {} does not exist", module::PathOf(detour).filename().string(), name);
+            return false;
+        }
         auto& registry = TheRegistry();
         std::unique_lock lock(registry.mutex);
         auto hookable = registry.hookables.find(name);

@@ -57,8 +57,8 @@ std::string Status() {
         out += "Last event: none yet\n";
     }
     for (const auto& delivery : RconFanout::LastDeliveries()) {
-        out += "RCON " + delivery.ServerKey + " (" + delivery.Address +
-               "): " + delivery.Outcome + ", " + Ago(delivery.At) + "\n";
+        out += "RCON " + delivery.ServerKey + " (" + delivery.Address + "): " + delivery.Outcome +
+               ", " + Ago(delivery.At) + "\n";
     }
     return out;
 }
@@ -100,12 +100,17 @@ void AnswerRcon(RCONClientConnection* connection, RCONPacket* packet, UWorld*) {
     connection->SendMessageW(packet->Id, 0, &reply);
 }
 
-// The console has no way back: the answer goes to the log.
-void AnswerConsole(APlayerController*, FString* command, bool) {
-    std::istringstream lines(SafeReply(Narrow(*command)));
+// The answer goes to the player who typed the command, as the framework's own console
+// commands answer, and to the log.
+void AnswerConsole(APlayerController* player, FString* command, bool) {
+    const std::string reply = SafeReply(Narrow(*command));
+    std::istringstream lines(reply);
     for (std::string line; std::getline(lines, line);) {
         PluginLog()->info("{}", line);
     }
+    // The text is an argument, never the format: it may hold braces.
+    AsaApi::GetApiUtils().SendServerMessage(static_cast<AShooterPlayerController*>(player),
+                                            FColorList::Green, L"{}", *FString(reply.c_str()));
 }
 
 }  // namespace

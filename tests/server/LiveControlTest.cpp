@@ -177,7 +177,7 @@ TEST_F(LiveControlTest, AReloadMakesAnInactivePluginActive) {
 }
 
 // A command the plugins do not have keeps the game's own answer; on the console, the plugin's
-// answer goes to its log.
+// answer reaches the player who typed it, and its log.
 TEST_F(LiveControlTest, OtherCommandsAndTheConsole) {
     Start(Config(port_));
     EXPECT_EQ(Send("listplayers"), (Lines{"Server received, But no response!! ", " "}));
@@ -195,6 +195,8 @@ TEST_F(LiveControlTest, OtherCommandsAndTheConsole) {
     const auto lines = testing_support::LogLines(result.output);
     for (const std::string line :
          {"[Quorvane][info] Quorvane: active", "[Quorvane][info] Server key: Island",
+          "[GameServer][info] Server message to Admin: Quorvane: active",
+          "[GameServer][info] Server message to Admin: Server key: Island",
           "[GameServer][warning] Unknown console command: nosuchcommand"}) {
         EXPECT_NE(std::find(lines.begin(), lines.end(), line), lines.end()) << line;
     }

@@ -9,6 +9,9 @@
 #include <string>
 #include <utility>
 
+#include <fmt/format.h>
+#include <fmt/xchar.h>
+
 #include "API/Base.h"
 #include "API/UE/HAL/UnrealMemory.h"
 
@@ -47,6 +50,13 @@ class FString {
         if (Data != nullptr) {
             FMemory::Free(Data);
         }
+    }
+
+    // fmt::format(format, args...) as a string of the game's.
+    template <typename T, typename... Args>
+    static FString Format(const T* format, Args&&... args) {
+        const auto text = fmt::format(fmt::runtime(format), std::forward<Args>(args)...);
+        return FString(text.c_str());
     }
 
     ARK_API void AppendChars(const wchar_t* units, int count);
