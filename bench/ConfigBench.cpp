@@ -56,9 +56,9 @@ class ConfigFile {
 void BM_ReadConfig(benchmark::State& state) {
     ConfigFile file;
     for (auto _ : state) {
-        quorvane::EventSettings() = {};
-        quorvane::ReadConfig(file.Path(), [] { return std::string("Server42"); });
-        benchmark::DoNotOptimize(quorvane::EventSettings().RandomEvents.size());
+        const auto settings =
+            quorvane::ReadConfig(file.Path(), [] { return std::string("Server42"); });
+        benchmark::DoNotOptimize(settings.RandomEvents.size());
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
                             static_cast<std::int64_t>(std::filesystem::file_size(file.Path())));

@@ -11,8 +11,8 @@
 #include "PluginHost.h"
 #include "RconListener.h"
 #include "SilentServer.h"
-#include "notify/RconFanout.h"
-#include "platform/Platform.h"
+#include "notify/RconService.h"
+#include "platform/ClientEnv.h"
 
 namespace {
 
@@ -49,11 +49,12 @@ struct Cluster {
 
 void BM_FanoutToListeners(benchmark::State& state) {
     testing_support::PluginHost host;
+    quorvane::RconService rcon(quorvane::platform::SystemClientEnv());
     const auto servers = static_cast<std::size_t>(state.range(0));
     Cluster cluster(servers);
     for (auto _ : state) {
-        quorvane::RconFanout::Submit(cluster.job);
-        quorvane::RconFanout::WaitUntilIdle(std::chrono::minutes(5));
+        rcon.Submit(cluster.job);
+        rcon.WaitUntilIdle(std::chrono::minutes(5));
     }
     // Every line must have arrived, or the figure measures failures.
     if (cluster.Received() != state.iterations() * (servers + 1)) {
@@ -68,11 +69,10 @@ BENCHMARK(BM_FanoutToListeners)->Arg(1)->Arg(8)->Arg(64)->Unit(benchmark::kMilli
 void BM_BareProcessStarts(benchmark::State& state) {
     const auto starts = state.range(0) + 1;
     const std::vector<std::string> arguments = {SOAK_CLIENT_FILE, "-H", "-P0", "-p", ""};
-    quorvane::platform::AllowClients();  // an earlier benchmark's host ended the clients
+    const auto env = quorvane::platform::SystemClientEnv();
     for (auto _ : state) {
         for (std::int64_t i = 0; i < starts; ++i) {
-            benchmark::DoNotOptimize(
-                quorvane::platform::RunClient(arguments, std::chrono::seconds(10)));
+            benchmark::DoNotOptimize(env->RunClient(arguments, std::chrono::seconds(10)));
         }
     }
     state.counters["clients"] = static_cast<double>(starts);
@@ -83,6 +83,7 @@ BENCHMARK(BM_BareProcessStarts)->Arg(1)->Arg(8)->Arg(64)->Unit(benchmark::kMilli
 // measured is until the last of the 64 live servers has its broadcast.
 void BM_FanoutWithASilentServer(benchmark::State& state) {
     testing_support::PluginHost host;
+    quorvane::RconService rcon(quorvane::platform::SystemClientEnv());
     rcon_testing::SilentServer silent;
     Cluster cluster(64);
     cluster.job.Targets.insert(cluster.job.Targets.begin(),
@@ -91,12 +92,12 @@ void BM_FanoutWithASilentServer(benchmark::State& state) {
     for (auto _ : state) {
         expected += 65;
         const auto start = Clock::now();
-        quorvane::RconFanout::Submit(cluster.job);
+        rcon.Submit(cluster.job);
         while (cluster.Received() < expected && Clock::now() - start < std::chrono::seconds(30)) {
             std::this_thread::sleep_for(std::chrono::microseconds(200));
         }
         state.SetIterationTime(std::chrono::duration<double>(Clock::now() - start).count());
-        quorvane::RconFanout::WaitUntilIdle(std::chrono::minutes(1));
+        rcon.WaitUntilIdle(std::chrono::minutes(1));
     }
     if (cluster.Received() != expected) {
         state.SkipWithError("not every live server had its broadcast");

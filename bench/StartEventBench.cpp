@@ -1,6 +1,6 @@
 // How long one event holds the game thread, with 64 servers in the cluster: while their
 // clients answer, and while every one of them hangs. The RCON work itself is the delivery
-// service's.
+// service's, on its own threads.
 
 #include <benchmark/benchmark.h>
 
@@ -10,14 +10,12 @@
 #include "GameWorld.h"
 #include "Host/GameRegistry.h"
 #include "PluginHost.h"
-#include "config/Settings.h"
-#include "events/EventLauncher.h"
-#include "notify/RconFanout.h"
+#include "events/EventChain.h"
+#include "platform/ClientEnv.h"
 
 namespace {
 
-void Configure() {
-    auto& s = quorvane::EventSettings();
+void Configure(quorvane::Settings& s) {
     s.Serverlabel = "The Island";
     s.ServerEventsCommand = "StartWorldEvent";
     s.BroadcastStartEventMessage = "{Eventlabel} on {Serverlabel} at {Lat} / {Lon}";
@@ -41,24 +39,27 @@ void RunStartEvent(benchmark::State& state, bool hang) {
     gameserver::RegisterWorldNames();
     gameserver::GameWorld world(gameserver::DefaultMap());
     asahost::SetWorld(world.World());
-    Configure();
+    quorvane::Settings settings;
+    Configure(settings);
+    quorvane::RconService rcon(quorvane::platform::SystemClientEnv());
+    quorvane::EventChain chain(settings, rcon, [] {});
     if (hang) {
         setenv("QUORVANE_ARGV_HANG", "1", 1);
     }
     std::vector<double> micros;
     for (auto _ : state) {
         const auto start = std::chrono::steady_clock::now();
-        quorvane::StartEvent();
+        chain.OnTimer();
         micros.push_back(
             std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start)
                 .count());
     }
     ReportPercentiles(state, micros);
     if (hang) {
-        quorvane::RconFanout::Stop();  // ends the hanging clients
+        rcon.Stop();  // ends the hanging clients
         unsetenv("QUORVANE_ARGV_HANG");
     } else {
-        quorvane::RconFanout::WaitUntilIdle(std::chrono::minutes(5));
+        rcon.WaitUntilIdle(std::chrono::minutes(5));
     }
     asahost::SetWorld(nullptr);
 }

@@ -3,7 +3,8 @@
 #include <benchmark/benchmark.h>
 
 #include "PluginHost.h"
-#include "core/FStringText.h"
+#include "base/Host.h"
+#include "base/Text.h"
 #include "events/EventTexts.h"
 
 namespace {
@@ -16,17 +17,25 @@ std::string LongTemplate(std::size_t repeats) {
     return text;
 }
 
+// Letter case ignored through the game's function, as the plugin does.
+int GameStrnicmp(const wchar_t* a, const wchar_t* b, std::size_t count) {
+    return FGenericPlatformStricmp::Strnicmp(a, b, count);
+}
+
 void BM_FillTemplate(benchmark::State& state) {
     testing_support::PluginHost host;
-    const FString text(LongTemplate(static_cast<std::size_t>(state.range(0))).c_str());
+    const std::wstring text =
+        quorvane::WidenBytes(LongTemplate(static_cast<std::size_t>(state.range(0))));
     const quorvane::TemplateValues values{quorvane::WidenBytes("Meteor Shower"),
-                                          quorvane::WidenBytes("The Island"), FString(L"25.000000"),
-                                          FString(L"75.000000")};
+                                          quorvane::WidenBytes("The Island"), L"25.000000",
+                                          L"75.000000"};
     for (auto _ : state) {
-        const FString filled = quorvane::EscapeLineFeeds(quorvane::FillTemplate(text, values));
-        benchmark::DoNotOptimize(quorvane::Narrow(filled));
+        const auto filled = quorvane::EscapeLineFeeds(
+            quorvane::FillTemplate(text, values, &GameStrnicmp), &GameStrnicmp);
+        benchmark::DoNotOptimize(quorvane::NarrowToAscii(filled));
     }
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * text.Len());
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                            static_cast<std::int64_t>(text.size()));
 }
 BENCHMARK(BM_FillTemplate)->Arg(1)->Arg(16)->Arg(256)->Arg(4096);
 

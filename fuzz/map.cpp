@@ -1,7 +1,8 @@
-// The map position of a world coordinate over generated map-data entries: NaN, infinities,
-// empty and equal boxes and rectangles included. Never a crash, and never a Lat or Lon that
-// is not finite: a percentage is written into announcements with printf's %f.
-// Input (FuzzedDataProvider): the world's shape, then per entry its boxes, then the point.
+// The map position of a world coordinate over generated map entries: NaN, infinities, empty
+// and equal boxes and rectangles included. Never a crash, never a Lat or Lon that is not
+// finite (a percentage is written into announcements with printf's %f), and the entry the
+// point belongs to is the first whose box holds it.
+// Input (FuzzedDataProvider): the number of entries, then per entry its boxes, then the point.
 
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -12,16 +13,11 @@
 #include <limits>
 #include <string>
 #include <type_traits>
+#include <vector>
 
 #include "Check.h"
-#include "GameMemory.h"
-#include "GameStrings.h"
-#include "GameWorld.h"
-#include "Host/GameRegistry.h"
-#include "core/FStringText.h"
-#include "core/PluginLog.h"
-#include "events/EventTexts.h"
-#include "map/MapProjector.h"
+#include "base/Text.h"
+#include "map/MapProjection.h"
 
 namespace {
 
@@ -55,21 +51,17 @@ T Value(FuzzedDataProvider& input) {
     return std::bit_cast<T>(input.ConsumeIntegral<Bits>());
 }
 
-FVector Vector(FuzzedDataProvider& input) {
+quorvane::MapVector Vector(FuzzedDataProvider& input) {
     return {Value<double>(input), Value<double>(input), Value<double>(input)};
 }
 
-gameserver::MapEntry Entry(FuzzedDataProvider& input) {
-    gameserver::MapEntry entry;
-    entry.playableMin = Vector(input);
+quorvane::MapEntry Entry(FuzzedDataProvider& input) {
+    quorvane::MapEntry entry;
+    entry.PlayableMin = Vector(input);
     // Equal boxes and rectangles are what a careless map-data file has.
-    entry.playableMax = input.ConsumeBool() ? entry.playableMin : Vector(input);
-    for (double& value : entry.originMin) {
-        value = Value<double>(input);
-    }
-    for (int i = 0; i < 2; ++i) {
-        entry.originMax[i] = input.ConsumeBool() ? entry.originMin[i] : Value<double>(input);
-    }
+    entry.PlayableMax = input.ConsumeBool() ? entry.PlayableMin : Vector(input);
+    entry.OriginMin = Vector(input);
+    entry.OriginMax = input.ConsumeBool() ? entry.OriginMin : Vector(input);
     return entry;
 }
 
@@ -79,37 +71,31 @@ bool IsPercentText(const std::string& text) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    gameserver::RegisterGameMemory();
-    gameserver::RegisterGameStrings();
-    gameserver::RegisterWorldNames();
-    // Over the host's sinks, none while the host is not started: lines are dropped.
-    quorvane::CreatePluginLog();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzedDataProvider input(data, size);
-    gameserver::MapSettings map;
-    map.world = input.ConsumeIntegralInRange(0, 15) != 0;
-    map.minimap = static_cast<gameserver::MapSettings::Minimap>(input.ConsumeIntegralInRange(0, 2));
-    map.staticStruct = input.ConsumeIntegralInRange(0, 7) != 0;
-    const int entries = input.ConsumeIntegralInRange(0, 6);
-    for (int i = 0; i < entries; ++i) {
-        map.entries.push_back(Entry(input));
+    std::vector<quorvane::MapEntry> entries(input.ConsumeIntegralInRange(1, 6));
+    for (auto& entry : entries) {
+        entry = Entry(input);
     }
     const quorvane::WorldCoordinate point{Value<float>(input), Value<float>(input),
                                           Value<float>(input)};
 
-    gameserver::GameWorld world(map);
-    asahost::SetWorld(world.World());
-    const quorvane::LatLon position = quorvane::MapProjector::WorldToLatLon(point);
-    asahost::SetWorld(nullptr);
+    const auto chosen = quorvane::ChooseEntry(entries, point);
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const bool before = chosen && i < *chosen;
+        Require(!before || !quorvane::Holds(entries[i], point), "an earlier entry holds the point");
+    }
+    Require(entries.size() == 1 || !chosen || quorvane::Holds(entries[*chosen], point),
+            "the chosen entry does not hold the point");
 
+    const auto projection = quorvane::Project(entries, point);
+    const quorvane::LatLon position = projection.Position;
     Require(std::isfinite(position.Lat) && std::isfinite(position.Lon),
             "a map position that is not finite");
+    Require(chosen.has_value() || !projection.Warnings.empty(),
+            "a point in no entry without a warning");
     for (const double value : {position.Lat, position.Lon}) {
-        const std::string text = quorvane::Narrow(quorvane::FormatPercent(value));
+        const std::string text = quorvane::FormatPercent(value);
         if (!IsPercentText(text)) {
             fuzzing::Fail("a percentage written as " + text);
         }

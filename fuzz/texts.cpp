@@ -1,5 +1,5 @@
-// The announcement texts: template filling, line-feed escaping and narrowing on the host's
-// FString (which allocates through the game's functions), and a whole event's texts.
+// The announcement texts: template filling, line-feed escaping and narrowing, and a whole
+// event's texts.
 // Input (FuzzedDataProvider): the template, the event label, the server label, the console
 // command, the event id, one byte deciding how the template is widened, a coordinate's
 // three float bit patterns, and the two map percentages.
@@ -15,11 +15,9 @@
 
 #include "Check.h"
 #include "CommandLineSplit.h"
-#include "GameMemory.h"
-#include "GameStrings.h"
-#include "core/FStringText.h"
+#include "base/Text.h"
 #include "events/EventTexts.h"
-#include "notify/RconFanout.h"
+#include "notify/RconJob.h"
 #include "platform/WindowsCommandLine.h"
 
 namespace {
@@ -27,13 +25,15 @@ namespace {
 using fuzzing::Require;
 using Units = std::u32string;
 
-Units UnitsOf(const FString& text) {
+Units UnitsOf(const std::wstring& text) {
     Units units;
-    for (int i = 0; i < text.Len(); ++i) {
-        units += static_cast<char32_t>((*text)[i]) & 0xFFFF;
+    for (const wchar_t unit : text) {
+        units += static_cast<char32_t>(unit) & 0xFFFF;
     }
     return units;
 }
+
+constexpr quorvane::CaseCompare kCompare = &quorvane::AsciiStrnicmp;
 
 char32_t FoldAscii(char32_t unit) {
     return unit >= 'A' && unit <= 'Z' ? unit + ('a' - 'A') : unit;
@@ -64,7 +64,8 @@ Units Ascii(const char* text) {
 }
 
 void CheckNarrowing(const std::string& bytes) {
-    const std::string narrow = quorvane::Narrow(quorvane::WidenBytes(bytes));
+    const std::string narrow = quorvane::AsciiOnly(bytes);
+    Require(quorvane::BytesOf(quorvane::WidenBytes(bytes)) == bytes, "widening lost a byte");
     Require(narrow.size() == bytes.size(), "narrowing changed the length");
     for (std::size_t i = 0; i < bytes.size(); ++i) {
         const auto byte = static_cast<unsigned char>(bytes[i]);
@@ -72,22 +73,22 @@ void CheckNarrowing(const std::string& bytes) {
     }
 }
 
-void CheckEscaping(const FString& text) {
+void CheckEscaping(const std::wstring& text) {
     std::string expected;
-    for (const char c : quorvane::Narrow(text)) {
+    for (const char c : quorvane::NarrowToAscii(text)) {
         expected += c == '\n' ? std::string("\\n") : std::string(1, c);
     }
-    Require(quorvane::Narrow(quorvane::EscapeLineFeeds(text)) == expected,
+    Require(quorvane::NarrowToAscii(quorvane::EscapeLineFeeds(text, kCompare)) == expected,
             "escaping differs from each line feed written as \\n");
 }
 
-void CheckFilling(const FString& text, const quorvane::TemplateValues& values) {
+void CheckFilling(const std::wstring& text, const quorvane::TemplateValues& values) {
     Units expected = UnitsOf(text);
     expected = ReplaceAll(expected, Ascii("{Eventlabel}"), UnitsOf(values.Eventlabel));
     expected = ReplaceAll(expected, Ascii("{Serverlabel}"), UnitsOf(values.Serverlabel));
     expected = ReplaceAll(expected, Ascii("{Lon}"), UnitsOf(values.Lon));
     expected = ReplaceAll(expected, Ascii("{Lat}"), UnitsOf(values.Lat));
-    Require(UnitsOf(quorvane::FillTemplate(text, values)) == expected,
+    Require(UnitsOf(quorvane::FillTemplate(text, values, kCompare)) == expected,
             "filling differs from replacing each placeholder in turn");
 }
 
@@ -133,12 +134,6 @@ bool IsAscii(const std::string& text) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    gameserver::RegisterGameMemory();
-    gameserver::RegisterGameStrings();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzedDataProvider input(data, size);
     quorvane::Settings s;
@@ -160,17 +155,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     CheckNarrowing(templ);
     CheckNarrowing(event.Eventlabel);
-    const FString text = wide ? quorvane::WidenBytes(templ) : FString(templ.c_str());
+    // Units above 0xFF, as the plugin's own widening never makes them.
+    std::wstring text = quorvane::WidenBytes(templ);
+    if (wide) {
+        for (std::size_t i = 0; i + 1 < text.size(); i += 2) {
+            text[i] = static_cast<wchar_t>((text[i] & 0xFF) << 8 | (text[i + 1] & 0xFF));
+        }
+    }
     CheckEscaping(text);
     const quorvane::TemplateValues values{
         quorvane::WidenBytes(event.Eventlabel), quorvane::WidenBytes(s.Serverlabel),
-        quorvane::FormatPercent(position.Lon), quorvane::FormatPercent(position.Lat)};
+        quorvane::WidenBytes(quorvane::FormatPercent(position.Lon)),
+        quorvane::WidenBytes(quorvane::FormatPercent(position.Lat))};
     CheckFilling(text, values);
 
     s.BroadcastStartEventMessage = templ;
     s.DiscordBroadcastMessage = "{Lat}";
     s.DiscordBroadcastHeader = "{lon}";
-    const auto texts = quorvane::ComposeEventTexts(s, event, coordinate, position);
+    const auto texts = quorvane::ComposeEventTexts(s, event, coordinate, position, kCompare);
     CheckCommand(texts.EventCommand, s, event, coordinate);
     Require(IsAscii(texts.BroadcastText) && IsAscii(texts.DiscordMessage) &&
                 IsAscii(texts.DiscordHeader),

@@ -1,11 +1,37 @@
 #!/usr/bin/env bash
-# Fails when a plugin source includes a logging or formatting library of its own: the real host
-# framework brings its own (an old spdlog with a bundled fmt) behind Logger/Logger.h, and a
-# second copy breaks its headers. The plugin reaches logging only through the framework.
+# Checks the plugin's includes:
+# - no logging or formatting library of its own: the real host framework brings its own (an
+#   old spdlog with a bundled fmt) behind Logger/Logger.h, and a second copy breaks its
+#   headers. The plugin reaches logging only through the framework;
+# - layers that point one way: a folder includes only itself and the folders below it, in the
+#   order platform, base, config, then map and notify (which do not include each other),
+#   events, entry. So there is no loop between folders either.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 if found=$(grep -rnE '^\s*#\s*include\s*[<"](spdlog|fmt)/' "$root/plugin"); then
     echo "check-plugin-includes: the plugin must not include spdlog or fmt itself:" >&2
     echo "$found" | sed "s#^$root/##" >&2
+    exit 1
+fi
+
+rank() {
+    case $1 in
+        platform) echo 0 ;; base) echo 1 ;; config) echo 2 ;; map | notify) echo 3 ;;
+        events) echo 4 ;; entry) echo 5 ;; *) echo -1 ;;
+    esac
+}
+bad=""
+while IFS=: read -r file _ include; do
+    from=$(echo "$file" | sed -E "s#^$root/plugin/([^/]+)/.*#\1#")
+    to=$(echo "$include" | sed -E 's#.*"([^/"]+)/.*#\1#')
+    [ "$from" = "$to" ] && continue
+    if [ "$(rank "$from")" -lt 0 ] || [ "$(rank "$to")" -lt 0 ] ||
+        [ "$(rank "$to")" -ge "$(rank "$from")" ]; then
+        bad+="${file#"$root"/}: $from includes $to"$'\n'
+    fi
+done < <(grep -rnE '^\s*#\s*include\s*"[^/"]+/' "$root/plugin" --include='*.h' --include='*.cpp')
+if [ -n "$bad" ]; then
+    echo "check-plugin-includes: an include against the plugin's layers:" >&2
+    printf '%s' "$bad" >&2
     exit 1
 fi

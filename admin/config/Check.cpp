@@ -6,10 +6,10 @@
 #include <set>
 
 #include "KnownKeys.h"
-#include "MapWorld.h"
+#include "MapData.h"
+#include "base/Text.h"
 #include "config/ConfigParser.h"
 #include "events/EventTexts.h"
-#include "notify/DiscordNotifier.h"
 
 namespace quorvane::admin {
 namespace {
@@ -22,8 +22,7 @@ constexpr std::size_t kDiscordContent = 2000;
 constexpr std::size_t kDiscordDescription = 4096;
 
 bool HasNonAscii(const std::string& text) {
-    return std::any_of(text.begin(), text.end(),
-                       [](char c) { return static_cast<unsigned char>(c) > 0x7F; });
+    return AsciiOnly(text) != text;
 }
 
 std::string Coordinate(const WorldCoordinate& c) {
@@ -32,7 +31,7 @@ std::string Coordinate(const WorldCoordinate& c) {
 
 // What the running server would run into with these settings, beyond what the plugin itself
 // warns of at load.
-std::vector<std::string> ServerWarnings(const Settings& s, const MapWorld& map) {
+std::vector<std::string> ServerWarnings(const Settings& s, const MapData& map) {
     std::vector<std::string> out;
     if (s.RandomEvents.empty()) {
         out.push_back("no events: this server starts none");
@@ -65,7 +64,7 @@ std::vector<std::string> ServerWarnings(const Settings& s, const MapWorld& map) 
             }
             // Without a map, positions as wide as they come: -100.000000.
             const LatLon position = map.HasMap() ? map.Position(coordinate) : LatLon{-100, -100};
-            const auto texts = ComposeEventTexts(s, event, coordinate, position);
+            const auto texts = ComposeEventTexts(s, event, coordinate, position, &AsciiStrnicmp);
             longestBroadcast = std::max(longestBroadcast, texts.BroadcastText.size());
             longestHeader = std::max(longestHeader, texts.DiscordHeader.size());
             longestMessage = std::max(longestMessage, texts.DiscordMessage.size());
@@ -129,7 +128,7 @@ json ReadDocument(const std::filesystem::path& file) {
 }
 
 CheckReport CheckConfig(const std::filesystem::path& file, const std::optional<std::string>& key,
-                        const MapWorld& map) {
+                        const MapData& map) {
     CheckReport report;
     report.file = file.string();
     json document;

@@ -11,7 +11,7 @@
 
 namespace quorvane::admin {
 
-class MapWorld;
+class MapData;
 
 struct ServerVerdict {
     std::string key;
@@ -39,7 +39,7 @@ struct CheckReport {
 
 // Every server section of the file, or the one named `key`.
 CheckReport CheckConfig(const std::filesystem::path& file, const std::optional<std::string>& key,
-                        const MapWorld& map);
+                        const MapData& map);
 
 std::string ToText(const CheckReport& report);
 nlohmann::json ToJson(const CheckReport& report);

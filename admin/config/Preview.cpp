@@ -1,13 +1,12 @@
 #include "Preview.h"
 
-#include <cstdio>
 #include <stdexcept>
 
-#include "MapWorld.h"
-#include "config/ConfigParser.h"
+#include "MapData.h"
+#include "base/Text.h"
 #include "events/EventTexts.h"
-#include "notify/DiscordNotifier.h"
-#include "notify/RconFanout.h"
+#include "notify/DiscordPost.h"
+#include "notify/RconJob.h"
 
 namespace quorvane::admin {
 namespace {
@@ -20,16 +19,9 @@ json Client(const RconTarget& target, const std::string& clientPath, const std::
             {"arguments", ClientArguments(clientPath, target, text)}};
 }
 
-// As the texts write it.
-std::string Percent(double value) {
-    char buffer[512];
-    const int length = std::snprintf(buffer, sizeof buffer, "%f", value);
-    return std::string(buffer, length > 0 ? static_cast<std::size_t>(length) : 0);
-}
-
 }  // namespace
 
-json Preview(const Settings& s, const std::optional<std::string>& eventId, const MapWorld& map) {
+json Preview(const Settings& s, const std::optional<std::string>& eventId, const MapData& map) {
     json out = json::array();
     bool found = !eventId;
     for (const auto& event : s.RandomEvents) {
@@ -39,7 +31,7 @@ json Preview(const Settings& s, const std::optional<std::string>& eventId, const
         found = true;
         for (const auto& coordinate : event.RandomCCCs) {
             const LatLon position = map.Position(coordinate);
-            const auto texts = ComposeEventTexts(s, event, coordinate, position);
+            const auto texts = ComposeEventTexts(s, event, coordinate, position, &AsciiStrnicmp);
             const auto job = MakeRconJob(s, event.EventId, texts.EventCommand, texts.BroadcastText);
             json entry = {{"event", event.EventId},
                           {"label", event.Eventlabel},
@@ -51,13 +43,8 @@ json Preview(const Settings& s, const std::optional<std::string>& eventId, const
             for (const auto& target : job.Targets) {
                 entry["broadcasts"].push_back(Client(target, job.ClientPath, job.BroadcastText));
             }
-            // As the plugin skips it: no webhook, no colour or no message, no post.
-            if (!s.DiscordWebhook.empty() && !s.DiscordWebhookColor.empty() &&
-                !texts.DiscordMessage.empty()) {
-                entry["discord"] = {
-                    {"url", s.DiscordWebhook},
-                    {"body", DiscordNotifier::Body(texts.DiscordMessage, texts.DiscordHeader,
-                                                   s.DiscordWebhookColor)}};
+            if (const auto post = MakeDiscordPost(s, texts.DiscordMessage, texts.DiscordHeader)) {
+                entry["discord"] = {{"url", post->Url}, {"body", post->Body}};
             }
             out.push_back(entry);
         }
@@ -79,8 +66,8 @@ std::string PreviewText(const json& preview) {
         const auto& c = entry["coordinate"];
         out += "event " + entry["event"].get<std::string>() + " (" +
                entry["label"].get<std::string>() + ") at " + FormatG(c[0]) + " " + FormatG(c[1]) +
-               " " + FormatG(c[2]) + ": Lat " + Percent(entry["lat"]) + ", Lon " +
-               Percent(entry["lon"]) + "\n";
+               " " + FormatG(c[2]) + ": Lat " + FormatPercent(entry["lat"]) + ", Lon " +
+               FormatPercent(entry["lon"]) + "\n";
         const auto line = [&](const char* what, const json& client) {
             out += std::string("  ") + what + " to " + client["server"].get<std::string>() + " (" +
                    client["address"].get<std::string>() + "): " + client["arguments"].dump() + "\n";

@@ -11,11 +11,11 @@
 
 namespace quorvane::admin {
 
-class MapWorld;
+class MapData;
 
 // Throws std::invalid_argument for an event id the server does not have.
 nlohmann::json Preview(const Settings& settings, const std::optional<std::string>& eventId,
-                       const MapWorld& map);
+                       const MapData& map);
 
 std::string PreviewText(const nlohmann::json& preview);
 

@@ -1,41 +1,28 @@
 #include "SendTest.h"
 
-#include <mutex>
 #include <thread>
 
-#include <spdlog/sinks/base_sink.h>
-
-#include "Host/GameThread.h"
-#include "Host/Runtime.h"
-#include "Logger/Logger.h"
-#include "Requests.h"
-#include "notify/DiscordNotifier.h"
-#include "notify/RconFanout.h"
+#include "HttpTransport.h"
+#include "HttpUrl.h"
+#include "notify/DiscordPost.h"
+#include "notify/RconJob.h"
 #include "notify/RconReport.h"
-#include "platform/Platform.h"
+#include "platform/ClientEnv.h"
 
 namespace quorvane::admin {
 namespace {
 
-// The host's last warning: why a post failed, in its words.
-class LastWarning final : public spdlog::sinks::base_sink<std::mutex> {
-  public:
-    std::string Text() {
-        std::lock_guard lock(mutex_);
-        return text_;
-    }
-
-  protected:
-    void sink_it_(const spdlog::details::log_msg& message) override {
-        if (message.level == spdlog::level::warn) {
-            text_.assign(message.payload.data(), message.payload.size());
+// The start of an answer's body on one line.
+std::string Excerpt(const std::string& body) {
+    constexpr std::size_t kLimit = 300;
+    std::string out = body.substr(0, kLimit);
+    for (auto& c : out) {
+        if (c == '\r' || c == '\n') {
+            c = ' ';
         }
     }
-    void flush_() override {}
-
-  private:
-    std::string text_;
-};
+    return body.size() > kLimit ? out + "..." : out;
+}
 
 // The bundled client's exit codes, which the others mostly share in spirit.
 std::string Outcome(const platform::ClientExit& exit, std::chrono::milliseconds deadline) {
@@ -73,12 +60,13 @@ int SendReport::ExitCode() const {
 SendReport SendTest(const Settings& s, const std::string& text) {
     SendReport report;
     const auto job = MakeRconJob(s, "test", text, text);
+    const auto env = platform::SystemClientEnv();
     report.servers.resize(job.Targets.size());
     std::vector<std::thread> clients;
     for (std::size_t i = 0; i < job.Targets.size(); ++i) {
         clients.emplace_back([&, i] {
             const auto& target = job.Targets[i];
-            const auto exit = platform::RunClient(
+            const auto exit = env->RunClient(
                 ClientArguments(job.ClientPath, target, job.BroadcastText), job.Deadline);
             report.servers[i] = {target.ServerKey,
                                  target.RconIP + ":" + std::to_string(target.RconPort),
@@ -95,32 +83,24 @@ SendReport SendTest(const Settings& s, const std::string& text) {
         report.webhook = "none (no DiscordWebhook)";
         return report;
     }
-    auto warnings = std::make_shared<LastWarning>();
-    asahost::Log().sinks().push_back(warnings);
-    bool done = false;
-    bool success = false;
-    const std::function<void(bool, std::string, std::unordered_map<std::string, std::string>)>
-        completion = [&](bool ok, std::string, std::unordered_map<std::string, std::string>) {
-            done = true;
-            success = ok;
-        };
-    const auto body = DiscordNotifier::Body(text, "Quorvane test", s.DiscordWebhookColor);
-    if (!API::Requests::Get().CreatePostRequest(s.DiscordWebhook, completion, body,
-                                                "application/json",
-                                                {"Content-Type: application/json"})) {
-        report.webhook = "not sent: " + warnings->Text();
+    http::Post post;
+    post.url = s.DiscordWebhook;
+    post.body = DiscordBody(text, "Quorvane test", s.DiscordWebhookColor);
+    post.headerLines = {"Content-Type: application/json"};
+    post.connectTimeout = std::chrono::seconds(10);
+    post.totalTimeout = std::chrono::seconds(30);
+    const std::string where = "POST to " + http::Redacted(post.url);
+    if (!http::IsHttpUrl(post.url)) {
+        report.webhook = "not sent: not an http:// or https:// URL: " + http::Redacted(post.url);
         return report;
     }
-    // The completion comes on this thread, the game thread of the host as the tool runs it.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(40);
-    while (!done && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        asahost::GameTick();
-    }
-    report.webhookDelivered = done && success;
-    report.webhook = !done     ? "no answer within 40 s"
-                     : success ? "delivered"
-                               : "refused: " + warnings->Text();
+    const auto outcome = http::NewTransfer()->Perform(post);
+    report.webhookDelivered = outcome.answered && outcome.status >= 200 && outcome.status < 300;
+    report.webhook = report.webhookDelivered ? "delivered"
+                     : outcome.answered
+                         ? "refused: " + where + " answered " + std::to_string(outcome.status) +
+                               ": " + Excerpt(outcome.body)
+                         : "refused: " + where + " failed: " + outcome.error;
     return report;
 }
 

@@ -28,8 +28,7 @@ struct SendReport {
     int ExitCode() const;
 };
 
-// The host must be running, with the game's allocator registered: the post goes through its
-// request service, whose completion this runs on the calling thread.
+// Waits for every client and for the webhook's answer.
 SendReport SendTest(const Settings& settings, const std::string& text);
 
 std::string ToText(const SendReport& report);

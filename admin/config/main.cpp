@@ -1,5 +1,5 @@
 // quorvane-config: checks, previews and tests a cluster file before any server restarts, through
-// the plugin's own reading and composing code.
+// the plugin's own reading and composing code (the part of it that needs no game).
 
 #include <cstdio>
 #include <iostream>
@@ -8,14 +8,10 @@
 #include <vector>
 
 #include "Check.h"
-#include "GameMemory.h"
-#include "GameStrings.h"
-#include "Host/Runtime.h"
-#include "MapWorld.h"
+#include "MapData.h"
 #include "Preview.h"
 #include "SendTest.h"
 #include "config/ConfigParser.h"
-#include "core/PluginLog.h"
 
 namespace {
 
@@ -107,8 +103,8 @@ std::string FirstSection(const nlohmann::json& document) {
 }
 
 int Run(const Arguments& arguments) {
-    const MapWorld map(arguments.mapData ? std::optional<std::filesystem::path>(*arguments.mapData)
-                                         : std::nullopt);
+    const MapData map(arguments.mapData ? std::optional<std::filesystem::path>(*arguments.mapData)
+                                        : std::nullopt);
     if (arguments.command == "check") {
         const auto report = CheckConfig(arguments.file, arguments.key, map);
         Print(arguments, ToJson(report), ToText(report));
@@ -131,13 +127,8 @@ int Run(const Arguments& arguments) {
         Print(arguments, preview, PreviewText(preview));
         return 0;
     }
-    asahost::Options options;
-    options.consoleSink = false;
-    options.fileSink = false;
-    asahost::Start(options);
     const auto report =
         SendTest(*settings, arguments.text ? *arguments.text : "Quorvane test from " + key);
-    asahost::Stop();
     Print(arguments, ToJson(report), ToText(report));
     return report.ExitCode();
 }
@@ -150,11 +141,6 @@ int main(int argc, char** argv) {
         std::cerr << kUsageText;
         return kUsage;
     }
-    // The plugin's code runs here as in a game server: the game's allocator and string
-    // functions, and a plugin log with nowhere to write.
-    gameserver::RegisterGameMemory();
-    gameserver::RegisterGameStrings();
-    CreatePluginLog();
     try {
         return Run(*arguments);
     } catch (const std::exception& e) {

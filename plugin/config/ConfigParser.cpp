@@ -2,10 +2,11 @@
 
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
 #include <locale>
 #include <sstream>
 #include <type_traits>
+
+#include "base/Text.h"
 
 namespace quorvane {
 namespace {
@@ -321,12 +322,6 @@ std::string ReasonOf(const std::string& message) {
         }
     }
     return message;
-}
-
-std::string FormatG(double value) {
-    char buffer[64];
-    const int length = std::snprintf(buffer, sizeof buffer, "%g", value);
-    return std::string(buffer, length > 0 ? static_cast<std::size_t>(length) : 0);
 }
 
 }  // namespace quorvane

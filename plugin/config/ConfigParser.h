@@ -60,7 +60,4 @@ class ConfigError : public std::runtime_error {
 // The library's message without its "[json.exception.type_error.302] " tag.
 std::string ReasonOf(const std::string& message);
 
-// printf's %g: at most six significant digits, as the dump writes coordinates.
-std::string FormatG(double value);
-
 }  // namespace quorvane

@@ -2,12 +2,10 @@
 
 #include <fstream>
 
+#include "base/Host.h"
+#include "base/PluginLog.h"
+#include "base/PluginName.h"
 #include "config/ConfigParser.h"
-#include "config/ServerKey.h"
-#include "config/Settings.h"
-#include "core/Host.h"
-#include "core/PluginLog.h"
-#include "core/PluginName.h"
 
 namespace quorvane {
 namespace {
@@ -33,11 +31,8 @@ std::filesystem::path ConfigFilePath() {
            std::string(kPluginName) / "config.json";
 }
 
-void ReadConfig() {
-    ReadConfig(ConfigFilePath(), GetServerKey);
-}
-
-void ReadConfig(const std::filesystem::path& file, const std::function<std::string()>& serverKey) {
+Settings ReadConfig(const std::filesystem::path& file,
+                    const std::function<std::string()>& serverKey) {
     std::ifstream stream(file);
     if (!stream) {
         throw ConfigError(file.string(), {"", "Cannot open " + file.string(), "cannot be opened"});
@@ -50,15 +45,14 @@ void ReadConfig(const std::filesystem::path& file, const std::function<std::stri
     }
     stream.close();
 
-    ParsedConfig parsed = ParseConfig(document, serverKey);
+    ParsedConfig parsed = ParseConfig(std::move(document), serverKey);
     for (const auto& note : parsed.notes) {
         Log(note);
     }
     if (parsed.problem) {
         throw ConfigError(file.string(), *parsed.problem);
     }
-    EventSettings() = std::move(parsed.settings);
-    ConfigDocument() = std::move(document);
+    return std::move(parsed.settings);
 }
 
 }  // namespace quorvane

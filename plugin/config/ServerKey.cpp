@@ -1,8 +1,8 @@
 #include "config/ServerKey.h"
 
-#include "core/FStringText.h"
-#include "core/Host.h"
-#include "core/PluginLog.h"
+#include "base/Host.h"
+#include "base/PluginLog.h"
+#include "base/Text.h"
 #include "platform/Platform.h"
 
 namespace quorvane {
@@ -17,7 +17,7 @@ std::string ServerKeyFrom(const std::vector<std::wstring>& arguments) {
             break;
         }
     }
-    return Narrow(key);
+    return NarrowToAscii(UnitsOf(key));
 }
 
 std::string GetServerKey() {

@@ -1,11 +1,9 @@
 #pragma once
-// The settings record, filled once at load from config.json and only read afterwards.
+// The settings of one server, as read from config.json.
 
 #include <cstdint>
 #include <string>
 #include <vector>
-
-#include <nlohmann/json.hpp>
 
 namespace quorvane {
 
@@ -54,11 +52,5 @@ struct Settings {
     // the section names.
     std::vector<RconTarget> RconInfos;
 };
-
-// Function-local statics: they exist before the library entry runs Load, whatever the order
-// of static initialisation.
-Settings& EventSettings();
-// The parsed config.json, kept while the plugin is loaded.
-nlohmann::json& ConfigDocument();
 
 }  // namespace quorvane

@@ -1,29 +1,18 @@
 #include "events/EventRandom.h"
 
-#include <mutex>
 #include <utility>
 
 namespace quorvane {
 namespace {
 
-// The host may run a timer's StartEvent while the game thread's BeginPlay schedules another
-// chain: every draw takes the engine alone.
-std::mutex& DrawMutex() {
-    static std::mutex mutex;
-    return mutex;
-}
-
-std::uint32_t NextOutput() {
-    return static_cast<std::uint32_t>(EventRandom()());
-}
-
 // Lemire's multiply-and-reject: uniform over [0, range) for range >= 1.
-std::uint32_t Bounded(std::uint32_t range) {
-    std::uint64_t product = std::uint64_t{NextOutput()} * range;
+std::uint32_t Bounded(std::mt19937& engine, std::uint32_t range) {
+    const auto next = [&engine] { return static_cast<std::uint32_t>(engine()); };
+    std::uint64_t product = std::uint64_t{next()} * range;
     if (static_cast<std::uint32_t>(product) < range) {
         const std::uint32_t threshold = (0u - range) % range;
         while (static_cast<std::uint32_t>(product) < threshold) {
-            product = std::uint64_t{NextOutput()} * range;
+            product = std::uint64_t{next()} * range;
         }
     }
     return static_cast<std::uint32_t>(product >> 32);
@@ -31,18 +20,17 @@ std::uint32_t Bounded(std::uint32_t range) {
 
 }  // namespace
 
-std::mt19937& EventRandom() {
-    static std::mt19937 engine;
-    return engine;
+void EventRandom::Seed(std::uint32_t seed) {
+    std::lock_guard lock(mutex_);
+    engine_.seed(seed);
 }
 
-void SeedEventRandom() {
+void EventRandom::SeedFromDevice() {
     std::random_device device;
-    EventRandom().seed(device());
+    Seed(device());
 }
 
-std::int32_t RandomInt(std::int32_t min, std::int32_t max) {
-    std::lock_guard lock(DrawMutex());
+std::int32_t EventRandom::Int(std::int32_t min, std::int32_t max) {
     if (min > max) {
         std::swap(min, max);
     }
@@ -50,13 +38,20 @@ std::int32_t RandomInt(std::int32_t min, std::int32_t max) {
     const std::uint32_t lo = static_cast<std::uint32_t>(min) ^ kSignBit;
     const std::uint32_t hi = static_cast<std::uint32_t>(max) ^ kSignBit;
     const std::uint32_t span = hi - lo;
-    const std::uint32_t offset = span == UINT32_MAX ? NextOutput() : Bounded(span + 1);
+    std::lock_guard lock(mutex_);
+    const std::uint32_t offset =
+        span == UINT32_MAX ? static_cast<std::uint32_t>(engine_()) : Bounded(engine_, span + 1);
     return static_cast<std::int32_t>((lo + offset) ^ kSignBit);
 }
 
-std::uint32_t RandomIndex(std::uint32_t size) {
-    std::lock_guard lock(DrawMutex());
-    return Bounded(size);
+std::uint32_t EventRandom::Index(std::uint32_t size) {
+    std::lock_guard lock(mutex_);
+    return Bounded(engine_, size);
+}
+
+std::mt19937 EventRandom::Engine() {
+    std::lock_guard lock(mutex_);
+    return engine_;
 }
 
 }  // namespace quorvane

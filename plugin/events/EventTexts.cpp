@@ -1,9 +1,6 @@
 #include "events/EventTexts.h"
 
 #include <charconv>
-#include <cstdio>
-
-#include "core/FStringText.h"
 
 namespace quorvane {
 namespace {
@@ -22,35 +19,35 @@ std::string MakeEventCommand(const std::string& command, const std::string& even
            ' ' + Shortest(coordinate.Z);
 }
 
-FString FormatPercent(double value) {
-    // printf's own %f, so that the locale's decimal separator holds; widened byte by byte.
-    char buffer[512];
-    const int length = std::snprintf(buffer, sizeof buffer, "%f", value);
-    return FString(std::string(buffer, length > 0 ? static_cast<std::size_t>(length) : 0));
+std::wstring FillTemplate(std::wstring_view text, const TemplateValues& values,
+                          CaseCompare compare) {
+    std::wstring filled = Replace(text, L"{Eventlabel}", values.Eventlabel, compare);
+    filled = Replace(filled, L"{Serverlabel}", values.Serverlabel, compare);
+    filled = Replace(filled, L"{Lon}", values.Lon, compare);
+    return Replace(filled, L"{Lat}", values.Lat, compare);
 }
 
-FString FillTemplate(const FString& text, const TemplateValues& values) {
-    FString filled = Replace(text, FString(L"{Eventlabel}"), values.Eventlabel);
-    filled = Replace(filled, FString(L"{Serverlabel}"), values.Serverlabel);
-    filled = Replace(filled, FString(L"{Lon}"), values.Lon);
-    return Replace(filled, FString(L"{Lat}"), values.Lat);
+std::wstring EscapeLineFeeds(std::wstring_view text, CaseCompare compare) {
+    return Replace(text, L"\n", L"\\n", compare);
 }
 
 EventTexts ComposeEventTexts(const Settings& s, const RandomEvent& event,
-                             const WorldCoordinate& coordinate, const LatLon& position) {
-    TemplateValues values{WidenBytes(event.Eventlabel), WidenBytes(s.Serverlabel),
-                          FormatPercent(position.Lon), FormatPercent(position.Lat)};
+                             const WorldCoordinate& coordinate, const LatLon& position,
+                             CaseCompare compare) {
+    const TemplateValues values{WidenBytes(event.Eventlabel), WidenBytes(s.Serverlabel),
+                                WidenBytes(FormatPercent(position.Lon)),
+                                WidenBytes(FormatPercent(position.Lat))};
+    // A template is taken as a C string, to its first NUL, as the game's strings are made.
+    const auto fill = [&](const std::string& templateText) {
+        return FillTemplate(WidenBytes(templateText.c_str()), values, compare);
+    };
     EventTexts texts;
     texts.EventCommand = MakeEventCommand(s.ServerEventsCommand, event.EventId, coordinate);
-    texts.BroadcastText = Narrow(
-        EscapeLineFeeds(FillTemplate(FString(s.BroadcastStartEventMessage.c_str()), values)));
-    texts.DiscordMessage = Narrow(FillTemplate(FString(s.DiscordBroadcastMessage.c_str()), values));
-    texts.DiscordHeader = Narrow(FillTemplate(FString(s.DiscordBroadcastHeader.c_str()), values));
+    texts.BroadcastText =
+        NarrowToAscii(EscapeLineFeeds(fill(s.BroadcastStartEventMessage), compare));
+    texts.DiscordMessage = NarrowToAscii(fill(s.DiscordBroadcastMessage));
+    texts.DiscordHeader = NarrowToAscii(fill(s.DiscordBroadcastHeader));
     return texts;
-}
-
-FString EscapeLineFeeds(const FString& text) {
-    return Replace(text, FString(L"\n"), FString(L"\\n"));
 }
 
 }  // namespace quorvane

@@ -1,11 +1,12 @@
 #pragma once
-// The texts of one event: its console command and its filled announcement templates.
+// The texts of one event: its console command and its filled announcement templates. Pure:
+// the case-insensitive comparison is given.
 
 #include <string>
 
+#include "base/Text.h"
 #include "config/Settings.h"
-#include "core/Host.h"
-#include "map/MapProjector.h"
+#include "map/MapProjection.h"
 
 namespace quorvane {
 
@@ -14,22 +15,20 @@ namespace quorvane {
 std::string MakeEventCommand(const std::string& command, const std::string& eventId,
                              const WorldCoordinate& coordinate);
 
-// A map percentage as printf's %f writes it in the current locale: 75.000000.
-FString FormatPercent(double value);
-
 struct TemplateValues {
-    FString Eventlabel;
-    FString Serverlabel;
-    FString Lon;
-    FString Lat;
+    std::wstring Eventlabel;
+    std::wstring Serverlabel;
+    std::wstring Lon;
+    std::wstring Lat;
 };
 
 // Replaces {Eventlabel}, {Serverlabel}, {Lon} and {Lat}, ignoring case, in that order, so a
 // value inserted by one pass is filled by the later ones.
-FString FillTemplate(const FString& text, const TemplateValues& values);
+std::wstring FillTemplate(std::wstring_view text, const TemplateValues& values,
+                          CaseCompare compare);
 
 // A line feed as the two characters \ and n: one console command per announcement.
-FString EscapeLineFeeds(const FString& text);
+std::wstring EscapeLineFeeds(std::wstring_view text, CaseCompare compare);
 
 // Everything one event sends, ASCII only.
 struct EventTexts {
@@ -42,6 +41,7 @@ struct EventTexts {
 // The texts of `event` at `coordinate`, whose map position is `position`: the same for the
 // running plugin and for a preview of the file.
 EventTexts ComposeEventTexts(const Settings& settings, const RandomEvent& event,
-                             const WorldCoordinate& coordinate, const LatLon& position);
+                             const WorldCoordinate& coordinate, const LatLon& position,
+                             CaseCompare compare);
 
 }  // namespace quorvane

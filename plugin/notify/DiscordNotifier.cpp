@@ -2,64 +2,52 @@
 
 #include <functional>
 
-#include <nlohmann/json.hpp>
-
-#include "config/Settings.h"
-#include "core/Host.h"
-#include "core/PluginLog.h"
+#include "base/Host.h"
+#include "base/PluginLog.h"
+#include "notify/DiscordPost.h"
 
 namespace quorvane::DiscordNotifier {
 namespace {
 
-// Read at the moment of use from the document: the completion runs on a host thread.
-bool Debug() {
-    return ConfigDocument().value("Debug", false);
+using Completion =
+    std::function<void(bool, std::string, std::unordered_map<std::string, std::string>)>;
+
+// Runs on the game thread with nothing around it; `debug` is the setting at the post.
+Completion Done(bool debug) {
+    return [debug](bool success, std::string, std::unordered_map<std::string, std::string>) {
+        try {
+            if (!debug) {
+                return;
+            }
+            if (success) {
+                PluginLog()->info("Message sent to discord");
+            } else {
+                PluginLog()->error("Failed to send message to discord");
+            }
+        } catch (...) {
+        }
+    };
 }
 
 }  // namespace
 
-std::string Body(const std::string& message, const std::string& header, const std::string& colour) {
-    // The colour stays text, exactly as configured.
-    const nlohmann::json body = {
-        {"content", header},
-        {"embeds", nlohmann::json::array({{{"color", colour}, {"description", message}}})}};
-    return body.dump();
-}
-
-void PostAnnouncement(const std::string& message, const std::string& header) {
+void PostAnnouncement(const Settings& s, const std::string& message, const std::string& header) {
     try {
-        const std::string colour = EventSettings().DiscordWebhookColor;
-        if (EventSettings().DiscordWebhook.empty() || message.empty() || colour.empty()) {
+        const auto post = MakeDiscordPost(s, message, header);
+        if (!post) {
             return;
         }
-        const std::function<void(bool, std::string, std::unordered_map<std::string, std::string>)>
-            done = &OnPostDone;
-        API::Requests::Get().CreatePostRequest(EventSettings().DiscordWebhook, done,
-                                               Body(message, header, colour), "application/json",
+        API::Requests::Get().CreatePostRequest(post->Url, Done(s.Debug), post->Body,
+                                               "application/json",
                                                {"Content-Type: application/json"});
     } catch (const std::exception& e) {
-        if (Debug()) {
+        if (s.Debug) {
             PluginLog()->info("{}", e.what());
         }
     } catch (...) {
-        if (Debug()) {
+        if (s.Debug) {
             PluginLog()->info("Discord post not made: unknown error");
         }
-    }
-}
-
-void OnPostDone(bool success, std::string, std::unordered_map<std::string, std::string>) {
-    // Runs on the game thread with nothing around it.
-    try {
-        if (!Debug()) {
-            return;
-        }
-        if (success) {
-            PluginLog()->info("Message sent to discord");
-        } else {
-            PluginLog()->error("Failed to send message to discord");
-        }
-    } catch (...) {
     }
 }
 

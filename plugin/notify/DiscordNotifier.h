@@ -1,20 +1,16 @@
 #pragma once
+// Announcements on Discord, through the host's request service.
 
 #include <string>
-#include <unordered_map>
+
+#include "config/Settings.h"
 
 namespace quorvane::DiscordNotifier {
 
-// The request body: {"content":HEADER,"embeds":[{"color":COLOUR,"description":MESSAGE}]},
-// compact, the colour as text exactly as configured.
-std::string Body(const std::string& message, const std::string& header, const std::string& colour);
-
 // Posts the header as the message content and the message as an embed in the configured
-// colour. Skipped silently without a webhook, a colour or a message. Never throws.
-void PostAnnouncement(const std::string& message, const std::string& header);
-
-// Completion of the webhook request; reports the outcome when Debug is on.
-void OnPostDone(bool success, std::string body,
-                std::unordered_map<std::string, std::string> headers);
+// colour. Skipped silently without a webhook, a colour or a message. Never throws; with Debug
+// on, the outcome is logged when the host reports it.
+void PostAnnouncement(const Settings& settings, const std::string& message,
+                      const std::string& header);
 
 }  // namespace quorvane::DiscordNotifier

@@ -1,4 +1,5 @@
 #pragma once
+// One event's RCON delivery, and the client arguments it is made of. Pure.
 
 #include <chrono>
 #include <string>
@@ -21,5 +22,14 @@ struct RconJob {
     std::chrono::milliseconds Deadline{std::chrono::seconds(10)};
     bool Debug = false;
 };
+
+// One event's job, with a copy of the settings it needs.
+RconJob MakeRconJob(const Settings& settings, const std::string& eventId,
+                    const std::string& eventCommand, const std::string& broadcastText);
+
+// The arguments of one client run: the client, -H<address>, -P<port>, -p<password>, the text,
+// each exactly as configured; "--" (the end of the options) before a text that begins with '-'.
+std::vector<std::string> ClientArguments(const std::string& clientPath, const RconTarget& target,
+                                         const std::string& text);
 
 }  // namespace quorvane

@@ -42,6 +42,8 @@ std::string FailureReason(const platform::ClientExit& exit, std::chrono::millise
             return exit.reason;
         case Kind::TimedOut:
             return "ended after " + Seconds(deadline) + " s";
+        case Kind::Error:
+            return "error: " + exit.reason;
         case Kind::Ended:
             return {};
     }
@@ -65,8 +67,9 @@ std::vector<RconReportLine> ReportDeliveries(const RconJob& job,
             }
             grouped[k] = true;
             const auto& delivery = deliveries[k];
-            if (delivery.Exit.kind == platform::ClientExit::Kind::Ended) {
-                continue;  // the plugin unloads: nobody failed
+            if (delivery.Exit.kind == platform::ClientExit::Kind::Ended ||
+                delivery.Exit.kind == platform::ClientExit::Kind::Error) {
+                continue;  // the plugin unloads, or the failure is in the log already
             }
             if (auto reason = FailureReason(delivery.Exit, job.Deadline); !reason.empty()) {
                 failed.push_back(&delivery);

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "notify/RconJob.h"
-#include "platform/Platform.h"
+#include "platform/ClientEnv.h"
 
 namespace quorvane {
 
@@ -17,8 +17,8 @@ struct RconDelivery {
     platform::ClientExit Exit;
 };
 
-// Why a client run failed, for the log ("exit code 4", "ended after 10 s", "client not found:
-// path"); empty when it delivered, or when it was ended because the plugin unloads.
+// Why a client run failed ("exit code 4", "ended after 10 s", "client not found: path",
+// "error: REASON"); empty when it delivered, or when it was ended because the plugin unloads.
 std::string FailureReason(const platform::ClientExit& exit, std::chrono::milliseconds deadline);
 
 struct RconReportLine {
@@ -27,7 +27,7 @@ struct RconReportLine {
 };
 
 // One line per server, the own server first, then in the order the job lists them; the lines
-// of successes only with Debug.
+// of successes only with Debug. A run that failed by exception was logged when it failed.
 std::vector<RconReportLine> ReportDeliveries(const RconJob& job,
                                              const std::vector<RconDelivery>& deliveries);
 

@@ -12,7 +12,7 @@
 #include <set>
 #include <thread>
 
-#include "platform/Platform.h"
+#include "platform/ClientEnv.h"
 
 extern char** environ;
 
@@ -20,18 +20,6 @@ namespace quorvane::platform {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// The clients being waited for, so that unloading can end them.
-struct RunningClients {
-    std::mutex mutex;
-    std::set<pid_t> pids;
-    bool ending = false;
-};
-
-RunningClients& Running() {
-    static RunningClients running;
-    return running;
-}
 
 // Blocked signals and ignored dispositions are inherited through exec; the client gets the
 // defaults, and /dev/null for its standard streams, as a hidden window would.
@@ -105,10 +93,24 @@ bool WaitUntil(pid_t pid, Clock::time_point deadline) {
     return true;
 }
 
-}  // namespace
+// Client processes, and the ones being waited for, so that unloading can end them.
+class PosixClientEnv final : public ClientEnv {
+  public:
+    ClientExit RunClient(const std::vector<std::string>& arguments,
+                         std::chrono::milliseconds deadline) override;
+    void EndClients() override;
+    std::unique_ptr<PluginThread> StartThread(std::function<void()> work) override {
+        return std::make_unique<PluginThread>(std::move(work));
+    }
 
-ClientExit RunClient(const std::vector<std::string>& arguments,
-                     std::chrono::milliseconds deadline) {
+  private:
+    std::mutex mutex_;
+    std::set<pid_t> pids_;
+    bool ending_ = false;
+};
+
+ClientExit PosixClientEnv::RunClient(const std::vector<std::string>& arguments,
+                                     std::chrono::milliseconds deadline) {
     const auto until = Clock::now() + deadline;
     if (arguments.empty() || arguments[0].empty()) {
         return NotStarted("no client path");
@@ -123,10 +125,9 @@ ClientExit RunClient(const std::vector<std::string>& arguments,
     }
     argv.push_back(nullptr);
 
-    auto& running = Running();
     {
-        std::lock_guard lock(running.mutex);
-        if (running.ending) {
+        std::lock_guard lock(mutex_);
+        if (ending_) {
             return {ClientExit::Kind::Ended, 0, {}};
         }
     }
@@ -140,9 +141,9 @@ ClientExit RunClient(const std::vector<std::string>& arguments,
                           (error == ENOENT ? "" : ": " + std::string(std::strerror(error))));
     }
     {
-        std::lock_guard lock(running.mutex);
-        running.pids.insert(pid);
-        if (running.ending) {  // ended while it was starting
+        std::lock_guard lock(mutex_);
+        pids_.insert(pid);
+        if (ending_) {  // ended while it was starting
             kill(pid, SIGKILL);
         }
     }
@@ -155,9 +156,9 @@ ClientExit RunClient(const std::vector<std::string>& arguments,
     }
     bool ended = false;
     {
-        std::lock_guard lock(running.mutex);
-        running.pids.erase(pid);
-        ended = running.ending;
+        std::lock_guard lock(mutex_);
+        pids_.erase(pid);
+        ended = ending_;
     }
     int status = 0;
     while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
@@ -174,19 +175,18 @@ ClientExit RunClient(const std::vector<std::string>& arguments,
     return {ClientExit::Kind::Signalled, WIFSIGNALED(status) ? WTERMSIG(status) : 0, {}};
 }
 
-void EndClients() {
-    auto& running = Running();
-    std::lock_guard lock(running.mutex);
-    running.ending = true;
-    for (const pid_t pid : running.pids) {
+void PosixClientEnv::EndClients() {
+    std::lock_guard lock(mutex_);
+    ending_ = true;
+    for (const pid_t pid : pids_) {
         kill(pid, SIGKILL);
     }
 }
 
-void AllowClients() {
-    auto& running = Running();
-    std::lock_guard lock(running.mutex);
-    running.ending = false;
+}  // namespace
+
+std::unique_ptr<ClientEnv> SystemClientEnv() {
+    return std::make_unique<PosixClientEnv>();
 }
 
 }  // namespace quorvane::platform

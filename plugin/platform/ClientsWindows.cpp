@@ -5,23 +5,11 @@
 #include <set>
 #include <stdexcept>
 
-#include "platform/Platform.h"
+#include "platform/ClientEnv.h"
 #include "platform/WindowsCommandLine.h"
 
 namespace quorvane::platform {
 namespace {
-
-// The clients being waited for, so that unloading can end them.
-struct RunningClients {
-    std::mutex mutex;
-    std::set<HANDLE> processes;
-    bool ending = false;
-};
-
-RunningClients& Running() {
-    static RunningClients running;
-    return running;
-}
 
 ClientExit NotStarted(std::string reason) {
     return {ClientExit::Kind::NotStarted, 0, std::move(reason)};
@@ -52,10 +40,24 @@ std::string SystemMessage(DWORD error) {
     return message;
 }
 
-}  // namespace
+// Client processes, and the ones being waited for, so that unloading can end them.
+class WindowsClientEnv final : public ClientEnv {
+  public:
+    ClientExit RunClient(const std::vector<std::string>& arguments,
+                         std::chrono::milliseconds deadline) override;
+    void EndClients() override;
+    std::unique_ptr<PluginThread> StartThread(std::function<void()> work) override {
+        return std::make_unique<PluginThread>(std::move(work));
+    }
 
-ClientExit RunClient(const std::vector<std::string>& arguments,
-                     std::chrono::milliseconds deadline) {
+  private:
+    std::mutex mutex_;
+    std::set<HANDLE> processes_;
+    bool ending_ = false;
+};
+
+ClientExit WindowsClientEnv::RunClient(const std::vector<std::string>& arguments,
+                                       std::chrono::milliseconds deadline) {
     const auto until = std::chrono::steady_clock::now() + deadline;
     std::wstring line;
     try {
@@ -65,10 +67,9 @@ ClientExit RunClient(const std::vector<std::string>& arguments,
     } catch (const std::invalid_argument& e) {
         return NotStarted(e.what());
     }
-    auto& running = Running();
     {
-        std::lock_guard lock(running.mutex);
-        if (running.ending) {
+        std::lock_guard lock(mutex_);
+        if (ending_) {
             return {ClientExit::Kind::Ended, 0, {}};
         }
     }
@@ -89,9 +90,9 @@ ClientExit RunClient(const std::vector<std::string>& arguments,
     }
     CloseHandle(process.hThread);
     {
-        std::lock_guard lock(running.mutex);
-        running.processes.insert(process.hProcess);
-        if (running.ending) {  // ended while it was starting
+        std::lock_guard lock(mutex_);
+        processes_.insert(process.hProcess);
+        if (ending_) {  // ended while it was starting
             TerminateProcess(process.hProcess, 1);
         }
     }
@@ -107,9 +108,9 @@ ClientExit RunClient(const std::vector<std::string>& arguments,
     }
     bool ended = false;
     {
-        std::lock_guard lock(running.mutex);
-        running.processes.erase(process.hProcess);
-        ended = running.ending;
+        std::lock_guard lock(mutex_);
+        processes_.erase(process.hProcess);
+        ended = ending_;
     }
     DWORD exitCode = 0;
     GetExitCodeProcess(process.hProcess, &exitCode);
@@ -123,19 +124,18 @@ ClientExit RunClient(const std::vector<std::string>& arguments,
     return {ClientExit::Kind::Exited, static_cast<int>(exitCode), {}};
 }
 
-void EndClients() {
-    auto& running = Running();
-    std::lock_guard lock(running.mutex);
-    running.ending = true;
-    for (HANDLE process : running.processes) {
+void WindowsClientEnv::EndClients() {
+    std::lock_guard lock(mutex_);
+    ending_ = true;
+    for (HANDLE process : processes_) {
         TerminateProcess(process, 1);
     }
 }
 
-void AllowClients() {
-    auto& running = Running();
-    std::lock_guard lock(running.mutex);
-    running.ending = false;
+}  // namespace
+
+std::unique_ptr<ClientEnv> SystemClientEnv() {
+    return std::make_unique<WindowsClientEnv>();
 }
 
 }  // namespace quorvane::platform

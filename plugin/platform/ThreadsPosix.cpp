@@ -11,7 +11,14 @@ struct PluginThread::State {
 };
 
 PluginThread::PluginThread(std::function<void()> work)
-    : state_(std::make_unique<State>(State{std::thread(std::move(work))})) {}
+    : state_(std::make_unique<State>(State{std::thread([work = std::move(work)] {
+          // The owner of `work` reports its failures; whatever escapes it ends here, not the
+          // process.
+          try {
+              work();
+          } catch (...) {
+          }
+      })})) {}
 
 PluginThread::~PluginThread() {
     state_->thread.join();

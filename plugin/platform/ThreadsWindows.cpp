@@ -15,9 +15,12 @@ struct Start {
 
 DWORD WINAPI ThreadMain(LPVOID parameter) {
     const HMODULE module = static_cast<Start*>(parameter)->module;
-    {
+    // The owner of the work reports its failures; whatever escapes it ends here, not the
+    // process.
+    try {
         std::unique_ptr<Start> start(static_cast<Start*>(parameter));
         start->work();
+    } catch (...) {
     }
     // Drops the thread's hold on the plugin and ends without returning into its code.
     FreeLibraryAndExitThread(module, 0);

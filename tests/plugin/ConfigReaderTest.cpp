@@ -13,7 +13,6 @@
 namespace {
 
 using nlohmann::json;
-using quorvane::EventSettings;
 
 json BaseConfig() {
     return json::parse(R"({
@@ -55,7 +54,7 @@ class ConfigReaderTest : public ::testing::Test {
     Outcome LoadFile(const std::string& key = "Island") {
         Outcome outcome;
         try {
-            quorvane::ReadConfig(quorvane::ConfigFilePath(), [&] {
+            read_ = quorvane::ReadConfig(quorvane::ConfigFilePath(), [&] {
                 outcome.keyAsked = true;
                 return key;
             });
@@ -67,13 +66,17 @@ class ConfigReaderTest : public ::testing::Test {
         return outcome;
     }
 
+    // The settings of the last load that succeeded.
+    quorvane::Settings& Read() { return read_; }
+
     testing_support::PluginHost host_;
+    quorvane::Settings read_;
 };
 
 TEST_F(ConfigReaderTest, FillsEverySettingFromTheSharedPartAndTheOwnSection) {
     const Outcome outcome = Load(BaseConfig());
     ASSERT_FALSE(outcome.error) << *outcome.error;
-    const auto& s = EventSettings();
+    const auto& s = Read();
     EXPECT_FALSE(s.Debug);
     EXPECT_EQ(s.ServerKey, "Island");
     EXPECT_EQ(s.Serverlabel, "The Island");
@@ -148,10 +151,10 @@ TEST_F(ConfigReaderTest, DebugDumpsTheWholeConfigurationLineByLine) {
         "[Quorvane][info]    - X: 0.1, Y: 1000.5, Z: 123457",
     };
     EXPECT_EQ(outcome.lines, expected);
-    EXPECT_TRUE(EventSettings().Debug);
+    EXPECT_TRUE(Read().Debug);
     // The entry with port 0 is only reported, not dropped.
-    ASSERT_EQ(EventSettings().RconInfos.size(), 3u);
-    EXPECT_EQ(EventSettings().RconInfos[2].RconIP, "10.0.0.9");
+    ASSERT_EQ(Read().RconInfos.size(), 3u);
+    EXPECT_EQ(Read().RconInfos[2].RconIP, "10.0.0.9");
 }
 
 TEST_F(ConfigReaderTest, CoordinatesPrintLikePrintfG) {
@@ -177,7 +180,7 @@ TEST_F(ConfigReaderTest, RconInfosFollowTheByteOrderOfSectionNamesOwnSectionIncl
     config["alsoNot"] = 42;
     ASSERT_FALSE(Load(config).error);
     std::vector<std::string> order;
-    for (const auto& target : EventSettings().RconInfos) {
+    for (const auto& target : Read().RconInfos) {
         order.push_back(target.RconIP);
     }
     EXPECT_EQ(order, (std::vector<std::string>{"Aa", "B", "10.0.0.1", "b"}));
@@ -187,10 +190,10 @@ TEST_F(ConfigReaderTest, EachRconTargetKnowsItsSection) {
     json config = BaseConfig();
     config["B"] = {{"RconSettings", {{"RconIP", "B"}, {"RconPort", 1}, {"RconPassword", "pB"}}}};
     ASSERT_FALSE(Load(config).error);
-    EXPECT_EQ(EventSettings().RconSettings.ServerKey, "Island");
-    ASSERT_EQ(EventSettings().RconInfos.size(), 2u);
-    EXPECT_EQ(EventSettings().RconInfos[0].ServerKey, "B");
-    EXPECT_EQ(EventSettings().RconInfos[1].ServerKey, "Island");
+    EXPECT_EQ(Read().RconSettings.ServerKey, "Island");
+    ASSERT_EQ(Read().RconInfos.size(), 2u);
+    EXPECT_EQ(Read().RconInfos[0].ServerKey, "B");
+    EXPECT_EQ(Read().RconInfos[1].ServerKey, "Island");
 }
 
 TEST_F(ConfigReaderTest, TheClientTimeoutIsOptionalAndOutOfRangeFallsBackToTenSeconds) {
@@ -220,7 +223,7 @@ TEST_F(ConfigReaderTest, TheClientTimeoutIsOptionalAndOutOfRangeFallsBackToTenSe
         }
         const auto outcome = Load(config);
         ASSERT_FALSE(outcome.error) << *outcome.error;
-        EXPECT_EQ(EventSettings().RconClientTimeoutSeconds, c.seconds) << c.value;
+        EXPECT_EQ(Read().RconClientTimeoutSeconds, c.seconds) << c.value;
         const bool warned =
             std::find(outcome.lines.begin(), outcome.lines.end(), c.warning) != outcome.lines.end();
         EXPECT_EQ(warned, !c.warning.empty()) << c.value;
@@ -279,9 +282,9 @@ TEST_F(ConfigReaderTest, NumbersConvertLikeTheJsonLibrary) {
     config["Island"]["StartEventOnBootSettings"]["MinimumTimeToWait"] = true;
     config["Island"]["StartEventOnBootSettings"]["MaximumTimeToWait"] = -3.7;
     ASSERT_FALSE(Load(config).error);
-    EXPECT_EQ(EventSettings().RconSettings.RconPort, 27020);
-    EXPECT_EQ(EventSettings().MinimumTimeToWait, 1);
-    EXPECT_EQ(EventSettings().MaximumTimeToWait, -3);
+    EXPECT_EQ(Read().RconSettings.RconPort, 27020);
+    EXPECT_EQ(Read().MinimumTimeToWait, 1);
+    EXPECT_EQ(Read().MaximumTimeToWait, -3);
 }
 
 // The library would keep an integer's low 32 bits (4294994316 as port 27020) and cast such a
@@ -334,10 +337,10 @@ TEST_F(ConfigReaderTest, ANumberBeyondA32BitIntegerEndsTheLoad) {
     config["Island"]["TimeBetweenEvents"]["MinimumTimeToNextEvent"] = -2147483648;
     config["Island"]["TimeBetweenEvents"]["MaximumTimeToNextEvent"] = 2147483647u;
     ASSERT_FALSE(Load(config).error);
-    EXPECT_EQ(EventSettings().MinimumTimeToWait, -2147483647 - 1);
-    EXPECT_EQ(EventSettings().MaximumTimeToWait, 2147483647);
-    EXPECT_EQ(EventSettings().MinimumTimeToNextEvent, -2147483647 - 1);
-    EXPECT_EQ(EventSettings().MaximumTimeToNextEvent, 2147483647);
+    EXPECT_EQ(Read().MinimumTimeToWait, -2147483647 - 1);
+    EXPECT_EQ(Read().MaximumTimeToWait, 2147483647);
+    EXPECT_EQ(Read().MinimumTimeToNextEvent, -2147483647 - 1);
+    EXPECT_EQ(Read().MaximumTimeToNextEvent, 2147483647);
 }
 
 TEST_F(ConfigReaderTest, RandomEventsAndCoordinatesInEveryAcceptedForm) {
@@ -348,7 +351,7 @@ TEST_F(ConfigReaderTest, RandomEventsAndCoordinatesInEveryAcceptedForm) {
                      {{"Eventlabel", "Two"}, {"RandomCCCs", nullptr}},
                      {{"Eventlabel", "Three"}}});
     ASSERT_FALSE(Load(config).error);
-    const auto& events = EventSettings().RandomEvents;
+    const auto& events = Read().RandomEvents;
     ASSERT_EQ(events.size(), 4u);
     EXPECT_EQ(events[0].EventId, "0");
     EXPECT_EQ(events[1].EventId, "1");
@@ -370,7 +373,7 @@ TEST_F(ConfigReaderTest, CoordinateStringsNeedThreeWhitespaceSeparatedNumbers) {
                                             "", "  -1.5e3\t2\n3  ", "1e40 1 1"}}}}};
     const Outcome outcome = Load(config);
     ASSERT_FALSE(outcome.error) << *outcome.error;
-    const auto& coordinates = EventSettings().RandomEvents[0].RandomCCCs;
+    const auto& coordinates = Read().RandomEvents[0].RandomCCCs;
     ASSERT_EQ(coordinates.size(), 4u);
     EXPECT_EQ(coordinates[0].X, 1.0f);
     EXPECT_EQ(coordinates[1].X, 6.0f);
@@ -392,7 +395,7 @@ TEST_F(ConfigReaderTest, NoRandomEventsMeansNoEventsAndNoWarning) {
     config["Island"].erase("RandomEvents");
     const Outcome outcome = Load(config);
     ASSERT_FALSE(outcome.error);
-    EXPECT_TRUE(EventSettings().RandomEvents.empty());
+    EXPECT_TRUE(Read().RandomEvents.empty());
     EXPECT_EQ(outcome.lines.size(), 2u);
 }
 
@@ -404,8 +407,8 @@ TEST_F(ConfigReaderTest, ReversedTimeBoundsAreKeptWithOneWarningEach) {
                                              {"MaximumTimeToNextEvent", 7}};
     const Outcome outcome = Load(config);
     ASSERT_FALSE(outcome.error);
-    EXPECT_EQ(EventSettings().MinimumTimeToWait, 10);
-    EXPECT_EQ(EventSettings().MaximumTimeToWait, 5);
+    EXPECT_EQ(Read().MinimumTimeToWait, 10);
+    EXPECT_EQ(Read().MaximumTimeToWait, 5);
     EXPECT_EQ(outcome.lines, (std::vector<std::string>{
                                  "[Quorvane][info] Server Key: Island",
                                  "[Quorvane][info] Server Label: The Island",
@@ -478,7 +481,6 @@ TEST_F(ConfigReaderTest, WrongTypesEndTheLoadWithTheLibrarysMessageAndTheValuesP
     for (const auto& c : cases) {
         json config = BaseConfig();
         config.merge_patch(c.patch);
-        EventSettings() = {};
         const Outcome outcome = Load(config);
         ASSERT_TRUE(outcome.error) << c.what;
         EXPECT_EQ(*outcome.error, c.error) << c.what;
@@ -489,7 +491,6 @@ TEST_F(ConfigReaderTest, WrongTypesEndTheLoadWithTheLibrarysMessageAndTheValuesP
 TEST_F(ConfigReaderTest, MissingOwnSectionIsLoggedThenEndsTheLoad) {
     for (const std::string key : {"island", "", "Nowhere"}) {
         host_.ClearLines();
-        EventSettings() = {};
         const Outcome outcome = Load(BaseConfig(), key);
         ASSERT_TRUE(outcome.error) << key;
         EXPECT_EQ(*outcome.error,
@@ -529,10 +530,9 @@ TEST_F(ConfigReaderTest, DocumentsThatAreNoConfigEndTheLoadBeforeTheKeyIsRead) {
 TEST_F(ConfigReaderTest, ByteOrderMarkAndTextAfterTheDocumentAreAccepted) {
     const Outcome withBom = LoadText("\xEF\xBB\xBF" + BaseConfig().dump());
     EXPECT_FALSE(withBom.error) << *withBom.error;
-    EventSettings() = {};
     const Outcome trailing = LoadText(BaseConfig().dump() + "\n garbage // {");
     EXPECT_FALSE(trailing.error) << *trailing.error;
-    EXPECT_EQ(EventSettings().Serverlabel, "The Island");
+    EXPECT_EQ(Read().Serverlabel, "The Island");
 }
 
 TEST_F(ConfigReaderTest, MissingFileEndsTheLoadBeforeAnythingIsRead) {

@@ -11,23 +11,20 @@
 
 namespace {
 
-using quorvane::ConfigDocument;
-using quorvane::EventSettings;
-using quorvane::DiscordNotifier::PostAnnouncement;
-
 class DiscordNotifierTest : public ::testing::Test {
   protected:
     DiscordNotifierTest() : host_({1.0, std::chrono::milliseconds(700), 1}) {
         receiver_.Start();
-        EventSettings().DiscordWebhook = receiver_.BaseUrl() + "/api/webhooks/1234/token";
-        EventSettings().DiscordWebhookColor = "255";
-        SetDebug(true);
+        settings_.DiscordWebhook = receiver_.BaseUrl() + "/api/webhooks/1234/token";
+        settings_.DiscordWebhookColor = "255";
+        settings_.Debug = true;
     }
     ~DiscordNotifierTest() override { receiver_.Stop(); }
 
-    static void SetDebug(bool on) {
-        EventSettings().Debug = on;
-        ConfigDocument() = {{"Debug", on}};
+    quorvane::Settings& EventSettings() { return settings_; }
+    void SetDebug(bool on) { settings_.Debug = on; }
+    void PostAnnouncement(const std::string& message, const std::string& header) {
+        quorvane::DiscordNotifier::PostAnnouncement(settings_, message, header);
     }
 
     // The plugin's lines once `count` of them are there (or the time is up).
@@ -41,6 +38,7 @@ class DiscordNotifierTest : public ::testing::Test {
 
     testing_support::PluginHost host_;
     webhook::Receiver receiver_;
+    quorvane::Settings settings_;
 };
 
 TEST_F(DiscordNotifierTest, PostsTheHeaderAsContentAndTheMessageAsAnEmbed) {

@@ -8,14 +8,12 @@
 
 #include "Host/Timers.h"
 #include "PluginHost.h"
+#include "events/EventChain.h"
 #include "events/EventRandom.h"
-#include "events/EventTimer.h"
+#include "platform/ClientEnv.h"
 #include "platform/Platform.h"
 
 namespace {
-
-using quorvane::EventRandom;
-using quorvane::RandomInt;
 
 TEST(EventRandomTest, MatchesAnIndependentReferenceDrawForDraw) {
     // Computed by tests/tools/random_reference.py: its own MT19937 and big-integer
@@ -63,10 +61,11 @@ TEST(EventRandomTest, MatchesAnIndependentReferenceDrawForDraw) {
         {-2147483648, 0, -102083376},
         {0, 1073741823, 54325797},
     };
-    EventRandom().seed(20261208);
+    quorvane::EventRandom random;
+    random.Seed(20261208);
     for (const auto& draw : draws) {
         EXPECT_EQ(
-            RandomInt(static_cast<std::int32_t>(draw.min), static_cast<std::int32_t>(draw.max)),
+            random.Int(static_cast<std::int32_t>(draw.min), static_cast<std::int32_t>(draw.max)),
             draw.expected)
             << draw.min << ".." << draw.max;
     }
@@ -79,14 +78,15 @@ TEST(EventRandomTest, EngineIsTheStandardMersenneTwister) {
 }
 
 TEST(EventRandomTest, BothBoundsAreReachedAndNothingElse) {
-    EventRandom().seed(1);
+    quorvane::EventRandom random;
+    random.Seed(1);
     struct Range {
         std::int32_t min, max;
     };
     for (const Range range : {Range{1, 3}, Range{-5, 5}, Range{3, 1}, Range{-2, -2}}) {
         std::set<std::int32_t> seen;
         for (int i = 0; i < 2000; ++i) {
-            seen.insert(RandomInt(range.min, range.max));
+            seen.insert(random.Int(range.min, range.max));
         }
         const auto lo = std::min(range.min, range.max);
         const auto hi = std::max(range.min, range.max);
@@ -97,33 +97,34 @@ TEST(EventRandomTest, BothBoundsAreReachedAndNothingElse) {
 }
 
 TEST(EventRandomTest, EveryDrawTakesAtLeastOneEngineOutput) {
-    EventRandom().seed(99);
+    quorvane::EventRandom random;
+    random.Seed(99);
     std::mt19937 shadow(99);
-    EXPECT_EQ(RandomInt(7, 7), 7);
+    EXPECT_EQ(random.Int(7, 7), 7);
     shadow.discard(1);
-    EXPECT_EQ(EventRandom(), shadow);
-    EXPECT_EQ(quorvane::RandomIndex(1), 0u);
+    EXPECT_EQ(random.Engine(), shadow);
+    EXPECT_EQ(random.Index(1), 0u);
     shadow.discard(1);
-    EXPECT_EQ(EventRandom(), shadow);
+    EXPECT_EQ(random.Engine(), shadow);
     // The whole 32-bit range is one output, shifted.
     const auto x = shadow();
-    EXPECT_EQ(RandomInt(INT32_MIN, INT32_MAX), static_cast<std::int32_t>(x ^ 0x80000000u));
+    EXPECT_EQ(random.Int(INT32_MIN, INT32_MAX), static_cast<std::int32_t>(x ^ 0x80000000u));
 }
 
 // Two threads may draw at once (a plugin loaded off the game thread, a second BeginPlay): no
 // output may be lost or taken twice. ThreadSanitizer sees a draw without the lock even when
 // the threads happen not to overlap.
 TEST(EventRandomTest, DrawsFromTwoThreadsTakeOneOutputEach) {
-    EventRandom().seed(5);
+    quorvane::EventRandom random;
+    random.Seed(5);
     constexpr int kDraws = 50000;
     std::atomic<int> ready{0};
-    const auto draw = [&ready](bool index) {
+    const auto draw = [&ready, &random](bool index) {
         ++ready;
         while (ready < 2) {
         }
         for (int i = 0; i < kDraws; ++i) {
-            index ? static_cast<void>(quorvane::RandomIndex(1))
-                  : static_cast<void>(RandomInt(3, 3));
+            index ? static_cast<void>(random.Index(1)) : static_cast<void>(random.Int(3, 3));
         }
     };
     std::thread other(draw, true);
@@ -131,7 +132,7 @@ TEST(EventRandomTest, DrawsFromTwoThreadsTakeOneOutputEach) {
     other.join();
     std::mt19937 shadow(5);
     shadow.discard(2 * kDraws);
-    EXPECT_EQ(EventRandom(), shadow);
+    EXPECT_EQ(random.Engine(), shadow);
 }
 
 TEST(EventTimerTest, MinutesBecomeSecondsWithoutOverflow) {
@@ -143,17 +144,21 @@ TEST(EventTimerTest, MinutesBecomeSecondsWithoutOverflow) {
     EXPECT_EQ(quorvane::MinutesToSeconds(INT32_MIN), INT32_MIN);
 }
 
-std::atomic<int> fired{0};
-void CountFired() {
-    ++fired;
-}
-
 TEST(EventTimerTest, RegistersUnderTheModulePathAndFiresOnce) {
     testing_support::PluginHost host(/*timeScale=*/50.0);
-    fired = 0;
-    quorvane::ArmEventTimer(&CountFired, 3600);
-    quorvane::ArmEventTimer(&CountFired, 0);
-    const auto pending = asahost::PendingTimers();
+    quorvane::Settings s;
+    s.MinimumTimeToWait = s.MaximumTimeToWait = 60;
+    s.MinimumTimeToNextEvent = s.MaximumTimeToNextEvent = 0;
+    quorvane::RconService rcon(quorvane::platform::SystemClientEnv());
+    std::atomic<int> fired{0};
+    quorvane::EventChain chain(s, rcon, [&fired] { ++fired; });
+    std::vector<asahost::PendingTimer> pending;
+    host.Game().Run([&] {
+        chain.ScheduleFirst();
+        chain.Rearm();  // as after a reload: the first wait goes, one of 0 s comes
+        chain.ScheduleFirst();
+        pending = asahost::PendingTimers();
+    });
     ASSERT_EQ(pending.size(), 2u);
     std::string path;
     for (wchar_t unit : quorvane::platform::OwnModulePath()) {
@@ -164,8 +169,8 @@ TEST(EventTimerTest, RegistersUnderTheModulePathAndFiresOnce) {
         EXPECT_EQ(timer.owner, path);
         EXPECT_EQ(timer.identifier, path + "_0");
     }
-    EXPECT_EQ(pending[0].delaySeconds, 3600);
-    EXPECT_EQ(pending[1].delaySeconds, 0);
+    EXPECT_EQ(pending[0].delaySeconds, 0);
+    EXPECT_EQ(pending[1].delaySeconds, 3600);
     // A 0-second timer fires at the next tick (1/50 s here), and only once.
     for (int i = 0; i < 200 && fired == 0; ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));

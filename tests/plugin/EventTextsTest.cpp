@@ -2,13 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include "PluginHost.h"
-#include "core/FStringText.h"
+#include "base/Text.h"
 #include "events/EventTexts.h"
 
 namespace {
 
-using quorvane::Narrow;
+using quorvane::NarrowToAscii;
+constexpr quorvane::CaseCompare kCompare = &quorvane::AsciiStrnicmp;
 
 TEST(EventTextsTest, EventCommandWritesCoordinatesInTheirShortestFloatForm) {
     struct Case {
@@ -30,35 +30,15 @@ TEST(EventTextsTest, EventCommandWritesCoordinatesInTheirShortestFloatForm) {
               "cmd {Lat} \xC3\xA9 1 2 3");
 }
 
-TEST(EventTextsTest, PercentagesPrintLikePrintfF) {
-    testing_support::PluginHost host;
-    struct Case {
-        double value;
-        const char* expected;
-    };
-    const Case cases[] = {
-        {75.0, "75.000000"},
-        {33.33333206176758, "33.333332"},
-        {-12.5, "-12.500000"},
-        {0.0, "0.000000"},
-        {133.3333282470703, "133.333328"},
-        {1e20, "100000000000000000000.000000"},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(Narrow(quorvane::FormatPercent(c.value)), c.expected);
-    }
-}
-
 class FillTemplateTest : public ::testing::Test {
   protected:
     std::string Fill(const char* text, const char* eventLabel = "Meteor",
                      const char* serverLabel = "The Island") {
         const quorvane::TemplateValues values{quorvane::WidenBytes(eventLabel),
-                                              quorvane::WidenBytes(serverLabel),
-                                              FString(L"25.000000"), FString(L"75.000000")};
-        return Narrow(quorvane::FillTemplate(FString(text), values));
+                                              quorvane::WidenBytes(serverLabel), L"25.000000",
+                                              L"75.000000"};
+        return NarrowToAscii(quorvane::FillTemplate(quorvane::WidenBytes(text), values, kCompare));
     }
-    testing_support::PluginHost host_;
 };
 
 TEST_F(FillTemplateTest, ReplacesEveryPlaceholderInAnyLetterCase) {
@@ -90,11 +70,11 @@ TEST_F(FillTemplateTest, LaterPassesFillWhatEarlierPassesInserted) {
 
 TEST_F(FillTemplateTest, BytesAboveAsciiBecomeOneQuestionMarkEach) {
     EXPECT_EQ(Fill("{Eventlabel}!", "Temp\xC3\xAAte"), "Temp??te!");
-    EXPECT_EQ(Narrow(FString("caf\xC3\xA9")), "caf??");
+    EXPECT_EQ(Fill("caf\xC3\xA9"), "caf??");
 }
 
 TEST_F(FillTemplateTest, OnlyLineFeedsAreEscaped) {
-    EXPECT_EQ(Narrow(quorvane::EscapeLineFeeds(FString("say \"hi\"\nthen\r\\go\n"))),
+    EXPECT_EQ(NarrowToAscii(quorvane::EscapeLineFeeds(L"say \"hi\"\nthen\r\\go\n", kCompare)),
               "say \"hi\"\\nthen\r\\go\\n");
 }
 

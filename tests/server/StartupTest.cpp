@@ -3,10 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
 #include <algorithm>
+#include <cstdlib>
 
 #include <nlohmann/json.hpp>
 
+#include "ArgvRecord.h"
 #include "LogLines.h"
 #include "Process.h"
 #include "ServerDir.h"
@@ -53,12 +57,11 @@ TEST(StartupTest, LoadsInstallsTheHookAndTakesItOffAtUnload) {
     const auto host = LogLinesOf(result.output, "AsaApi");
     EXPECT_TRUE(Contains(host, "[AsaApi][info] Hook set on AShooterGameMode.BeginPlay()"));
     EXPECT_TRUE(Contains(host, "[AsaApi][info] AShooterGameMode.BeginPlay() ran"));
-    // The host takes the plugin's hooks off before it closes the library; the plugin's own
-    // remove request comes after.
-    EXPECT_TRUE(Contains(
+    // Plugin_Unload takes the hook off itself, so the host finds none of the plugin's left
+    // when it closes the library.
+    EXPECT_TRUE(Contains(host, "[AsaApi][info] Hook removed from AShooterGameMode.BeginPlay()"));
+    EXPECT_FALSE(Contains(
         host, "[AsaApi][info] Hook of Quorvane.so removed from AShooterGameMode.BeginPlay()"));
-    EXPECT_TRUE(
-        Contains(host, "[AsaApi][info] DisableHook: no such hook on AShooterGameMode.BeginPlay()"));
     EXPECT_TRUE(
         Contains(LogLines(result.output), "[GameServer][info] FMemory outstanding allocations: 0"));
 }
@@ -149,6 +152,96 @@ TEST(StartupTest, ServerKeyComesFromTheProcessCommandLine) {
         ASSERT_GE(plugin.size(), 2u) << result.output;
         EXPECT_EQ(plugin[0], "[Quorvane][info] Server Key: " + c.key);
         EXPECT_EQ(plugin[1], "[Quorvane][info] Server Key: " + c.key);
+    }
+}
+
+// The first event comes at the first tick; the plugin's threads come with it, none while the
+// loader attaches the library (on Windows under the loader's lock, where a thread cannot even
+// begin).
+TEST(StartupTest, NoThreadStartsWhileThePluginLoads) {
+    ServerDir dir;
+    auto config = nlohmann::json::parse(kConfig);
+    config["MCRconPath"] = RECORD_ARGS_FILE;
+    config["Island"]["StartEventOnBootSettings"] = {{"MinimumTimeToWait", 0},
+                                                    {"MaximumTimeToWait", 0}};
+    config["Island"]["RandomEvents"] = {
+        {"meteor", {{"Eventlabel", "M"}, {"RandomCCCs", {"1 2 3"}}}}};
+    dir.WriteConfig(config.dump());
+    testing_support::ArgvRecord record(dir.Path() / "argv.jsonl");
+    const auto result =
+        testing_support::RunProcess(testing_support::GameServerProgram(),
+                                    {"-serverkey=Island", "--ready-before-load",
+                                     "--report-resources", "--run-for=1", "--time-scale=600"},
+                                    dir.Path());
+    ASSERT_EQ(result.exitCode, 0) << result.output;
+    EXPECT_TRUE(Contains(LogLines(result.output),
+                         "[GameServer][info] Threads started while the plugins loaded: 0"))
+        << result.output;
+    EXPECT_FALSE(record.Starts().empty()) << result.output;  // the events did go out
+}
+
+// At a real server's exit the framework calls no Plugin_Unload and the other threads are gone:
+// the detach does nothing, so the exit neither waits for clients in flight nor unloads.
+TEST(StartupTest, AProcessExitWithEventsInFlightEndsAtOnceWithNoUnloadWork) {
+    ServerDir dir;
+    auto config = nlohmann::json::parse(kConfig);
+    config["MCRconPath"] = RECORD_ARGS_FILE;
+    config["RconClientTimeoutSeconds"] = 3600;
+    config["Island"]["StartEventOnBootSettings"] = {{"MinimumTimeToWait", 0},
+                                                    {"MaximumTimeToWait", 0}};
+    config["Island"]["TimeBetweenEvents"] = {{"MinimumTimeToNextEvent", 0},
+                                             {"MaximumTimeToNextEvent", 0}};
+    config["Island"]["RandomEvents"] = {
+        {"meteor", {{"Eventlabel", "M"}, {"RandomCCCs", {"1 2 3"}}}}};
+    dir.WriteConfig(config.dump());
+    testing_support::ArgvRecord record(dir.Path() / "argv.jsonl");
+    setenv("QUORVANE_ARGV_HANG", "1", 1);
+    // Well within the clients' hour: a wait for them, or for the RCON threads, would show.
+    const auto result = testing_support::RunProcess(
+        testing_support::GameServerProgram(),
+        {"-serverkey=Island", "--time-scale=600", "--run-for=1", "--exit-without-unload"},
+        dir.Path(), std::chrono::seconds(60));
+    unsetenv("QUORVANE_ARGV_HANG");
+    EXPECT_EQ(result.exitCode, 0) << result.output;
+    const auto lines = LogLines(result.output);
+    EXPECT_TRUE(Contains(lines, "[GameServer][info] Exiting with the plugins loaded"));
+    for (const std::string unloading :
+         {"[AsaApi][info] Hook removed from AShooterGameMode.BeginPlay()",
+          "[AsaApi][info] Unloaded plugin Quorvane"}) {
+        EXPECT_FALSE(Contains(lines, unloading)) << result.output;
+    }
+    for (const auto& line : LogLinesOf(result.output, "Quorvane")) {
+        EXPECT_FALSE(line.starts_with("[Quorvane][info] Unloading")) << line;
+    }
+    // The clients in flight were not ended by the plugin: the process went around them.
+    const auto started = record.Starts();
+    EXPECT_FALSE(started.empty()) << result.output;
+    for (const auto& client : started) {
+        EXPECT_EQ(kill(client.pid, 0), 0) << "client " << client.pid << " was ended";
+        kill(client.pid, SIGKILL);
+    }
+}
+
+TEST(StartupTest, AHookTheFrameworkRefusesIsAnErrorAndTheStatusSaysSo) {
+    ServerDir dir;
+    dir.WriteConfig(kConfig);
+    dir.WriteFile("config.json", R"({"settings": {"HooksDoNotThrow": true}})");
+    const auto result = testing_support::RunProcess(
+        "/bin/sh",
+        {"-c",
+         R"((sleep 1; printf 'quorvane.status\n') | "$0" -serverkey=Island --console --run-for=3 )"
+         R"(--missing-name='AShooterGameMode.BeginPlay()')",
+         testing_support::GameServerProgram().string()},
+        dir.Path());
+    ASSERT_EQ(result.exitCode, 0) << result.output;
+    const auto lines = LogLines(result.output);
+    for (const std::string line :
+         {"[AsaApi][error] [Quorvane.so] AShooterGameMode.BeginPlay() does not exist",
+          "[Quorvane][error] The hook on AShooterGameMode.BeginPlay() could not be set: no event "
+          "chain starts when the game begins play",
+          "[GameServer][info] Server message to Admin: Hook: refused on "
+          "AShooterGameMode.BeginPlay(); no event chain starts when the game begins play"}) {
+        EXPECT_TRUE(Contains(lines, line)) << line << "\n" << result.output;
     }
 }
 

@@ -9,9 +9,7 @@
 #include "Host/Runtime.h"
 #include "LogLines.h"
 #include "Logger/Logger.h"
-#include "config/Settings.h"
-#include "core/PluginLog.h"
-#include "notify/RconFanout.h"
+#include "base/PluginLog.h"
 
 namespace testing_support {
 
@@ -53,20 +51,14 @@ PluginHost::PluginHost(const Settings& settings) : sink_(std::make_shared<Captur
     GetLogSinks().push_back(sink_);
     gameserver::RegisterGameMemory();
     gameserver::RegisterGameStrings();
-    quorvane::EventSettings() = {};
-    quorvane::ConfigDocument() = nullptr;
     quorvane::CreatePluginLog();
-    quorvane::RconFanout::Start();
     game_ = std::make_unique<GameThread>();
 }
 
 PluginHost::~PluginHost() {
     game_.reset();
-    quorvane::RconFanout::Stop();
     asahost::Stop();
     quorvane::PluginLog().reset();
-    quorvane::EventSettings() = {};
-    quorvane::ConfigDocument() = nullptr;
 }
 
 std::vector<std::string> PluginHost::Lines() const {

@@ -1,8 +1,7 @@
 #pragma once
 // The real host stand-in started inside the test process over a throw-away server
-// directory, with the game's allocator registered, a game thread, and a sink that keeps every
-// line. The plugin's process-wide records are reset on both ends, and its RCON delivery runs
-// while the host does.
+// directory, with the game's allocator and string functions registered, a game thread, the
+// plugin's log, and a sink that keeps every line.
 
 #include <chrono>
 #include <memory>

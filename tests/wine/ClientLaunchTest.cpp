@@ -45,6 +45,11 @@ const Case kCases[] = {
     {true, R"(^"&echo caret> caret.txt)", R"(^"&echo caret> caret.txt)", "caret.txt", true},
     {false, R"(a" <nul)", R"(a" <nul)", "", true},
     {true, "Line one\n\"Line two > two.txt", R"(Line one\n"Line two > two.txt)", "two.txt", true},
+    // Texts a getopt-style client takes for options unless "--" comes first: on the old line
+    // they never arrived at all.
+    {false, "--", "--", "", true},
+    {false, "-p x -H y", "-p x -H y", "", true},
+    {true, "-pvp zone event-", "-pvp zone event-", "", true},
 };
 
 Texts CommandsOf(const rcon_testing::TestListener& listener) {

@@ -1,0 +1,26 @@
+#pragma once
+// Header rules shared by both HTTP clients.
+
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace http {
+
+// True for "Content-Type: ..." in any letter case.
+bool IsContentTypeLine(std::string_view line);
+
+// The header lines a request goes out with: exactly one Content-Type line, first, whose value
+// is `contentType` or, when that is empty, the value of the first Content-Type line among
+// `lines`; then every other line of `lines`, unchanged and in order. No Content-Type line at
+// all when neither names one.
+std::vector<std::string> RequestHeaderLines(const std::string& contentType,
+                                            const std::vector<std::string>& lines);
+
+// Adds one received "Name: value" line: name in lower case, value without surrounding blanks,
+// a repeated name's values joined by ", ". Lines without a colon are ignored.
+void AddResponseHeader(std::unordered_map<std::string, std::string>& headers,
+                       std::string_view line);
+
+}  // namespace http

@@ -1,0 +1,50 @@
+#include "HttpUrl.h"
+
+#include <algorithm>
+
+namespace http {
+namespace {
+
+// The length of "http://" or "https://" at the start of `url`, or 0.
+std::size_t SchemeLength(std::string_view url) {
+    for (std::string_view scheme : {"http://", "https://"}) {
+        if (url.size() < scheme.size()) {
+            continue;
+        }
+        bool same = true;
+        for (std::size_t i = 0; i < scheme.size(); ++i) {
+            const char c = url[i] >= 'A' && url[i] <= 'Z' ? static_cast<char>(url[i] + 32) : url[i];
+            same = same && c == scheme[i];
+        }
+        if (same) {
+            return scheme.size();
+        }
+    }
+    return 0;
+}
+
+}  // namespace
+
+bool IsHttpUrl(std::string_view url) {
+    const std::size_t scheme = SchemeLength(url);
+    return scheme != 0 && url.size() > scheme && url[scheme] != '/' && url[scheme] != '?' &&
+           url[scheme] != '#';
+}
+
+std::string Redacted(std::string_view url) {
+    const std::size_t scheme = url.find("://");
+    const std::size_t hostStart = scheme == std::string_view::npos ? 0 : scheme + 3;
+    const std::size_t end = std::min(url.find_first_of("?#", hostStart), url.size());
+    const std::size_t pathStart = url.find('/', hostStart);
+    if (pathStart >= end) {
+        return std::string(url.substr(0, end));  // no path: only the query goes
+    }
+    const std::size_t lastSlash = url.rfind('/', end - 1);
+    std::string out(url.substr(0, lastSlash + 1));
+    if (lastSlash + 1 < end || end < url.size()) {
+        out += "***";
+    }
+    return out;
+}
+
+}  // namespace http

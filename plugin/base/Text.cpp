@@ -1,0 +1,107 @@
+#include "base/Text.h"
+
+#include <cstdint>
+#include <cstdio>
+
+namespace quorvane {
+namespace {
+
+std::uint32_t Unit(wchar_t unit) {
+    return static_cast<std::uint32_t>(unit) & 0xFFFFu;
+}
+
+std::uint32_t UpperAscii(std::uint32_t unit) {
+    return unit >= 'a' && unit <= 'z' ? unit - ('a' - 'A') : unit;
+}
+
+std::string Printf(const char* format, double value) {
+    char buffer[512];
+    const int length = std::snprintf(buffer, sizeof buffer, format, value);
+    return std::string(buffer, length > 0 ? static_cast<std::size_t>(length) : 0);
+}
+
+}  // namespace
+
+int AsciiStrnicmp(const wchar_t* a, const wchar_t* b, std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i) {
+        const auto x = UpperAscii(Unit(a[i]));
+        const auto y = UpperAscii(Unit(b[i]));
+        if (x != y) {
+            return x < y ? -1 : 1;
+        }
+    }
+    return 0;
+}
+
+std::wstring WidenBytes(std::string_view bytes) {
+    std::wstring units;
+    units.reserve(bytes.size());
+    for (const char byte : bytes) {
+        units += static_cast<wchar_t>(static_cast<std::uint16_t>(static_cast<signed char>(byte)));
+    }
+    return units;
+}
+
+std::string NarrowToAscii(std::wstring_view units) {
+    std::string out;
+    out.reserve(units.size());
+    for (const wchar_t unit : units) {
+        out += Unit(unit) < 128 ? static_cast<char>(Unit(unit)) : '?';
+    }
+    return out;
+}
+
+std::string BytesOf(std::wstring_view units) {
+    std::string out;
+    out.reserve(units.size());
+    for (const wchar_t unit : units) {
+        out += static_cast<char>(Unit(unit) & 0xFFu);
+    }
+    return out;
+}
+
+std::string AsciiOnly(std::string_view bytes) {
+    return NarrowToAscii(WidenBytes(bytes));
+}
+
+std::size_t Find(std::wstring_view text, std::wstring_view search, CaseCompare compare,
+                 std::size_t from) {
+    if (search.empty()) {
+        return std::wstring_view::npos;
+    }
+    const std::uint32_t first = UpperAscii(Unit(search[0]));
+    for (std::size_t i = from; i + search.size() <= text.size(); ++i) {
+        if (UpperAscii(Unit(text[i])) == first &&
+            compare(text.data() + i + 1, search.data() + 1, search.size() - 1) == 0) {
+            return i;
+        }
+    }
+    return std::wstring_view::npos;
+}
+
+std::wstring Replace(std::wstring_view text, std::wstring_view search, std::wstring_view value,
+                     CaseCompare compare) {
+    if (text.empty() || search.empty()) {
+        return std::wstring(text);
+    }
+    std::wstring out;
+    std::size_t position = 0;
+    for (std::size_t match = Find(text, search, compare); match != std::wstring_view::npos;
+         match = Find(text, search, compare, position)) {
+        out.append(text.substr(position, match - position));
+        out.append(value);
+        position = match + search.size();
+    }
+    out.append(text.substr(position));
+    return out;
+}
+
+std::string FormatPercent(double value) {
+    return Printf("%f", value);
+}
+
+std::string FormatG(double value) {
+    return Printf("%g", value);
+}
+
+}  // namespace quorvane

@@ -1,0 +1,43 @@
+#pragma once
+// Text as the plugin composes it: the game's UTF-16 code units, one per wchar_t, made from
+// bytes one unit per byte; and the few ways numbers are written for people. Pure: no game,
+// no host.
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace quorvane {
+
+// Compares `count` units without regard to case; 0 when equal. The plugin passes the game's
+// FGenericPlatformStricmp::Strnicmp; where there is no game, AsciiStrnicmp does the same.
+using CaseCompare = int (*)(const wchar_t*, const wchar_t*, std::size_t);
+// ASCII letters without regard to case, every other unit exactly.
+int AsciiStrnicmp(const wchar_t* a, const wchar_t* b, std::size_t count);
+
+// One code unit per byte, the byte read as signed and sign-extended to 16 bits: bytes above
+// 0x7F become U+FF80 to U+FFFF.
+std::wstring WidenBytes(std::string_view bytes);
+// Units below 128 as that byte, every other unit as "?": the ASCII that RCON takes.
+std::string NarrowToAscii(std::wstring_view units);
+// The low byte of each unit: the inverse of WidenBytes, so UTF-8 comes back as it was.
+std::string BytesOf(std::wstring_view units);
+// Every byte above 0x7F as "?": NarrowToAscii(WidenBytes(bytes)).
+std::string AsciiOnly(std::string_view bytes);
+
+// Position of the first occurrence of `search` at or after `from`, ignoring case; npos when
+// there is none. The first unit is compared with only 'a' to 'z' folded, the rest through
+// `compare`.
+std::size_t Find(std::wstring_view text, std::wstring_view search, CaseCompare compare,
+                 std::size_t from = 0);
+// Every occurrence of `search` replaced by `value`, ignoring case, left to right; inserted
+// text is not searched again. An empty text or search gives a copy.
+std::wstring Replace(std::wstring_view text, std::wstring_view search, std::wstring_view value,
+                     CaseCompare compare);
+
+// printf's %f in the current locale: 75.000000. How Lat and Lon are written everywhere.
+std::string FormatPercent(double value);
+// printf's %g, at most six significant digits: how coordinates are written for people.
+std::string FormatG(double value);
+
+}  // namespace quorvane

@@ -1,0 +1,148 @@
+#include "entry/Commands.h"
+
+#include <cstdio>
+#include <sstream>
+#include <vector>
+
+#include "base/Host.h"
+#include "base/PluginLog.h"
+#include "base/Text.h"
+#include "entry/Plugin.h"
+
+namespace quorvane {
+namespace {
+
+constexpr const char* kStatus = "quorvane.status";
+constexpr const char* kNext = "quorvane.next";
+constexpr const char* kReload = "quorvane.reload";
+
+using Clock = std::chrono::steady_clock;
+
+std::string Ago(Clock::time_point at) {
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(Clock::now() - at);
+    return std::to_string(seconds.count()) + " s ago";
+}
+
+std::string Status(Plugin& plugin) {
+    if (const auto& inactive = plugin.InactiveReason()) {
+        return "Quorvane: inactive: " + *inactive + "\n";
+    }
+    const Settings& s = plugin.CurrentSettings();
+    std::string out = "Quorvane: active\n";
+    out += "Server key: " + s.ServerKey + "\n";
+    if (plugin.HookRefused()) {
+        out +=
+            "Hook: refused on AShooterGameMode.BeginPlay(); no event chain starts when the "
+            "game begins play\n";
+    }
+    if (const auto& timer = plugin.Chain().Armed()) {
+        out += "Next event: timer of " + std::to_string(timer->Seconds) + " s armed " +
+               Ago(timer->At) + "\n";
+    } else {
+        out += "Next event: none scheduled (the server is not up yet)\n";
+    }
+    if (const auto& last = plugin.Chain().Last()) {
+        const auto& c = last->Coordinate;
+        out += "Last event: " + last->EventId + " (" + last->Eventlabel + ") at " + FormatG(c.X) +
+               " " + FormatG(c.Y) + " " + FormatG(c.Z) + ", Lat " +
+               FormatPercent(last->Position.Lat) + ", Lon " + FormatPercent(last->Position.Lon) +
+               ", " + Ago(last->At) + (last->Refused ? ", not started: " + *last->Refused : "") +
+               "\n";
+    } else {
+        out += "Last event: none yet\n";
+    }
+    for (const auto& delivery : plugin.Rcon().LastDeliveries()) {
+        out += "RCON " + delivery.ServerKey + " (" + delivery.Address + "): " + delivery.Outcome +
+               ", " + Ago(delivery.At) + "\n";
+    }
+    return out;
+}
+
+std::string Next(Plugin& plugin, const std::string& argument) {
+    if (const auto& inactive = plugin.InactiveReason()) {
+        return "Quorvane is inactive: " + *inactive;
+    }
+    return plugin.Chain().StartNow(argument.empty() ? std::nullopt : std::optional(argument)).Text;
+}
+
+// Only ASCII goes back over RCON, as in every text the plugin sends.
+std::string Ascii(const std::string& text) {
+    std::string out = AsciiOnly(text);
+    while (!out.empty() && out.back() == '\n') {
+        out.pop_back();
+    }
+    return out;
+}
+
+// Runs on the game thread with nothing around it.
+std::string SafeReply(const std::string& line) {
+    try {
+        return CommandReply(line);
+    } catch (const std::exception& e) {
+        return std::string("Error: ") + e.what();
+    } catch (...) {
+        return "Error";
+    }
+}
+
+void AnswerRcon(RCONClientConnection* connection, RCONPacket* packet, UWorld*) {
+    FString reply(SafeReply(NarrowToAscii(UnitsOf(packet->Body))).c_str());
+    connection->SendMessageW(packet->Id, 0, &reply);
+}
+
+// The answer goes to the player who typed the command, as the framework's own console
+// commands answer, and to the log.
+void AnswerConsole(APlayerController* player, FString* command, bool) {
+    const std::string reply = SafeReply(NarrowToAscii(UnitsOf(*command)));
+    std::istringstream lines(reply);
+    for (std::string line; std::getline(lines, line);) {
+        PluginLog()->info("{}", line);
+    }
+    // The text is an argument, never the format: it may hold braces.
+    AsaApi::GetApiUtils().SendServerMessage(static_cast<AShooterPlayerController*>(player),
+                                            FColorList::Green, L"{}", *FString(reply.c_str()));
+}
+
+}  // namespace
+
+std::string CommandReply(const std::string& line) {
+    std::istringstream words(line);
+    std::string name;
+    std::string argument;
+    words >> name >> argument;
+    for (auto& c : name) {
+        c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c);
+    }
+    Plugin* plugin = Plugin::Get();
+    if (plugin == nullptr) {
+        return "Quorvane is not loaded";
+    }
+    if (name == kStatus) {
+        return Ascii(Status(*plugin));
+    }
+    if (name == kNext) {
+        return Ascii(Next(*plugin, argument));
+    }
+    if (name == kReload) {
+        return Ascii(plugin->Reload());
+    }
+    return "Unknown command " + Ascii(name);
+}
+
+void RegisterCommands() {
+    auto& commands = AsaApi::GetCommands();
+    for (const char* name : {kStatus, kNext, kReload}) {
+        commands.AddRconCommand(FString(name), &AnswerRcon);
+        commands.AddConsoleCommand(FString(name), &AnswerConsole);
+    }
+}
+
+void RemoveCommands() {
+    auto& commands = AsaApi::GetCommands();
+    for (const char* name : {kStatus, kNext, kReload}) {
+        commands.RemoveRconCommand(FString(name));
+        commands.RemoveConsoleCommand(FString(name));
+    }
+}
+
+}  // namespace quorvane

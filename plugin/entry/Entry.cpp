@@ -1,0 +1,52 @@
+// The library entry. The plugin starts when the loader attaches it. Its one export,
+// Plugin_Unload, is what the framework calls on the game thread before it frees the library,
+// outside the loader's lock: the whole stop happens there. At process exit the framework
+// calls nothing, and the detach notification must do nothing: the other threads are gone,
+// perhaps in the middle of holding a lock of ours or the framework's.
+
+#include "entry/Plugin.h"
+
+#if defined(_WIN32)
+#include <windows.h>
+
+extern "C" __declspec(dllexport) void Plugin_Unload() {
+    quorvane::Plugin::Stop();
+}
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
+    if (reason == DLL_PROCESS_ATTACH) {
+        quorvane::Plugin::Load();
+    } else if (reason == DLL_PROCESS_DETACH) {
+        // Not null when the process is exiting.
+        quorvane::Plugin::Detach(reserved != nullptr);
+    }
+    return TRUE;
+}
+#else
+#include <cstdlib>
+
+namespace {
+
+// At exit the process's exit handlers run before the libraries' destructors; when the library
+// is closed, its own handlers run after its destructor: the mirror of DllMain's reserved
+// pointer.
+bool processExiting = false;
+
+void MarkProcessExiting() {
+    processExiting = true;
+}
+
+}  // namespace
+
+extern "C" __attribute__((visibility("default"))) void Plugin_Unload() {
+    quorvane::Plugin::Stop();
+}
+
+__attribute__((constructor)) static void OnAttach() {
+    std::atexit(&MarkProcessExiting);
+    quorvane::Plugin::Load();
+}
+__attribute__((destructor)) static void OnDetach() {
+    quorvane::Plugin::Detach(processExiting);
+}
+#endif

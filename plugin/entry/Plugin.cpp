@@ -1,0 +1,173 @@
+#include "entry/Plugin.h"
+
+#include <cstdio>
+#include <exception>
+#include <utility>
+
+#include "base/Host.h"
+#include "base/PluginLog.h"
+#include "config/ConfigParser.h"
+#include "config/ConfigReader.h"
+#include "config/ServerKey.h"
+#include "entry/Commands.h"
+#include "platform/ClientEnv.h"
+
+namespace quorvane {
+namespace {
+
+constexpr const char* kBeginPlay = "AShooterGameMode.BeginPlay()";
+
+// Process-wide because the framework reaches the plugin only through plain functions: the
+// library's notifications, Plugin_Unload and the hook's detour.
+Plugin* running = nullptr;
+bool stopped = false;
+// Written by the host when it installs the hook: the game's own BeginPlay.
+void (*BeginPlayTrampoline)(AShooterGameMode*) = nullptr;
+
+void Hook_AShooterGameMode_BeginPlay(AShooterGameMode* gameMode) {
+    BeginPlayTrampoline(gameMode);
+    // Inside the game's own BeginPlay: nothing may escape into it.
+    Plugin::Enter("No event chain started", [](Plugin& plugin) {
+        if (!plugin.InactiveReason()) {
+            plugin.Chain().ScheduleFirst();
+        }
+    });
+}
+
+void OnEventTimer() {
+    Plugin::Enter("Event not started", [](Plugin& plugin) { plugin.Chain().OnTimer(); });
+}
+
+std::string Describe(const ConfigError& e) {
+    const auto& problem = e.Problem();
+    return e.File() + (problem.pointer.empty() ? "" : " ") + problem.pointer + ": " +
+           problem.reason;
+}
+
+Settings ReadSettings() {
+    return ReadConfig(ConfigFilePath(), GetServerKey);
+}
+
+}  // namespace
+
+Plugin::Plugin() : rcon_(platform::SystemClientEnv()), chain_(settings_, rcon_, &OnEventTimer) {}
+
+Plugin* Plugin::Get() {
+    return running;
+}
+
+void Plugin::Load() {
+    try {
+        CreatePluginLog();
+    } catch (const std::exception& e) {
+        // No logger to report to: the host's own stderr is all there is.
+        std::fprintf(stderr, "Quorvane: %s\n", e.what());
+        return;
+    }
+    auto& log = PluginLog();
+    try {
+        running = new Plugin();
+        // Also while inactive: a reload is what makes it active.
+        RegisterCommands();
+        running->settings_ = ReadSettings();
+        running->Activate();
+    } catch (const ConfigError& e) {
+        running->inactive_ = Describe(e);
+        log->info("{}", e.what());
+        log->error("Quorvane is inactive: {}", *running->inactive_);
+    } catch (const std::exception& e) {
+        if (running != nullptr) {
+            running->inactive_ = e.what();
+        }
+        log->info("{}", e.what());
+        log->error("Quorvane is inactive: {}", e.what());
+    }
+}
+
+void Plugin::Activate() {
+    if (!seeded_) {
+        chain_.Random().SeedFromDevice();
+        seeded_ = true;
+    }
+    if (!hooked_) {
+        hooked_ = true;
+        hookRefused_ = !AsaApi::GetHooks().SetHook(
+            kBeginPlay, reinterpret_cast<LPVOID>(&Hook_AShooterGameMode_BeginPlay),
+            &BeginPlayTrampoline);
+        if (hookRefused_) {
+            PluginLog()->error(
+                "The hook on {} could not be set: no event chain starts when the "
+                "game begins play",
+                kBeginPlay);
+        }
+    }
+    inactive_.reset();
+    if (AsaApi::GetApiUtils().GetStatus() == AsaApi::ServerStatus::Ready) {
+        chain_.ScheduleFirst();
+    }
+}
+
+std::string Plugin::Reload() {
+    const bool wasActive = !inactive_;
+    try {
+        settings_ = ReadSettings();
+    } catch (const ConfigError& e) {
+        const std::string line = "Reload refused: " + Describe(e);
+        PluginLog()->warn("{}", line);
+        return line + "\n" + (wasActive ? "The running settings stay" : "Quorvane stays inactive");
+    }
+    if (wasActive) {
+        // From the next event on: the running chain waits by the new bounds.
+        chain_.Rearm();
+    } else {
+        Activate();
+    }
+    std::string reply = wasActive ? "Reloaded" : "Reloaded: active";
+    if (const auto& timer = chain_.Armed()) {
+        reply += "\nNext event: timer of " + std::to_string(timer->Seconds) + " s";
+    }
+    PluginLog()->info("{}", reply.substr(0, reply.find('\n')));
+    return reply;
+}
+
+void Plugin::Shutdown() {
+    chain_.DropTimers();
+    AsaApi::GetHooks().DisableHook(kBeginPlay,
+                                   reinterpret_cast<LPVOID>(&Hook_AShooterGameMode_BeginPlay));
+    RemoveCommands();
+    rcon_.Stop();
+}
+
+void Plugin::Stop() {
+    stopped = true;
+    std::unique_ptr<Plugin> plugin(std::exchange(running, nullptr));
+    if (!plugin) {
+        return;
+    }
+    try {
+        plugin->Shutdown();
+    } catch (const std::exception& e) {
+        PluginLog()->error("Unloading: {}", e.what());
+    }
+}
+
+void Plugin::Detach(bool processExiting) {
+    if (processExiting || stopped) {
+        return;
+    }
+    Stop();
+}
+
+void Plugin::Enter(const char* failure, const std::function<void(Plugin&)>& what) {
+    try {
+        if (running != nullptr) {
+            what(*running);
+        }
+    } catch (const std::exception& e) {
+        PluginLog()->error("{}: {}", failure, e.what());
+    } catch (...) {
+        PluginLog()->error("{}: unknown error", failure);
+    }
+}
+
+}  // namespace quorvane

@@ -1,0 +1,69 @@
+#pragma once
+// The plugin's one state, made when the library is attached and ended by Plugin_Unload: the
+// settings, the event chain, the RCON delivery and why the plugin is inactive. Every entry
+// point (the library's notifications, the hook's detour, the timers, the commands) reaches it
+// through Get, on the game thread.
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "config/Settings.h"
+#include "events/EventChain.h"
+#include "notify/RconService.h"
+
+namespace quorvane {
+
+class Plugin {
+  public:
+    // The running plugin; null before Load and after Stop.
+    static Plugin* Get();
+
+    // The library's attach notification: the log, the commands, the settings, the BeginPlay
+    // hook and, when the server is up already, the first event's timer. It starts no thread
+    // (the loader's lock is held). A standard exception is logged and leaves the plugin
+    // inactive.
+    static void Load();
+    // Plugin_Unload, which the framework calls on the game thread before it frees the
+    // library: the timers, the hook, the commands, the RCON delivery and its clients, and the
+    // state itself. The only place that waits for the plugin's threads.
+    static void Stop();
+    // The library's detach notification: nothing at process exit, when the other threads are
+    // gone and the framework never calls Plugin_Unload, and nothing after Stop; else Stop.
+    static void Detach(bool processExiting);
+
+    // Runs `what` on the running plugin, if any, from an entry point the game calls with
+    // nothing around it: an exception is logged after `failure`, never passed on.
+    static void Enter(const char* failure, const std::function<void(Plugin&)>& what);
+
+    // Why the plugin is inactive ("FILE POINTER: REASON"); none while it is active.
+    const std::optional<std::string>& InactiveReason() const { return inactive_; }
+    // Whether the BeginPlay hook was refused.
+    bool HookRefused() const { return hookRefused_; }
+    const Settings& CurrentSettings() const { return settings_; }
+    EventChain& Chain() { return chain_; }
+    RconService& Rcon() { return rcon_; }
+
+    // Reads config.json again. Good: the new settings hold from the next event on, and a
+    // running chain waits by the new bounds; an inactive plugin becomes active. Broken:
+    // nothing changes. What happened, for an admin.
+    std::string Reload();
+
+  private:
+    Plugin();
+    // The steps after the settings, each once: the random engine, the hook, and the first
+    // event when the server is up already.
+    void Activate();
+    void Shutdown();
+
+    Settings settings_;
+    RconService rcon_;
+    EventChain chain_;
+    std::optional<std::string> inactive_ = "not loaded";
+    bool seeded_ = false;
+    bool hooked_ = false;
+    bool hookRefused_ = false;
+};
+
+}  // namespace quorvane

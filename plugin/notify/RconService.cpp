@@ -1,0 +1,204 @@
+#include "notify/RconService.h"
+
+#include <algorithm>
+#include <exception>
+#include <utility>
+
+#include "base/PluginLog.h"
+
+namespace quorvane {
+
+// One event's delivery in progress.
+struct RconService::JobState {
+    RconJob job;
+    std::vector<RconDelivery> deliveries;  // the own server's first, then one per target
+    std::size_t unfinished = 0;
+};
+
+RconService::RconService(std::unique_ptr<platform::ClientEnv> env) : env_(std::move(env)) {}
+
+RconService::~RconService() {
+    Stop();
+}
+
+std::optional<std::string> RconService::Submit(RconJob job) {
+    std::string refusal;
+    {
+        std::lock_guard lock(mutex_);
+        if (stopping_) {
+            refusal = "RCON delivery is stopping";
+        } else if (tasks_.size() >= kMaxWaiting) {
+            refusal = std::to_string(tasks_.size()) + " RCON messages are waiting already";
+        } else if (auto none = StartThreads(
+                       std::min(kMaxClients, busy_ + tasks_.size() + 1 + job.Targets.size()))) {
+            refusal = std::move(*none);
+        } else {
+            auto state = std::make_shared<JobState>();
+            state->job = std::move(job);
+            state->deliveries.reserve(1 + state->job.Targets.size());
+            state->deliveries.push_back({true, &state->job.Own, {}});
+            state->unfinished = 1;
+            tasks_.push_back({std::move(state), 0});
+            ++unfinishedJobs_;
+            work_.notify_one();
+            return std::nullopt;
+        }
+    }
+    PluginLog()->warn("Event {} not started: {}", job.EventId, refusal);
+    return refusal;
+}
+
+std::optional<std::string> RconService::StartThreads(std::size_t wanted) {
+    while (threads_.size() < wanted) {
+        try {
+            threads_.push_back(env_->StartThread([this] { Run(); }));
+        } catch (const std::exception& e) {
+            if (threads_.empty()) {
+                return std::string("no thread for the RCON delivery could be started: ") + e.what();
+            }
+            PluginLog()->warn(
+                "RCON delivery goes on with {} thread(s); no more could be "
+                "started: {}",
+                threads_.size(), e.what());
+            break;
+        }
+    }
+    return std::nullopt;
+}
+
+void RconService::Stop() {
+    std::vector<std::unique_ptr<platform::PluginThread>> threads;
+    std::size_t dropped = 0;
+    {
+        std::lock_guard lock(mutex_);
+        if (stopping_) {
+            return;
+        }
+        stopping_ = true;
+        dropped = tasks_.size();
+        tasks_.clear();
+        threads.swap(threads_);
+    }
+    env_->EndClients();
+    work_.notify_all();
+    threads.clear();  // joins: each thread ends as soon as its client has been ended
+    {
+        std::lock_guard lock(mutex_);
+        unfinishedJobs_ = 0;
+    }
+    idle_.notify_all();
+    if (dropped > 0 && PluginLog()) {
+        PluginLog()->info("Unloading: {} RCON message(s) not sent", dropped);
+    }
+}
+
+bool RconService::WaitUntilIdle(std::chrono::milliseconds limit) {
+    std::unique_lock lock(mutex_);
+    return idle_.wait_for(lock, limit, [&] { return unfinishedJobs_ == 0; });
+}
+
+std::vector<RconService::ServerDelivery> RconService::LastDeliveries() {
+    std::lock_guard lock(mutex_);
+    std::vector<ServerDelivery> out;
+    for (const auto& [key, delivery] : last_) {
+        out.push_back(delivery);
+    }
+    return out;
+}
+
+void RconService::Run() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        work_.wait(lock, [&] { return stopping_ || !tasks_.empty(); });
+        if (stopping_) {
+            return;
+        }
+        Task task = std::move(tasks_.front());
+        tasks_.pop_front();
+        ++busy_;
+        lock.unlock();
+        // Nothing may leave a thread of the plugin's: the game would end.
+        try {
+            RunTask(task);
+        } catch (const std::exception& e) {
+            PluginLog()->error("Error sending rcon command: {}", e.what());
+        } catch (...) {
+            PluginLog()->error("Error sending rcon command: unknown error");
+        }
+        lock.lock();
+        --busy_;
+    }
+}
+
+void RconService::RunTask(const Task& task) {
+    JobState& state = *task.job;
+    const RconDelivery& delivery = state.deliveries[task.index];
+    const RconJob& job = state.job;
+    platform::ClientExit exit;
+    try {
+        exit = env_->RunClient(
+            ClientArguments(job.ClientPath, *delivery.Target,
+                            delivery.EventCommand ? job.EventCommand : job.BroadcastText),
+            job.Deadline);
+    } catch (const std::exception& e) {
+        PluginLog()->error("Error sending rcon command: {} (event {} to {})", e.what(), job.EventId,
+                           delivery.Target->ServerKey);
+        exit = {platform::ClientExit::Kind::Error, 0, e.what()};
+    }
+
+    std::unique_lock lock(mutex_);
+    state.deliveries[task.index].Exit = std::move(exit);
+    if (task.index == 0 && !stopping_) {
+        // The own server has its command: now the broadcasts, side by side.
+        for (const auto& target : job.Targets) {
+            state.deliveries.push_back({false, &target, {}});
+            tasks_.push_back({task.job, state.deliveries.size() - 1});
+        }
+        state.unfinished += job.Targets.size();
+        work_.notify_all();
+    }
+    if (--state.unfinished == 0) {
+        lock.unlock();
+        Finish(state);
+        lock.lock();
+        if (--unfinishedJobs_ == 0) {
+            idle_.notify_all();
+        }
+    }
+}
+
+// Logs the job's report and remembers each server's outcome, the failure of either message
+// winning over a delivery.
+void RconService::Finish(JobState& state) {
+    for (const auto& line : ReportDeliveries(state.job, state.deliveries)) {
+        if (line.Warning) {
+            PluginLog()->warn("{}", line.Text);
+        } else {
+            PluginLog()->info("{}", line.Text);
+        }
+    }
+    const auto now = std::chrono::steady_clock::now();
+    std::map<std::string, ServerDelivery> outcomes;
+    for (const auto& delivery : state.deliveries) {
+        if (delivery.Exit.kind == platform::ClientExit::Kind::Ended) {
+            continue;
+        }
+        const auto& target = *delivery.Target;
+        auto reason = FailureReason(delivery.Exit, state.job.Deadline);
+        auto [entry, added] = outcomes.try_emplace(
+            target.ServerKey,
+            ServerDelivery{target.ServerKey, target.RconIP + ":" + std::to_string(target.RconPort),
+                           "delivered", now});
+        if (!reason.empty()) {
+            entry->second.Outcome = entry->second.Outcome == "delivered"
+                                        ? reason
+                                        : entry->second.Outcome + "; " + reason;
+        }
+    }
+    std::lock_guard lock(mutex_);
+    for (auto& [key, outcome] : outcomes) {
+        last_[key] = std::move(outcome);
+    }
+}
+
+}  // namespace quorvane

@@ -1,0 +1,81 @@
+#pragma once
+// Delivery of events over RCON through the external client: the own server's event command
+// first, then the broadcast to every server at once, at most 16 clients at a time, each with
+// a deadline. Nothing of it runs on the game thread but the hand-over; its threads start with
+// its first work, never while the plugin is being loaded.
+
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "notify/RconJob.h"
+#include "notify/RconReport.h"
+#include "platform/ClientEnv.h"
+
+namespace quorvane {
+
+class RconService {
+  public:
+    // Client runs at a time, and client runs that may wait for one of them.
+    static constexpr std::size_t kMaxClients = 16;
+    static constexpr std::size_t kMaxWaiting = 1024;
+
+    explicit RconService(std::unique_ptr<platform::ClientEnv> env);
+    ~RconService();  // Stop
+    RconService(const RconService&) = delete;
+    RconService& operator=(const RconService&) = delete;
+
+    // Hands one event over and returns at once, on the game thread. The reason, logged as a
+    // warning, when it is refused: the service is stopping, too much waits already, or no
+    // thread could be started.
+    std::optional<std::string> Submit(RconJob job);
+
+    // For unloading: takes no more jobs, drops those waiting, ends every running client at
+    // once and waits for the service's threads. Every wait ends, since every client is ended.
+    void Stop();
+
+    // Until every job handed over so far is done; false at the limit. For tests and benchmarks.
+    bool WaitUntilIdle(std::chrono::milliseconds limit);
+
+    // What became of the last event's messages to each server: in order of the server keys.
+    struct ServerDelivery {
+        std::string ServerKey;
+        std::string Address;  // "127.0.0.1:27020"
+        std::string Outcome;  // "delivered", or why not ("exit code 4", "ended after 10 s")
+        std::chrono::steady_clock::time_point At;
+    };
+    std::vector<ServerDelivery> LastDeliveries();
+
+  private:
+    struct JobState;
+    struct Task {
+        std::shared_ptr<JobState> job;
+        std::size_t index;  // of its delivery
+    };
+
+    // Starts threads up to `wanted`, as many as the work at hand can use; the reason when
+    // none runs. Under the lock.
+    std::optional<std::string> StartThreads(std::size_t wanted);
+    void Run();
+    void RunTask(const Task& task);
+    void Finish(JobState& state);
+
+    std::unique_ptr<platform::ClientEnv> env_;
+    std::mutex mutex_;
+    std::condition_variable work_;
+    std::condition_variable idle_;
+    std::deque<Task> tasks_;
+    std::vector<std::unique_ptr<platform::PluginThread>> threads_;
+    std::map<std::string, ServerDelivery> last_;
+    std::size_t busy_ = 0;  // threads running a task
+    std::size_t unfinishedJobs_ = 0;
+    bool stopping_ = false;
+};
+
+}  // namespace quorvane

@@ -1,0 +1,51 @@
+#pragma once
+// What the RCON delivery needs of the operating system: starting a client and waiting for
+// it, ending every client at once, and threads. One interface, so that the delivery's rules
+// (deadlines, failures, unloading) can be tested without processes; the system's own is one
+// file per platform.
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/Platform.h"
+
+namespace quorvane::platform {
+
+// How one run of the RCON client ended.
+struct ClientExit {
+    enum class Kind {
+        Exited,      // on its own; `code` is its exit code
+        Signalled,   // killed by someone else; `code` is the signal (POSIX)
+        NotStarted,  // `reason` says why
+        TimedOut,    // ended at its deadline
+        Ended,       // ended because the plugin unloads
+        Error,       // an exception while it ran; `reason` is its text
+    };
+    Kind kind = Kind::Exited;
+    int code = 0;
+    std::string reason;
+};
+
+class ClientEnv {
+  public:
+    virtual ~ClientEnv() = default;
+
+    // Starts the program `arguments[0]` with exactly `arguments` (program first), hidden and
+    // never through a shell, and waits until it exits or `deadline` has passed; then it is
+    // ended and reaped. No client outlives its deadline. Called from several threads at once.
+    virtual ClientExit RunClient(const std::vector<std::string>& arguments,
+                                 std::chrono::milliseconds deadline) = 0;
+    // Ends every client that RunClient waits for, at once; from now on RunClient starts none
+    // (Ended).
+    virtual void EndClients() = 0;
+    // Throws std::system_error (or std::bad_alloc) when no thread can be started.
+    virtual std::unique_ptr<PluginThread> StartThread(std::function<void()> work) = 0;
+};
+
+// Client processes and plugin threads of the operating system.
+std::unique_ptr<ClientEnv> SystemClientEnv();
+
+}  // namespace quorvane::platform

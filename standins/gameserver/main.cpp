@@ -1,0 +1,185 @@
+// A game server stand-in: loads the host framework and its plugins from the server
+// directory (the current directory), plays the game's start-up, and runs until stopped.
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "GameCommands.h"
+#include "GameMemory.h"
+#include "GameMode.h"
+#include "GameStrings.h"
+#include "GameTasks.h"
+#include "GameWorld.h"
+#include "Host/GameRegistry.h"
+#include "Host/GameThread.h"
+#include "Host/PluginLoader.h"
+#include "Host/Runtime.h"
+#include "Host/Timers.h"
+#include "ProcessStats.h"
+#include "RconListener.h"
+#include "ServerArgs.h"
+#include "StopSignal.h"
+
+namespace {
+
+// Listens for RCON like the real server; null when no port was asked for or
+// the port cannot be had (the server then runs on without RCON, with an error in its log).
+std::unique_ptr<gameserver::RconListener> StartRcon(const gameserver::ServerArgs& args,
+                                                    gameserver::GameTasks& tasks,
+                                                    spdlog::logger& log) {
+    if (args.rconPort == 0) {
+        return nullptr;
+    }
+    try {
+        gameserver::RconListenerOptions options;
+        options.port = args.rconPort;
+        options.password = args.rconPassword;
+        options.recordFile = args.rconRecord;
+        options.log = asahost::MakeLogger("RCON");
+        // Commands run on the game thread, where the plugins' commands take theirs.
+        options.console = [&tasks](const std::string& command) {
+            return tasks.Run([&] { return gameserver::RunRconCommand(command); }).value_or("");
+        };
+        auto listener = std::make_unique<gameserver::RconListener>(std::move(options));
+        listener->Start();
+        return listener;
+    } catch (const std::exception& e) {
+        log.error("No RCON on port {}: {}", args.rconPort, e.what());
+        return nullptr;
+    }
+}
+
+// Real seconds between two ticks of the game thread.
+constexpr double kTickSeconds = 0.005;
+
+// The game thread's loop, where the framework runs its timers and request completions: until
+// a stop signal, --run-for, or --stop-after-timers timer callbacks.
+void RunUntilStopped(const gameserver::ServerArgs& args, gameserver::GameTasks& tasks) {
+    const auto start = std::chrono::steady_clock::now();
+    while (!standin::WaitForStop(kTickSeconds)) {
+        tasks.RunPending();
+        asahost::GameTick();
+        if (args.stopAfterTimers && asahost::TimersFired() >= *args.stopAfterTimers) {
+            return;
+        }
+        const std::chrono::duration<double> ran = std::chrono::steady_clock::now() - start;
+        if (args.runForSeconds && ran.count() >= *args.runForSeconds) {
+            return;
+        }
+    }
+}
+
+// Console lines from standard input, for the plugins' console commands. The reader is left
+// blocked in its read when the server stops; it holds the tasks by a shared pointer.
+void ReadConsole(std::shared_ptr<gameserver::GameTasks> tasks,
+                 std::shared_ptr<spdlog::logger> log) {
+    std::thread([tasks = std::move(tasks), log = std::move(log)] {
+        for (std::string line; std::getline(std::cin, line);) {
+            if (!line.empty() && line.back() == '\r') {
+                line.pop_back();
+            }
+            const auto taken = tasks->Run([&] {
+                return gameserver::RunConsoleLine(line) ? std::string("1") : std::string();
+            });
+            if (!taken) {
+                return;
+            }
+            if (taken->empty() && !line.empty()) {
+                log->warn("Unknown console command: {}", line);
+            }
+        }
+    }).detach();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    standin::PrepareStopSignal();
+    gameserver::ServerArgs args;
+    gameserver::MapSettings map;
+    try {
+        args = gameserver::ParseServerArgs(std::vector<std::string>(argv + 1, argv + argc));
+        map = args.mapData.empty() ? gameserver::DefaultMap() : gameserver::LoadMap(args.mapData);
+        map.world = map.world && !args.noWorld;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "GameServer: %s\n", e.what());
+        return 2;
+    }
+
+    asahost::Options options;
+    options.timeScale = args.timeScale;
+    if (args.unknownNameWait) {
+        options.unknownNameWait =
+            std::chrono::milliseconds(static_cast<long long>(*args.unknownNameWait * 1000));
+    }
+    asahost::Start(options);
+    auto log = asahost::MakeLogger("GameServer");
+    log->info("Starting {} (time scale {})", args.name, args.timeScale);
+
+    gameserver::RegisterGameMemory();
+    gameserver::RegisterGameStrings();
+    gameserver::RegisterGameCommands();
+    gameserver::RegisterGameMode();
+    gameserver::RegisterWorldNames();
+    for (const auto& name : args.missingNames) {
+        asahost::ForgetName(name);
+    }
+    asahost::SetServerStatus(args.readyBeforeLoad ? AsaApi::ServerStatus::Ready
+                                                  : AsaApi::ServerStatus::Loading);
+    // Up before the plugins: an event may come at the first timer tick.
+    const auto tasks = std::make_shared<gameserver::GameTasks>();
+    auto rcon = StartRcon(args, *tasks, *log);
+    if (args.console) {
+        ReadConsole(tasks, log);
+    }
+    const int threadsBefore = gameserver::ThreadCount();
+    if (args.reportResources) {
+        log->info("Threads before the plugins: {}", threadsBefore);
+    }
+    asahost::LoadPlugins();
+    if (args.reportResources) {
+        // Under the loader's lock on Windows: a plugin must start none there.
+        log->info("Threads started while the plugins loaded: {}",
+                  gameserver::ThreadCount() - threadsBefore);
+    }
+
+    const gameserver::GameWorld world(map);
+    asahost::SetWorld(world.World());
+    for (int run = 0; run < args.beginPlayRuns; ++run) {
+        gameserver::RunBeginPlay(gameserver::TheGameMode());
+    }
+    asahost::SetServerStatus(AsaApi::ServerStatus::Ready);
+    log->info("Server is ready");
+
+    RunUntilStopped(args, *tasks);
+    tasks->Close();
+    if (args.exitWithoutUnload) {
+        log->info("Exiting with the plugins loaded");
+        log.reset();
+        // The framework's own services end; the process exits around everything else.
+        asahost::Stop();
+        std::exit(0);
+    }
+    log->info("Shutting down");
+    if (args.reportResources) {
+        log->info("Timer callbacks run: {}", asahost::TimersFired());
+    }
+    asahost::UnloadPlugins();
+    if (args.reportResources) {
+        log->info("Threads after the plugins: {}", gameserver::ThreadCount());
+        log->info("Zombie children after the plugins: {}", gameserver::ZombieChildren());
+    }
+    rcon.reset();  // after the plugins: a plugin may still broadcast while it unloads
+    asahost::SetWorld(nullptr);
+    log->info("FMemory outstanding allocations: {}", gameserver::OutstandingAllocations());
+    log.reset();
+    asahost::Stop();
+    return 0;
+}

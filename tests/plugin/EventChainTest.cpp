@@ -1,0 +1,218 @@
+// The chain in-process: one event from the timer's point of view (the re-arm, the draws, the
+// log lines, what reaches the RCON client), and an event the delivery refuses.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "ArgvRecord.h"
+#include "GameWorld.h"
+#include "Host/GameRegistry.h"
+#include "Host/Timers.h"
+#include "PluginHost.h"
+#include "Receiver.h"
+#include "events/EventChain.h"
+#include "platform/ClientEnv.h"
+
+namespace {
+
+using Args = std::vector<std::string>;
+
+class EventChainTest : public ::testing::Test {
+  protected:
+    EventChainTest() {
+        gameserver::RegisterWorldNames();
+        gameserver::MapSettings map;
+        gameserver::MapEntry entry;
+        entry.playableMin = {-100000, -100000, -10000};
+        entry.playableMax = {100000, 100000, 10000};
+        entry.originMin[0] = entry.originMin[1] = -100000;
+        entry.originMax[0] = entry.originMax[1] = 100000;
+        map.entries = {entry};
+        world_ = std::make_unique<gameserver::GameWorld>(map);
+        asahost::SetWorld(world_->World());
+
+        auto& s = EventSettings();
+        s.Serverlabel = "The Island";
+        s.ServerEventsCommand = "StartWorldEvent";
+        s.BroadcastStartEventMessage = "{EVENTLABEL} on {serverlabel} at {Lat}/{lon}\nGo!";
+        s.MCRconPath = RECORD_ARGS_FILE;
+        s.RconSettings = {"10.0.0.1", 27020, "own", "Island"};
+        s.RconInfos = {{"10.0.0.1", 27020, "own", "Island"}, {"10.0.0.2", 27021, "other", "B"}};
+        s.MinimumTimeToWait = s.MaximumTimeToWait = 7;
+        s.MinimumTimeToNextEvent = s.MaximumTimeToNextEvent = 5;
+        s.RandomEvents = {{"meteor", "The \"Big\" Meteor", {{50000, -50000, 200000}}}};
+    }
+    ~EventChainTest() override {
+        EXPECT_TRUE(rcon_.WaitUntilIdle(std::chrono::seconds(10)));
+        asahost::SetWorld(nullptr);
+    }
+
+    quorvane::Settings& EventSettings() { return settings_; }
+
+    // The own server's command first, then the broadcasts, which run side by side: sorted.
+    std::vector<Args> ClientsStarted() {
+        EXPECT_TRUE(rcon_.WaitUntilIdle(std::chrono::seconds(10)));
+        auto started = record_.Arguments();
+        if (!started.empty()) {
+            std::sort(started.begin() + 1, started.end());
+        }
+        return started;
+    }
+
+    static std::vector<int> PendingDelays() {
+        std::vector<int> delays;
+        for (const auto& timer : asahost::PendingTimers()) {
+            delays.push_back(timer.delaySeconds);
+        }
+        return delays;
+    }
+
+    testing_support::PluginHost host_;
+    std::unique_ptr<gameserver::GameWorld> world_;
+    testing_support::ArgvRecord record_{host_.Dir().Path() / "argv.jsonl"};
+    quorvane::Settings settings_;
+    quorvane::RconService rcon_{quorvane::platform::SystemClientEnv()};
+    quorvane::EventChain chain_{settings_, rcon_, [this] { chain_.OnTimer(); }};
+};
+
+TEST_F(EventChainTest, FirstEventWaitsTheDrawnMinutes) {
+    EventSettings().Debug = true;
+    chain_.ScheduleFirst();
+    EXPECT_EQ(PendingDelays(), std::vector<int>{420});
+    EXPECT_EQ(host_.PluginLines(), (std::vector<std::string>{"[Quorvane][info] Server Ready",
+                                                             "[Quorvane][info] Time to wait: 7"}));
+    host_.ClearLines();
+    EventSettings().Debug = false;
+    EventSettings().MinimumTimeToWait = 0;
+    EventSettings().MaximumTimeToWait = 0;
+    chain_.ScheduleFirst();
+    EXPECT_EQ(PendingDelays(), (std::vector<int>{420, 0}));
+    EXPECT_TRUE(host_.PluginLines().empty());
+}
+
+TEST_F(EventChainTest, AnEventReArmsLogsAndReachesEveryServer) {
+    EventSettings().Debug = true;
+    chain_.OnTimer();
+    EXPECT_EQ(PendingDelays(), std::vector<int>{300});
+    EXPECT_EQ(host_.PluginLines(),
+              (std::vector<std::string>{
+                  "[Quorvane][info] Starting event!",
+                  "[Quorvane][info] Event: The \"Big\" Meteor",
+                  "[Quorvane][info] Coordinate: 50000, -50000, 200000",
+                  "[Quorvane][info] Command: StartWorldEvent meteor 50000 -50000 2e+05",
+                  "[Quorvane][info] Time to next event: 5",
+              }));
+    const std::string broadcast = R"(The "Big" Meteor on The Island at 75.000000/25.000000\nGo!)";
+    EXPECT_EQ(ClientsStarted(),
+              (std::vector<Args>{
+                  {"-H10.0.0.1", "-P27020", "-pown", "StartWorldEvent meteor 50000 -50000 2e+05"},
+                  {"-H10.0.0.1", "-P27020", "-pown", broadcast},
+                  {"-H10.0.0.2", "-P27021", "-pother", broadcast},
+              }));
+}
+
+TEST_F(EventChainTest, WithoutDebugNothingIsLoggedAndTheEventStillGoesOut) {
+    chain_.OnTimer();
+    EXPECT_TRUE(host_.PluginLines().empty());
+    EXPECT_EQ(ClientsStarted().size(), 3u);
+}
+
+TEST_F(EventChainTest, DrawsTheDelayThenTheEventThenTheCoordinate) {
+    auto& s = EventSettings();
+    s.MinimumTimeToNextEvent = 1;
+    s.MaximumTimeToNextEvent = 1000;
+    s.RandomEvents = {{"a", "A", {{1, 1, 1}, {2, 2, 2}, {3, 3, 3}}},
+                      {"b", "B", {{4, 4, 4}, {5, 5, 5}}},
+                      {"c", "C", {{6, 6, 6}}}};
+    for (std::uint32_t seed : {1u, 2u, 3u, 4u, 5u}) {
+        // The same draws on an engine of the same seed tell what one run must choose and
+        // where the engine must be afterwards.
+        quorvane::EventRandom reference;
+        reference.Seed(seed);
+        const auto minutes = reference.Int(1, 1000);
+        const auto event = reference.Index(3);
+        const auto coordinate =
+            reference.Index(static_cast<std::uint32_t>(s.RandomEvents[event].RandomCCCs.size()));
+        chain_.Random().Seed(seed);
+
+        record_.Clear();
+        chain_.OnTimer();
+        EXPECT_EQ(chain_.Random().Engine(), reference.Engine());
+        EXPECT_EQ(PendingDelays().back(), minutes * 60);
+        const auto& chosen = s.RandomEvents[event];
+        const float value = chosen.RandomCCCs[coordinate].X;
+        EXPECT_EQ(ClientsStarted()[0][3], "StartWorldEvent " + chosen.EventId + " " +
+                                              std::to_string(static_cast<int>(value)) + " " +
+                                              std::to_string(static_cast<int>(value)) + " " +
+                                              std::to_string(static_cast<int>(value)));
+    }
+}
+
+TEST_F(EventChainTest, OneEventWithOneCoordinateStillTakesThreeDraws) {
+    chain_.Random().Seed(7);
+    std::mt19937 shadow(7);
+    chain_.OnTimer();
+    shadow.discard(3);
+    EXPECT_EQ(chain_.Random().Engine(), shadow);
+}
+
+TEST_F(EventChainTest, NothingToStartEndsTheRunAfterTheReArmWithOneWarning) {
+    EventSettings().RandomEvents = {};
+    chain_.OnTimer();
+    EventSettings().RandomEvents = {{"calm", "Calm", {}}};
+    chain_.OnTimer();
+    EXPECT_EQ(PendingDelays(), (std::vector<int>{300, 300}));
+    EXPECT_EQ(host_.PluginLines(),
+              (std::vector<std::string>{
+                  "[Quorvane][warning] No events are configured for this server; none started",
+                  "[Quorvane][warning] Event calm (Calm) has no coordinates; not started"}));
+    EXPECT_TRUE(ClientsStarted().empty());
+}
+
+TEST_F(EventChainTest, WithoutAWorldThePositionIsZero) {
+    asahost::SetWorld(nullptr);
+    EventSettings().BroadcastStartEventMessage = "{Lat} {Lon}";
+    chain_.OnTimer();
+    EXPECT_EQ(ClientsStarted().back().back(), "0.000000 0.000000");
+}
+
+TEST_F(EventChainTest, ReversedBoundsAreDrawnSwapped) {
+    EventSettings().MinimumTimeToNextEvent = 9;
+    EventSettings().MaximumTimeToNextEvent = 8;
+    for (int i = 0; i < 20; ++i) {
+        chain_.OnTimer();
+    }
+    for (const int delay : PendingDelays()) {
+        EXPECT_TRUE(delay == 480 || delay == 540) << delay;
+    }
+}
+
+// The delivery refusing an event (here: it is stopping) is an event refused, for the admin
+// and in the state; Discord still hears of it.
+TEST_F(EventChainTest, AnEventTheDeliveryRefusesIsReportedRefusedAndStillAnnounced) {
+    webhook::Receiver receiver;
+    receiver.Start();
+    auto& s = EventSettings();
+    s.DiscordWebhook = receiver.BaseUrl() + "/api/webhooks/1/x";
+    s.DiscordWebhookColor = "1";
+    s.DiscordBroadcastMessage = "{Eventlabel}";
+    rcon_.Stop();
+    const auto outcome = chain_.StartNow("meteor");
+    EXPECT_FALSE(outcome.Started);
+    EXPECT_EQ(outcome.Text,
+              "Event meteor (The \"Big\" Meteor) not started: RCON delivery is stopping");
+    ASSERT_TRUE(chain_.Last());
+    EXPECT_EQ(chain_.Last()->Refused, "RCON delivery is stopping");
+    EXPECT_EQ(host_.PluginLines(),
+              std::vector<std::string>{
+                  "[Quorvane][warning] Event meteor not started: RCON delivery is stopping"});
+    ASSERT_TRUE(receiver.WaitForRecords(1, std::chrono::seconds(10)));
+    EXPECT_EQ(receiver.Records()[0].body,
+              R"({"content":"","embeds":[{"color":"1","description":"The \"Big\" Meteor"}]})");
+    EXPECT_TRUE(ClientsStarted().empty());
+    receiver.Stop();
+}
+
+}  // namespace
