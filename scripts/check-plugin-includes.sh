@@ -3,6 +3,8 @@
 # - no logging or formatting library of its own: the real host framework brings its own (an
 #   old spdlog with a bundled fmt) behind Logger/Logger.h, and a second copy breaks its
 #   headers. The plugin reaches logging only through the framework;
+# - no std::min, std::max or numeric_limits<T>::max called plainly: the framework's
+#   <windows.h> makes min and max macros for MSVC; (std::max)(a, b) is immune;
 # - layers that point one way: a folder includes only itself and the folders below it, in the
 #   order platform, base, config, then map and notify (which do not include each other),
 #   events, entry. So there is no loop between folders either.
@@ -10,6 +12,11 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 if found=$(grep -rnE '^\s*#\s*include\s*[<"](spdlog|fmt)/' "$root/plugin"); then
     echo "check-plugin-includes: the plugin must not include spdlog or fmt itself:" >&2
+    echo "$found" | sed "s#^$root/##" >&2
+    exit 1
+fi
+if found=$(grep -rnE '(numeric_limits<[^>]*>::|std::)(max|min)\s*\(' "$root/plugin"); then
+    echo "check-plugin-includes: write (std::max)(a, b) and (std::numeric_limits<T>::max)():" >&2
     echo "$found" | sed "s#^$root/##" >&2
     exit 1
 fi

@@ -30,7 +30,7 @@ std::optional<std::string> RconService::Submit(RconJob job) {
         } else if (tasks_.size() >= kMaxWaiting) {
             refusal = std::to_string(tasks_.size()) + " RCON messages are waiting already";
         } else if (auto none = StartThreads(
-                       std::min(kMaxClients, busy_ + tasks_.size() + 1 + job.Targets.size()))) {
+                       (std::min)(kMaxClients, busy_ + tasks_.size() + 1 + job.Targets.size()))) {
             refusal = std::move(*none);
         } else {
             auto state = std::make_shared<JobState>();

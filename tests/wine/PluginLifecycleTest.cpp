@@ -1,10 +1,16 @@
-// The plugin DLL under Windows' own loader: DllMain's attach runs Load inside LoadLibrary,
-// its detach runs Unload inside FreeLibrary, a broken configuration still answers TRUE, and
-// the event timer belongs to the DLL's full Windows path.
+// The plugin DLL under Windows' own loader: DllMain's attach runs Load inside LoadLibrary and
+// starts no thread there, Plugin_Unload does the whole stop before FreeLibrary, a process
+// exit with the plugin loaded does nothing, a broken configuration still answers TRUE, and
+// the event timer goes with Plugin_Unload by the DLL's full Windows path.
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <future>
+
 #include "LogLines.h"
+#include "ScriptedServer.h"
+#include "TestListener.h"
 #include "WindowsServerDir.h"
 #include "WineEnvironment.h"
 #include "WineProcess.h"
@@ -39,7 +45,7 @@ testing_support::ProcessResult RunOnce(const WindowsServerDir& dir) {
                                     {"-serverkey=Island", "--run-for=0"}, dir.Path());
 }
 
-TEST(PluginLifecycleTest, AttachRunsLoadAndDetachRunsUnload) {
+TEST(PluginLifecycleTest, AttachRunsLoadAndPluginUnloadStopsEverything) {
     WindowsServerDir dir;
     auto config = IslandConfig("rcon.exe", 27020, 60);
     config["Island"]["StartEventOnBootSettings"] = {{"MinimumTimeToWait", 60},
@@ -47,21 +53,67 @@ TEST(PluginLifecycleTest, AttachRunsLoadAndDetachRunsUnload) {
     dir.WriteConfig(config);
     const auto result = RunOnce(dir);
     ASSERT_EQ(result.exitCode, 0) << result.output;
-    // The plugin's lines come before LoadLibrary returns, the hook's removal before
-    // FreeLibrary does; the host drops the pending first timer on the way.
-    EXPECT_EQ(
-        HostAndPluginLines(result.output),
-        (Lines{"[Quorvane][info] Server Key: Island", "[Quorvane][info] Server Key: Island",
-               "[Quorvane][info] Server Label: The Island",
-               "[AsaApi][info] Hook set on AShooterGameMode.BeginPlay()", kLoaded,
-               "[AsaApi][info] AShooterGameMode.BeginPlay() ran",
-               "[AsaApi][info] Dropped timer " + WindowsPath(dir.PluginDir() / "Quorvane.dll") +
-                   "_0 (3600 s)",
-               "[AsaApi][info] Removed 6 command(s) of Quorvane.dll",
-               "[AsaApi][info] Hook of Quorvane.dll removed from AShooterGameMode.BeginPlay()",
-               "[AsaApi][info] DisableHook: no such hook on AShooterGameMode.BeginPlay()",
-               "[AsaApi][info] Unloaded plugin Quorvane"}))
+    // The plugin's lines come before LoadLibrary returns; Plugin_Unload takes off the hook,
+    // and its timer and commands, so the host finds nothing of the plugin's left to drop.
+    EXPECT_EQ(HostAndPluginLines(result.output),
+              (Lines{"[Quorvane][info] Server Key: Island", "[Quorvane][info] Server Key: Island",
+                     "[Quorvane][info] Server Label: The Island",
+                     "[AsaApi][info] Hook set on AShooterGameMode.BeginPlay()", kLoaded,
+                     "[AsaApi][info] AShooterGameMode.BeginPlay() ran",
+                     "[AsaApi][info] Hook removed from AShooterGameMode.BeginPlay()",
+                     "[AsaApi][info] Unloaded plugin Quorvane"}))
         << result.output;
+}
+
+// With the server up before the plugin loads, its first event's timer is armed inside
+// DllMain; its threads come with the first event, never under the loader's lock.
+TEST(PluginLifecycleTest, NoThreadStartsUnderTheLoaderLock) {
+    rcon_testing::TestListener own("pw");
+    WindowsServerDir dir;
+    auto config = IslandConfig(WindowsPath(dir.InstallClient()), own.Port(), 1000);
+    config["Island"]["StartEventOnBootSettings"] = {{"MinimumTimeToWait", 0},
+                                                    {"MaximumTimeToWait", 0}};
+    dir.WriteConfig(config);
+    wine_testing::WineProcess server(
+        wine_testing::WindowsProgram("GameServer.exe"),
+        {"-serverkey=Island", "--time-scale=600", "--ready-before-load", "--report-resources"},
+        dir.Path());
+    ASSERT_TRUE(own.Listener().WaitForCommands(1, std::chrono::seconds(60))) << server.Output();
+    const auto result = server.Stop();
+    ASSERT_EQ(result.exitCode, 0) << result.output;
+    const auto lines = testing_support::LogLines(result.output);
+    EXPECT_NE(std::find(lines.begin(), lines.end(),
+                        "[GameServer][info] Threads started while the plugins loaded: 0"),
+              lines.end())
+        << result.output;
+}
+
+// A real server's exit: no Plugin_Unload, and DllMain's detach sees the process going away.
+// With a client waiting for a server that never answers, the exit does not wait for it.
+TEST(PluginLifecycleTest, AProcessExitWithEventsInFlightDoesNoUnloadWork) {
+    std::promise<void> connected;
+    rcon_testing::ScriptedServer silent([&](rcon_testing::ScriptPeer& peer) {
+        connected.set_value();
+        peer.WaitForClose();
+    });
+    WindowsServerDir dir;
+    auto config = IslandConfig(WindowsPath(dir.InstallClient()), silent.Port(), 1000);
+    config["RconClientTimeoutSeconds"] = 3600;
+    dir.WriteConfig(config);
+    wine_testing::WineProcess server(
+        wine_testing::WindowsProgram("GameServer.exe"),
+        {"-serverkey=Island", "--time-scale=600", "--run-for=4", "--exit-without-unload"},
+        dir.Path());
+    ASSERT_EQ(connected.get_future().wait_for(std::chrono::seconds(60)), std::future_status::ready)
+        << server.Output();
+    const auto result = server.Wait(std::chrono::seconds(60));
+    EXPECT_EQ(result.exitCode, 0) << result.output;
+    const auto lines = HostAndPluginLines(result.output);
+    for (const std::string unloading :
+         {"[AsaApi][info] Hook removed from AShooterGameMode.BeginPlay()",
+          "[AsaApi][info] Unloaded plugin Quorvane"}) {
+        EXPECT_EQ(std::find(lines.begin(), lines.end(), unloading), lines.end()) << unloading;
+    }
 }
 
 // What nlohmann::json says of `text`, the library the DLL reads its configuration with.
@@ -112,25 +164,24 @@ TEST(PluginLifecycleTest, BrokenConfigIsReportedAndThePluginStaysAttached) {
         dir.WriteConfig(c.config);
         const auto result = RunOnce(dir);
         ASSERT_EQ(result.exitCode, 0) << c.what << "\n" << result.output;
-        // DllMain answered TRUE: LoadLibrary succeeded; the commands it added go with it, and
-        // FreeLibrary ran Unload, whose request to remove the never-set hook the host turns
-        // down.
+        // DllMain answered TRUE: LoadLibrary succeeded; Plugin_Unload removes the commands it
+        // added and asks to remove the never-set hook, which the host turns down.
         Lines expected = c.pluginLines;
         auto& error = expected.back();
         error.replace(error.find("FILE"), 4, WindowsPath(dir.PluginDir() / "config.json"));
         expected.insert(expected.end(),
                         {kLoaded, "[AsaApi][info] AShooterGameMode.BeginPlay() ran",
-                         "[AsaApi][info] Removed 6 command(s) of Quorvane.dll",
                          "[AsaApi][info] DisableHook: no such hook on AShooterGameMode.BeginPlay()",
                          "[AsaApi][info] Unloaded plugin Quorvane"});
         EXPECT_EQ(HostAndPluginLines(result.output), expected) << c.what << "\n" << result.output;
     }
 }
 
-// The timer that the chain re-arms after an event is the DLL's path + "_0" too, and its owner
-// the DLL's path, or the host would not drop it when it unloads the plugin. No event is
-// configured, so no RCON worker is involved.
-TEST(PluginLifecycleTest, TimerIdentifierIsTheFullModulePath) {
+// The timer that the chain re-arms after an event is the DLL's path + "_0", as the one armed
+// at load: Plugin_Unload drops it by that identifier, and the host, which drops what a
+// plugin leaves by its owner, finds none. No event is configured, so no RCON worker is
+// involved.
+TEST(PluginLifecycleTest, TheRearmedTimerGoesWithPluginUnload) {
     WindowsServerDir dir;
     auto config = IslandConfig("rcon.exe", 27020, 1000);
     config["Island"]["RandomEvents"] = nlohmann::json::object();
@@ -142,15 +193,9 @@ TEST(PluginLifecycleTest, TimerIdentifierIsTheFullModulePath) {
         << server.Output();
     const auto result = server.Stop();
     ASSERT_EQ(result.exitCode, 0) << result.output;
-    Lines dropped;
     for (auto& line : testing_support::LogLinesOf(result.output, "AsaApi")) {
-        if (line.starts_with("[AsaApi][info] Dropped timer ")) {
-            dropped.push_back(line);
-        }
+        EXPECT_FALSE(line.starts_with("[AsaApi][info] Dropped timer ")) << line;
     }
-    EXPECT_EQ(dropped, (Lines{"[AsaApi][info] Dropped timer " +
-                              WindowsPath(dir.PluginDir() / "Quorvane.dll") + "_0 (60000 s)"}))
-        << result.output;
 }
 
 }  // namespace
