@@ -42,7 +42,8 @@ void RunStartEvent(benchmark::State& state, bool hang) {
     quorvane::Settings settings;
     Configure(settings);
     quorvane::RconService rcon(quorvane::platform::SystemClientEnv());
-    quorvane::EventChain chain(settings, rcon, [] {});
+    quorvane::DiscordNotifier discord(settings, "Quorvane (bench, 1.0)", [](const auto&) {});
+    quorvane::EventChain chain(settings, rcon, discord, [] {});
     if (hang) {
         setenv("QUORVANE_ARGV_HANG", "1", 1);
     }

@@ -58,15 +58,54 @@ void AddResponseHeader(std::unordered_map<std::string, std::string>& headers,
     if (colon == std::string_view::npos) {
         return;
     }
-    const std::string name = LowerCase(Trim(line.substr(0, colon)));
-    if (name.empty()) {
-        return;
+    const std::string name(Trim(line.substr(0, colon)));
+    if (!name.empty()) {
+        headers[name] = Trim(line.substr(colon + 1));
     }
-    const std::string_view value = Trim(line.substr(colon + 1));
-    auto [it, added] = headers.try_emplace(name, value);
-    if (!added) {
-        it->second.append(", ").append(value);
+}
+
+std::string ReasonPhrase(std::string_view statusLine) {
+    // HTTP-version SP status-code SP reason-phrase
+    const auto first = statusLine.find(' ');
+    if (first == std::string_view::npos) {
+        return {};
     }
+    const auto second = statusLine.find(' ', first + 1);
+    return second == std::string_view::npos ? std::string()
+                                            : std::string(Trim(statusLine.substr(second + 1)));
+}
+
+std::string StandardReason(long status) {
+    static const std::unordered_map<long, const char*> reasons = {
+        {200, "OK"},
+        {201, "Created"},
+        {202, "Accepted"},
+        {204, "No Content"},
+        {301, "Moved Permanently"},
+        {302, "Found"},
+        {303, "See Other"},
+        {304, "Not Modified"},
+        {307, "Temporary Redirect"},
+        {308, "Permanent Redirect"},
+        {400, "Bad Request"},
+        {401, "Unauthorized"},
+        {403, "Forbidden"},
+        {404, "Not Found"},
+        {405, "Method Not Allowed"},
+        {408, "Request Timeout"},
+        {409, "Conflict"},
+        {411, "Length Required"},
+        {413, "Payload Too Large"},
+        {415, "Unsupported Media Type"},
+        {429, "Too Many Requests"},
+        {500, "Internal Server Error"},
+        {501, "Not Implemented"},
+        {502, "Bad Gateway"},
+        {503, "Service Unavailable"},
+        {504, "Gateway Timeout"},
+    };
+    const auto found = reasons.find(status);
+    return found != reasons.end() ? found->second : "Unknown";
 }
 
 }  // namespace http

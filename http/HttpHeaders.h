@@ -18,9 +18,15 @@ bool IsContentTypeLine(std::string_view line);
 std::vector<std::string> RequestHeaderLines(const std::string& contentType,
                                             const std::vector<std::string>& lines);
 
-// Adds one received "Name: value" line: name in lower case, value without surrounding blanks,
-// a repeated name's values joined by ", ". Lines without a colon are ignored.
+// Adds one received "Name: value" line: the name as sent, the value without surrounding
+// blanks, a repeated name's last value. Lines without a colon are ignored.
 void AddResponseHeader(std::unordered_map<std::string, std::string>& headers,
                        std::string_view line);
+
+// The reason phrase of a status line ("HTTP/1.1 429 Too Many Requests"); empty when it has
+// none.
+std::string ReasonPhrase(std::string_view statusLine);
+// The standard reason phrase of a status ("Not Found"), or "Unknown".
+std::string StandardReason(long status);
 
 }  // namespace http

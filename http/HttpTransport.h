@@ -15,7 +15,8 @@ struct Post {
     std::string url;  // http:// or https://
     std::string body;
     // Complete lines, "Name: value", sent as given and in this order. When none of them is a
-    // Content-Type line, the request carries no Content-Type header at all.
+    // Content-Type line, the request carries no Content-Type header at all; when none is a
+    // User-Agent line, no User-Agent header.
     std::vector<std::string> headerLines;
     std::chrono::milliseconds connectTimeout{};
     std::chrono::milliseconds totalTimeout{};
@@ -25,8 +26,11 @@ struct Outcome {
     // False when no HTTP answer arrived (refused, timed out, aborted...); `error` says why.
     bool answered = false;
     long status = 0;
+    // The status line's reason phrase ("No Content"), or the standard one for the status when
+    // the answer gave none (HTTP/2).
+    std::string reason;
     std::string body;
-    // The final answer's headers: names in lower case, repeated headers joined by ", ".
+    // The final answer's headers, names as sent; of a name sent more than once, the last value.
     std::unordered_map<std::string, std::string> headers;
     std::string error;
 };

@@ -31,6 +31,19 @@ bool IsHttpUrl(std::string_view url) {
            url[scheme] != '#';
 }
 
+std::string HostOf(std::string_view url) {
+    const std::size_t scheme = url.find("://");
+    std::string_view rest = url.substr(scheme == std::string_view::npos ? 0 : scheme + 3);
+    rest = rest.substr(0, rest.find_first_of("/?#"));
+    if (const auto at = rest.rfind('@'); at != std::string_view::npos) {
+        rest = rest.substr(at + 1);
+    }
+    if (rest.starts_with('[')) {
+        return std::string(rest.substr(1, rest.find(']') - 1));
+    }
+    return std::string(rest.substr(0, rest.find(':')));
+}
+
 std::string Redacted(std::string_view url) {
     const std::size_t scheme = url.find("://");
     const std::size_t hostStart = scheme == std::string_view::npos ? 0 : scheme + 3;

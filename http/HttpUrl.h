@@ -9,6 +9,10 @@ namespace http {
 // An http:// or https:// URL (scheme in any letter case) with a host.
 bool IsHttpUrl(std::string_view url);
 
+// The URL's host, without user, port or brackets: "discord.com", "127.0.0.1", "::1"; empty
+// when it has none.
+std::string HostOf(std::string_view url);
+
 // The URL for log lines: its last path segment and its query replaced by "***". A webhook's
 // token is that segment, and log files are shared more freely than configuration files.
 std::string Redacted(std::string_view url);

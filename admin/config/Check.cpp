@@ -4,22 +4,22 @@
 #include <fstream>
 #include <map>
 #include <set>
+#include <tuple>
 
 #include "KnownKeys.h"
 #include "MapData.h"
 #include "base/Text.h"
 #include "config/ConfigParser.h"
 #include "events/EventTexts.h"
+#include "notify/DiscordPost.h"
 
 namespace quorvane::admin {
 namespace {
 
 using nlohmann::json;
 
-// What one RCON packet carries, and what Discord accepts in a message.
+// What one RCON packet carries.
 constexpr std::size_t kRconText = 4086;
-constexpr std::size_t kDiscordContent = 2000;
-constexpr std::size_t kDiscordDescription = 4096;
 
 bool HasNonAscii(const std::string& text) {
     return AsciiOnly(text) != text;
@@ -36,14 +36,19 @@ std::vector<std::string> ServerWarnings(const Settings& s, const MapData& map) {
     if (s.RandomEvents.empty()) {
         out.push_back("no events: this server starts none");
     }
-    for (const auto& [name, text] :
-         {std::pair{"BroadcastStartEventMessage", &s.BroadcastStartEventMessage},
-          std::pair{"DiscordBroadcastMessage", &s.DiscordBroadcastMessage},
-          std::pair{"DiscordBroadcastHeader", &s.DiscordBroadcastHeader},
-          std::pair{"Serverlabel", &s.Serverlabel}}) {
-        if (HasNonAscii(*text)) {
-            out.push_back(std::string(name) +
-                          " holds characters outside ASCII: each of their bytes arrives as ?");
+    // With DiscordKeepUnicode only RCON narrows.
+    const std::string arrives = s.DiscordKeepUnicode
+                                    ? " holds characters outside ASCII: over RCON each of their "
+                                      "bytes arrives as ?"
+                                    : " holds characters outside ASCII: each of their bytes "
+                                      "arrives as ?";
+    for (const auto& [name, text, discordOnly] :
+         {std::tuple{"BroadcastStartEventMessage", &s.BroadcastStartEventMessage, false},
+          std::tuple{"DiscordBroadcastMessage", &s.DiscordBroadcastMessage, true},
+          std::tuple{"DiscordBroadcastHeader", &s.DiscordBroadcastHeader, true},
+          std::tuple{"Serverlabel", &s.Serverlabel, false}}) {
+        if (HasNonAscii(*text) && !(discordOnly && s.DiscordKeepUnicode)) {
+            out.push_back(std::string(name) + arrives);
         }
     }
     std::size_t longestBroadcast = 0;
@@ -51,8 +56,7 @@ std::vector<std::string> ServerWarnings(const Settings& s, const MapData& map) {
     std::size_t longestMessage = 0;
     for (const auto& event : s.RandomEvents) {
         if (HasNonAscii(event.Eventlabel)) {
-            out.push_back("the label of event " + event.EventId +
-                          " holds characters outside ASCII: each of their bytes arrives as ?");
+            out.push_back("the label of event " + event.EventId + arrives);
         }
         if (event.RandomCCCs.empty()) {
             out.push_back("event " + event.EventId + " has no coordinates: it is never started");
@@ -66,21 +70,32 @@ std::vector<std::string> ServerWarnings(const Settings& s, const MapData& map) {
             const LatLon position = map.HasMap() ? map.Position(coordinate) : LatLon{-100, -100};
             const auto texts = ComposeEventTexts(s, event, coordinate, position, &AsciiStrnicmp);
             longestBroadcast = std::max(longestBroadcast, texts.BroadcastText.size());
-            longestHeader = std::max(longestHeader, texts.DiscordHeader.size());
-            longestMessage = std::max(longestMessage, texts.DiscordMessage.size());
+            longestHeader = std::max(longestHeader, CharacterCount(texts.DiscordHeader));
+            longestMessage = std::max(longestMessage, CharacterCount(texts.DiscordMessage));
         }
     }
     if (longestBroadcast > kRconText) {
         out.push_back("the broadcast, filled, takes up to " + std::to_string(longestBroadcast) +
                       " bytes; one RCON packet carries at most " + std::to_string(kRconText));
     }
-    if (!s.DiscordWebhook.empty() && longestHeader > kDiscordContent) {
-        out.push_back("the Discord header, filled, takes up to " + std::to_string(longestHeader) +
-                      " characters; Discord takes at most " + std::to_string(kDiscordContent));
-    }
-    if (!s.DiscordWebhook.empty() && longestMessage > kDiscordDescription) {
-        out.push_back("the Discord message, filled, takes up to " + std::to_string(longestMessage) +
-                      " characters; Discord takes at most " + std::to_string(kDiscordDescription));
+    if (!s.DiscordWebhook.empty()) {
+        for (const auto& [name, what, text, longest, limit] :
+             {std::tuple{"DiscordBroadcastHeader", "header", &s.DiscordBroadcastHeader,
+                         longestHeader, kDiscordContentLimit},
+              std::tuple{"DiscordBroadcastMessage", "message", &s.DiscordBroadcastMessage,
+                         longestMessage, kDiscordDescriptionLimit}}) {
+            const std::size_t alone =
+                CharacterCount(s.DiscordKeepUnicode ? *text : AsciiOnly(*text));
+            if (alone > limit) {
+                out.push_back(std::string(name) + " alone has " + std::to_string(alone) +
+                              " characters, more than Discord takes (" + std::to_string(limit) +
+                              "): every post's " + what + " is cut to that");
+            } else if (longest > limit) {
+                out.push_back(std::string("the Discord ") + what + ", filled, takes up to " +
+                              std::to_string(longest) + " characters; Discord takes at most " +
+                              std::to_string(limit) + ": such a " + what + " is cut to that");
+            }
+        }
     }
     return out;
 }
@@ -104,7 +119,9 @@ std::vector<std::string> FileWarnings(const json& document) {
 // A warning of the plugin's that concerns a setting all servers share.
 bool AboutSharedSetting(const std::string& text) {
     return text.starts_with("DiscordWebhookColor ") ||
-           text.starts_with("RconClientTimeoutSeconds ");
+           text.starts_with("RconClientTimeoutSeconds ") ||
+           text.starts_with("DiscordBroadcastHeader alone ") ||
+           text.starts_with("DiscordBroadcastMessage alone ");
 }
 
 }  // namespace

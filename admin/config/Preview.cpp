@@ -45,6 +45,9 @@ json Preview(const Settings& s, const std::optional<std::string>& eventId, const
             }
             if (const auto post = MakeDiscordPost(s, texts.DiscordMessage, texts.DiscordHeader)) {
                 entry["discord"] = {{"url", post->Url}, {"body", post->Body}};
+                if (!post->Cuts.empty()) {
+                    entry["discord"]["cuts"] = post->Cuts;
+                }
             }
             out.push_back(entry);
         }
@@ -79,6 +82,9 @@ std::string PreviewText(const json& preview) {
         if (entry.contains("discord")) {
             out += "  Discord POST " + entry["discord"]["url"].get<std::string>() + ": " +
                    entry["discord"]["body"].get<std::string>() + "\n";
+            for (const auto& cut : entry["discord"].value("cuts", json::array())) {
+                out += "  (" + cut.get<std::string>() + ")\n";
+            }
         } else {
             out += "  Discord: none (no webhook, colour or message)\n";
         }

@@ -13,8 +13,6 @@
 namespace http {
 namespace {
 
-constexpr const char* kUserAgent = "AsaApi-Requests/1.0";
-
 void InitCurlOnce() {
     // Never cleaned up: transfers may still end while the process exits.
     static std::once_flag once;
@@ -27,12 +25,14 @@ std::size_t OnBody(char* data, std::size_t size, std::size_t count, void* user) 
 }
 
 std::size_t OnHeader(char* data, std::size_t size, std::size_t count, void* user) {
-    auto& headers = *static_cast<std::unordered_map<std::string, std::string>*>(user);
+    auto& outcome = *static_cast<Outcome*>(user);
     const std::string_view line(data, size * count);
     if (line.starts_with("HTTP/")) {
-        headers.clear();  // a new answer begins: keep only the final one's headers
+        // A new answer begins: keep only the final one's.
+        outcome.headers.clear();
+        outcome.reason = ReasonPhrase(line);
     } else {
-        AddResponseHeader(headers, line);
+        AddResponseHeader(outcome.headers, line);
     }
     return size * count;
 }
@@ -67,7 +67,6 @@ class CurlTransfer final : public Transfer {
         curl_easy_setopt(e, CURLOPT_POSTFIELDS, post.body.data());
         curl_easy_setopt(e, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(post.body.size()));
         curl_easy_setopt(e, CURLOPT_HTTPHEADER, headers.get());
-        curl_easy_setopt(e, CURLOPT_USERAGENT, kUserAgent);
         curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS,
                          static_cast<long>(post.connectTimeout.count()));
         curl_easy_setopt(e, CURLOPT_TIMEOUT_MS, static_cast<long>(post.totalTimeout.count()));
@@ -75,7 +74,7 @@ class CurlTransfer final : public Transfer {
         curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, OnBody);
         curl_easy_setopt(e, CURLOPT_WRITEDATA, &outcome.body);
         curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, OnHeader);
-        curl_easy_setopt(e, CURLOPT_HEADERDATA, &outcome.headers);
+        curl_easy_setopt(e, CURLOPT_HEADERDATA, &outcome);
         curl_easy_setopt(e, CURLOPT_ERRORBUFFER, errorText);
 
         curl_multi_add_handle(multi_, e);
@@ -91,10 +90,13 @@ class CurlTransfer final : public Transfer {
             outcome.answered = outcome.status > 0;
             if (!outcome.answered) {
                 outcome.error = "no HTTP status in the answer";
+            } else if (outcome.reason.empty()) {
+                outcome.reason = StandardReason(outcome.status);
             }
         }
         if (!outcome.answered) {
             outcome.body.clear();
+            outcome.reason.clear();
             outcome.headers.clear();
         }
         return outcome;

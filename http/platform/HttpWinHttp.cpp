@@ -16,7 +16,6 @@
 namespace http {
 namespace {
 
-constexpr const wchar_t* kUserAgent = L"AsaApi-Requests/1.0";
 // How long Perform waits for WinHTTP to let go of a closed request before giving up on it.
 constexpr auto kCloseGrace = std::chrono::seconds(10);
 
@@ -113,6 +112,10 @@ void ReadHeaders(Exchange& x) {
     raw.resize(bytes / sizeof(wchar_t));
     const std::string text = Narrow(raw);
     // The first line is the status line.
+    x.outcome.reason = ReasonPhrase(std::string_view(text).substr(0, text.find("\r\n")));
+    if (x.outcome.reason.empty()) {
+        x.outcome.reason = StandardReason(x.outcome.status);
+    }
     for (std::size_t start = text.find("\r\n"); start != std::string::npos;) {
         start += 2;
         const std::size_t end = text.find("\r\n", start);
@@ -218,7 +221,7 @@ class WinHttpTransfer final : public Transfer {
             path = L"/";
         }
 
-        Handle session(WinHttpOpen(kUserAgent, WINHTTP_ACCESS_TYPE_DEFAULT_PROXY,
+        Handle session(WinHttpOpen(nullptr, WINHTTP_ACCESS_TYPE_DEFAULT_PROXY,
                                    WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS,
                                    WINHTTP_FLAG_ASYNC));
         Handle connection(session ? WinHttpConnect(session.get(), host.c_str(), parts.nPort, 0)
@@ -288,6 +291,7 @@ class WinHttpTransfer final : public Transfer {
         Outcome outcome = std::move(x.outcome);
         if (!outcome.answered) {
             outcome.body.clear();
+            outcome.reason.clear();
             outcome.headers.clear();
         }
         return outcome;

@@ -150,6 +150,7 @@ class Parser {
         s_.MCRconPath = doc["MCRconPath"].As<std::string>();
         s_.DiscordBroadcastHeader = doc["DiscordBroadcastHeader"].As<std::string>();
         s_.DiscordWebhookColor = doc["DiscordWebhookColor"].As<std::string>();
+        s_.DiscordKeepUnicode = doc.Value("DiscordKeepUnicode", false);
         s_.ServerEventsCommand = doc["ServerEventsCommand"].As<std::string>();
         s_.RconSettings = ReadRconTarget(section["RconSettings"], s_.ServerKey);
         s_.BroadcastStartEventMessage = doc["BroadcastStartEventMessage"].As<std::string>();

@@ -31,6 +31,13 @@ std::filesystem::path ConfigFilePath() {
            std::string(kPluginName) / "config.json";
 }
 
+std::string PluginVersion() {
+    std::ifstream stream(ConfigFilePath().parent_path() / "PluginInfo.json");
+    const auto info = nlohmann::json::parse(stream, nullptr, false);
+    const auto version = info.is_object() ? info.find("Version") : info.end();
+    return version != info.end() && version->is_number() ? version->dump() : "1.0";
+}
+
 Settings ReadConfig(const std::filesystem::path& file,
                     const std::function<std::string()>& serverKey) {
     std::ifstream stream(file);

@@ -38,6 +38,9 @@ struct Settings {
     std::string MCRconPath;
     std::string DiscordBroadcastHeader;
     std::string DiscordWebhookColor;
+    // The Discord texts keep the UTF-8 of the templates and labels; else they are ASCII, as
+    // the RCON texts always are.
+    bool DiscordKeepUnicode = false;
     std::string ServerEventsCommand;
     RconTarget RconSettings;
     std::string BroadcastStartEventMessage;

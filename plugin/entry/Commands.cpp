@@ -55,6 +55,12 @@ std::string Status(Plugin& plugin) {
         out += "RCON " + delivery.ServerKey + " (" + delivery.Address + "): " + delivery.Outcome +
                ", " + Ago(delivery.At) + "\n";
     }
+    if (const auto& post = plugin.Discord().Last()) {
+        out +=
+            "Discord (event " + post->EventId + "): " + post->Outcome + ", " + Ago(post->At) + "\n";
+    } else if (!s.DiscordWebhook.empty()) {
+        out += "Discord: no post yet\n";
+    }
     return out;
 }
 

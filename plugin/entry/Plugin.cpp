@@ -6,6 +6,7 @@
 
 #include "base/Host.h"
 #include "base/PluginLog.h"
+#include "base/PluginName.h"
 #include "config/ConfigParser.h"
 #include "config/ConfigReader.h"
 #include "config/ServerKey.h"
@@ -48,9 +49,22 @@ Settings ReadSettings() {
     return ReadConfig(ConfigFilePath(), GetServerKey);
 }
 
+void ToDiscord(const std::function<void(DiscordNotifier&)>& what) {
+    Plugin::Enter("Discord announcement not handled",
+                  [&](Plugin& plugin) { what(plugin.Discord()); });
+}
+
+std::string UserAgent() {
+    // As Discord asks of every client: NAME (URL, VERSION).
+    return std::string(kPluginName) + " (" + std::string(kPluginUrl) + ", " + PluginVersion() + ")";
+}
+
 }  // namespace
 
-Plugin::Plugin() : rcon_(platform::SystemClientEnv()), chain_(settings_, rcon_, &OnEventTimer) {}
+Plugin::Plugin()
+    : rcon_(platform::SystemClientEnv()),
+      discord_(settings_, UserAgent(), &ToDiscord),
+      chain_(settings_, rcon_, discord_, &OnEventTimer) {}
 
 Plugin* Plugin::Get() {
     return running;
@@ -116,6 +130,7 @@ std::string Plugin::Reload() {
         PluginLog()->warn("{}", line);
         return line + "\n" + (wasActive ? "The running settings stay" : "Quorvane stays inactive");
     }
+    discord_.Restart();
     if (wasActive) {
         // From the next event on: the running chain waits by the new bounds.
         chain_.Rearm();
@@ -132,6 +147,7 @@ std::string Plugin::Reload() {
 
 void Plugin::Shutdown() {
     chain_.DropTimers();
+    discord_.DropTimers();
     AsaApi::GetHooks().DisableHook(kBeginPlay,
                                    reinterpret_cast<LPVOID>(&Hook_AShooterGameMode_BeginPlay));
     RemoveCommands();

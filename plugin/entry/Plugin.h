@@ -1,8 +1,8 @@
 #pragma once
 // The plugin's one state, made when the library is attached and ended by Plugin_Unload: the
-// settings, the event chain, the RCON delivery and why the plugin is inactive. Every entry
-// point (the library's notifications, the hook's detour, the timers, the commands) reaches it
-// through Get, on the game thread.
+// settings, the event chain, the RCON delivery, the Discord announcements and why the plugin
+// is inactive. Every entry point (the library's notifications, the hook's detour, the timers,
+// the commands, the requests' completions) reaches it through Get, on the game thread.
 
 #include <functional>
 #include <memory>
@@ -11,6 +11,7 @@
 
 #include "config/Settings.h"
 #include "events/EventChain.h"
+#include "notify/DiscordNotifier.h"
 #include "notify/RconService.h"
 
 namespace quorvane {
@@ -44,6 +45,7 @@ class Plugin {
     const Settings& CurrentSettings() const { return settings_; }
     EventChain& Chain() { return chain_; }
     RconService& Rcon() { return rcon_; }
+    DiscordNotifier& Discord() { return discord_; }
 
     // Reads config.json again. Good: the new settings hold from the next event on, and a
     // running chain waits by the new bounds; an inactive plugin becomes active. Broken:
@@ -59,6 +61,7 @@ class Plugin {
 
     Settings settings_;
     RconService rcon_;
+    DiscordNotifier discord_;
     EventChain chain_;
     std::optional<std::string> inactive_ = "not loaded";
     bool seeded_ = false;

@@ -6,7 +6,6 @@
 #include "base/PluginLog.h"
 #include "events/EventTexts.h"
 #include "map/GameMap.h"
-#include "notify/DiscordNotifier.h"
 #include "platform/Platform.h"
 
 namespace quorvane {
@@ -38,8 +37,9 @@ std::int32_t MinutesToSeconds(std::int32_t minutes) {
     return static_cast<std::int32_t>(std::clamp<std::int64_t>(seconds, INT32_MIN, INT32_MAX));
 }
 
-EventChain::EventChain(const Settings& settings, RconService& rcon, std::function<void()> onTimer)
-    : settings_(settings), rcon_(rcon), onTimer_(std::move(onTimer)) {}
+EventChain::EventChain(const Settings& settings, RconService& rcon, DiscordNotifier& discord,
+                       std::function<void()> onTimer)
+    : settings_(settings), rcon_(rcon), discord_(discord), onTimer_(std::move(onTimer)) {}
 
 void EventChain::ScheduleFirst() {
     const Settings& s = settings_;
@@ -152,7 +152,7 @@ StartOutcome EventChain::Start(const Draw& draw, std::optional<std::int32_t> nex
     auto refused =
         rcon_.Submit(MakeRconJob(s, event.EventId, texts.EventCommand, texts.BroadcastText));
     // The announcement does not depend on the delivery taking the job.
-    DiscordNotifier::PostAnnouncement(s, texts.DiscordMessage, texts.DiscordHeader);
+    discord_.Post(event.EventId, texts.DiscordMessage, texts.DiscordHeader);
     last_ = StartedEvent{
         event.EventId, event.Eventlabel, coordinate, position, std::chrono::steady_clock::now(),
         refused};

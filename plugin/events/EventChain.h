@@ -12,6 +12,7 @@
 #include "config/Settings.h"
 #include "events/EventRandom.h"
 #include "map/MapProjection.h"
+#include "notify/DiscordNotifier.h"
 #include "notify/RconService.h"
 
 namespace quorvane {
@@ -44,9 +45,10 @@ struct StartOutcome {
 
 class EventChain {
   public:
-    // `settings` and `rcon` outlive the chain; `onTimer` is what the host's timers call, and
-    // must lead back to OnTimer.
-    EventChain(const Settings& settings, RconService& rcon, std::function<void()> onTimer);
+    // `settings`, `rcon` and `discord` outlive the chain; `onTimer` is what the host's timers
+    // call, and must lead back to OnTimer.
+    EventChain(const Settings& settings, RconService& rcon, DiscordNotifier& discord,
+               std::function<void()> onTimer);
 
     // Starts a chain: the first event after a random wait.
     void ScheduleFirst();
@@ -81,6 +83,7 @@ class EventChain {
 
     const Settings& settings_;
     RconService& rcon_;
+    DiscordNotifier& discord_;
     std::function<void()> onTimer_;
     EventRandom random_;
     std::optional<ArmedTimer> armed_;

@@ -45,8 +45,10 @@ EventTexts ComposeEventTexts(const Settings& s, const RandomEvent& event,
     texts.EventCommand = MakeEventCommand(s.ServerEventsCommand, event.EventId, coordinate);
     texts.BroadcastText =
         NarrowToAscii(EscapeLineFeeds(fill(s.BroadcastStartEventMessage), compare));
-    texts.DiscordMessage = NarrowToAscii(fill(s.DiscordBroadcastMessage));
-    texts.DiscordHeader = NarrowToAscii(fill(s.DiscordBroadcastHeader));
+    // Discord takes UTF-8; RCON, the game's, only ASCII.
+    const auto discord = s.DiscordKeepUnicode ? &BytesOf : &NarrowToAscii;
+    texts.DiscordMessage = discord(fill(s.DiscordBroadcastMessage));
+    texts.DiscordHeader = discord(fill(s.DiscordBroadcastHeader));
     return texts;
 }
 

@@ -30,7 +30,7 @@ std::wstring FillTemplate(std::wstring_view text, const TemplateValues& values,
 // A line feed as the two characters \ and n: one console command per announcement.
 std::wstring EscapeLineFeeds(std::wstring_view text, CaseCompare compare);
 
-// Everything one event sends, ASCII only.
+// Everything one event sends: ASCII only, but for the Discord texts with DiscordKeepUnicode.
 struct EventTexts {
     std::string EventCommand;
     std::string BroadcastText;  // for every server over RCON

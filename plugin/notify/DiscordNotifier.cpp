@@ -1,54 +1,144 @@
 #include "notify/DiscordNotifier.h"
 
-#include <functional>
+#include <exception>
+#include <utility>
 
 #include "base/Host.h"
 #include "base/PluginLog.h"
-#include "notify/DiscordPost.h"
+#include "platform/Platform.h"
 
-namespace quorvane::DiscordNotifier {
+namespace quorvane {
 namespace {
 
-using Completion =
-    std::function<void(bool, std::string, std::unordered_map<std::string, std::string>)>;
+// The retries' timers, apart from the event chain's (path + "_0"), which a reload drops.
+FString RetryTimerIdentifier() {
+    return FString(platform::OwnModulePath() + L"_1");
+}
 
-// Runs on the game thread with nothing around it; `debug` is the setting at the post.
-Completion Done(bool debug) {
-    return [debug](bool success, std::string, std::unordered_map<std::string, std::string>) {
-        try {
-            if (!debug) {
-                return;
-            }
-            if (success) {
-                PluginLog()->info("Message sent to discord");
-            } else {
-                PluginLog()->error("Failed to send message to discord");
-            }
-        } catch (...) {
-        }
-    };
+std::string Announcement(const std::string& eventId) {
+    return "Discord announcement of event " + eventId;
 }
 
 }  // namespace
 
-void PostAnnouncement(const Settings& s, const std::string& message, const std::string& header) {
+DiscordNotifier::DiscordNotifier(const Settings& settings, std::string userAgent, Reenter reenter)
+    : settings_(settings), userAgent_(std::move(userAgent)), reenter_(std::move(reenter)) {}
+
+void DiscordNotifier::Post(const std::string& eventId, const std::string& message,
+                           const std::string& header) {
     try {
-        const auto post = MakeDiscordPost(s, message, header);
+        if (stopped_) {
+            return;
+        }
+        auto post = MakeDiscordPost(settings_, message, header);
         if (!post) {
             return;
         }
-        API::Requests::Get().CreatePostRequest(post->Url, Done(s.Debug), post->Body,
-                                               "application/json",
-                                               {"Content-Type: application/json"});
+        for (const auto& cut : post->Cuts) {
+            PluginLog()->warn("{}: {}", Announcement(eventId), cut);
+        }
+        const std::uint64_t id = nextId_++;
+        attempts_[id] = Attempt{eventId, std::move(*post), {}, settings_.Debug};
+        Send(id);
     } catch (const std::exception& e) {
-        if (s.Debug) {
-            PluginLog()->info("{}", e.what());
-        }
-    } catch (...) {
-        if (s.Debug) {
-            PluginLog()->info("Discord post not made: unknown error");
-        }
+        Fail(eventId, e.what());
     }
 }
 
-}  // namespace quorvane::DiscordNotifier
+void DiscordNotifier::Send(std::uint64_t id) {
+    const Attempt& attempt = attempts_.at(id);
+    Remember(attempt.EventId, "sending");
+    const std::function<void(bool, std::string, std::unordered_map<std::string, std::string>)>
+        done = [reenter = reenter_, id](bool success, std::string result,
+                                        std::unordered_map<std::string, std::string> headers) {
+            reenter([&](DiscordNotifier& notifier) {
+                notifier.OnAnswer(id, success, result, headers);
+            });
+        };
+    if (!API::Requests::Get().CreatePostRequest(
+            attempt.Post.Url, done, attempt.Post.Body, "application/json",
+            {"Content-Type: application/json", "User-Agent: " + userAgent_})) {
+        const std::string eventId = attempt.EventId;
+        attempts_.erase(id);
+        Fail(eventId, "the request could not be made");
+    }
+}
+
+void DiscordNotifier::OnAnswer(std::uint64_t id, bool success, const std::string& result,
+                               const std::unordered_map<std::string, std::string>& headers) {
+    const auto found = attempts_.find(id);
+    if (found == attempts_.end()) {
+        return;
+    }
+    Attempt& attempt = found->second;
+    const DiscordAnswer answer = ReadDiscordAnswer(success, result, headers, attempt.Retries);
+    const std::string about = Announcement(attempt.EventId);
+    switch (answer.Outcome) {
+        case DiscordAnswer::Kind::Posted: {
+            if (attempt.Debug) {
+                PluginLog()->info("Message sent to discord");
+            }
+            const int retried =
+                attempt.Retries.RateLimited + (attempt.Retries.AfterFailure ? 1 : 0);
+            Remember(attempt.EventId, retried == 0 ? "posted"
+                                      : retried == 1
+                                          ? "posted after 1 retry"
+                                          : "posted after " + std::to_string(retried) + " retries");
+            break;
+        }
+        case DiscordAnswer::Kind::Retry: {
+            PluginLog()->warn("{} failed: {}, retried after {} s", about, answer.What,
+                              answer.RetrySeconds);
+            Remember(attempt.EventId,
+                     "retrying in " + std::to_string(answer.RetrySeconds) + " s: " + answer.What);
+            const std::function<void()> retry = [reenter = reenter_, id] {
+                reenter([id](DiscordNotifier& notifier) { notifier.Retry(id); });
+            };
+            API::Timer::Get().DelayExecute(RetryTimerIdentifier(), retry, answer.RetrySeconds);
+            return;
+        }
+        case DiscordAnswer::Kind::Failed:
+            PluginLog()->warn("{} failed: {}", about, answer.What);
+            Remember(attempt.EventId, "failed: " + answer.What);
+            break;
+        case DiscordAnswer::Kind::Stop:
+            PluginLog()->warn("{} failed: {}; no more posts until quorvane.reload", about,
+                              answer.What);
+            stopped_ = true;
+            Remember(attempt.EventId,
+                     "posting stopped: " + answer.What + "; quorvane.reload starts it again");
+            break;
+    }
+    attempts_.erase(found);
+}
+
+void DiscordNotifier::Retry(std::uint64_t id) {
+    if (!attempts_.contains(id)) {
+        return;
+    }
+    if (stopped_) {
+        attempts_.erase(id);
+        return;
+    }
+    Send(id);
+}
+
+void DiscordNotifier::Fail(const std::string& eventId, const std::string& what) {
+    PluginLog()->warn("{} failed: {}", Announcement(eventId), what);
+    Remember(eventId, "failed: " + what);
+}
+
+void DiscordNotifier::Remember(const std::string& eventId, std::string outcome) {
+    last_ = LastPost{eventId, std::move(outcome), std::chrono::steady_clock::now()};
+}
+
+void DiscordNotifier::Restart() {
+    stopped_ = false;
+}
+
+void DiscordNotifier::DropTimers() {
+    API::Timer::Get().UnloadTimer(RetryTimerIdentifier());
+    attempts_.clear();
+}
+
+}  // namespace quorvane

@@ -1,16 +1,73 @@
 #pragma once
-// Announcements on Discord, through the host's request service.
+// Announcements on Discord, through the host's request service: each post named in the log
+// when it fails, retried when Discord asks to wait (429) or failed for a moment (5xx, no
+// answer), and no more posts once the webhook is gone or its token wrong (401, 404) until the
+// settings are read again. Retries wait on the host's timers; on the game thread.
 
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <optional>
 #include <string>
+#include <unordered_map>
 
 #include "config/Settings.h"
+#include "notify/DiscordPost.h"
 
-namespace quorvane::DiscordNotifier {
+namespace quorvane {
 
-// Posts the header as the message content and the message as an embed in the configured
-// colour. Skipped silently without a webhook, a colour or a message. Never throws; with Debug
-// on, the outcome is logged when the host reports it.
-void PostAnnouncement(const Settings& settings, const std::string& message,
-                      const std::string& header);
+class DiscordNotifier {
+  public:
+    // How a completion or a retry's timer gets back to this notifier: through whatever owns it,
+    // so that one arriving after the owner is gone finds nothing.
+    using Reenter = std::function<void(const std::function<void(DiscordNotifier&)>&)>;
 
-}  // namespace quorvane::DiscordNotifier
+    // `settings` outlives the notifier; `userAgent` goes with every post.
+    DiscordNotifier(const Settings& settings, std::string userAgent, Reenter reenter);
+
+    // Posts an event's header as the message content and its message as an embed in the
+    // configured colour. Skipped silently without a webhook, a colour or a message, and while
+    // posting is stopped. Never throws.
+    void Post(const std::string& eventId, const std::string& message, const std::string& header);
+
+    // Posting starts again (after the settings are read again).
+    void Restart();
+    // Drops the pending retries' timers.
+    void DropTimers();
+
+    // What became of the last post, for an admin: "posted", "retrying in 2 s: 429 Too Many
+    // Requests", "failed: 400 Bad Request", "posting stopped: ...".
+    struct LastPost {
+        std::string EventId;
+        std::string Outcome;
+        std::chrono::steady_clock::time_point At;
+    };
+    const std::optional<LastPost>& Last() const { return last_; }
+    bool Stopped() const { return stopped_; }
+
+  private:
+    struct Attempt {
+        std::string EventId;
+        DiscordPost Post;
+        DiscordRetries Retries;
+        bool Debug = false;
+    };
+
+    void Send(std::uint64_t id);
+    void OnAnswer(std::uint64_t id, bool success, const std::string& result,
+                  const std::unordered_map<std::string, std::string>& headers);
+    void Retry(std::uint64_t id);
+    void Fail(const std::string& eventId, const std::string& what);
+    void Remember(const std::string& eventId, std::string outcome);
+
+    const Settings& settings_;
+    std::string userAgent_;
+    Reenter reenter_;
+    std::map<std::uint64_t, Attempt> attempts_;
+    std::uint64_t nextId_ = 1;
+    bool stopped_ = false;
+    std::optional<LastPost> last_;
+};
+
+}  // namespace quorvane

@@ -1,6 +1,7 @@
 #include "Behaviour.h"
 
 #include <array>
+#include <cstdint>
 #include <utility>
 
 #include <nlohmann/json.hpp>
@@ -8,9 +9,11 @@
 namespace webhook {
 namespace {
 
-constexpr std::array<std::pair<Answer, const char*>, 5> kNames{{
+constexpr std::array<std::pair<Answer, const char*>, 7> kNames{{
     {Answer::Discord, "204"},
     {Answer::BadRequest, "400"},
+    {Answer::InvalidToken, "401"},
+    {Answer::UnknownWebhook, "404"},
     {Answer::RateLimited, "429"},
     {Answer::ServerError, "500"},
     {Answer::Stall, "stall"},
@@ -41,6 +44,12 @@ std::optional<Behaviour> ChangedBehaviour(const Behaviour& current, const std::s
         const auto& seconds = change["retry_after"];
         valid = seconds.is_number() && seconds.get<double>() >= 0;
         behaviour.retryAfterSeconds = valid ? seconds.get<double>() : 0;
+    }
+    if (valid && change.contains("times")) {
+        const auto& times = change["times"];
+        valid = times.is_number_integer() && times.get<std::int64_t>() >= 0 &&
+                times.get<std::int64_t>() <= INT32_MAX;
+        behaviour.times = valid ? static_cast<int>(times.get<std::int64_t>()) : 0;
     }
     if (!valid) {
         return std::nullopt;

@@ -120,6 +120,10 @@ class Receiver::Impl {
             ++arrivals_;
             changed_.notify_all();
             behaviour = behaviour_;
+            // A failure for a number of posts, then Discord's own answers again.
+            if (behaviour_.times > 0 && --behaviour_.times == 0) {
+                behaviour_ = Behaviour{};
+            }
             if (behaviour.answer == Answer::Stall) {
                 changed_.wait_for(lock, kStallLimit, [&] { return stopping_; });
                 if (stopping_) {
@@ -187,19 +191,21 @@ class Receiver::Impl {
     void ShowBehaviour(httplib::Response& response) const {
         const Behaviour behaviour = CurrentBehaviour();
         response.set_content(Dump({{"answer", AnswerName(behaviour.answer)},
-                                   {"retry_after", behaviour.retryAfterSeconds}}),
+                                   {"retry_after", behaviour.retryAfterSeconds},
+                                   {"times", behaviour.times}}),
                              "application/json");
     }
 
-    // {"answer": "204" | "400" | "429" | "500" | "stall", "retry_after": seconds}, both
-    // optional.
+    // {"answer": "204" | "400" | "401" | "404" | "429" | "500" | "stall", "retry_after": seconds,
+    // "times": posts}, each optional.
     void ChangeBehaviour(const httplib::Request& request, httplib::Response& response) {
         const auto behaviour = ChangedBehaviour(CurrentBehaviour(), request.body);
         if (!behaviour) {
             response.status = 400;
             response.set_content(
-                Dump({{"message",
-                       R"(expected {"answer": "204|400|429|500|stall", "retry_after": seconds})"}}),
+                Dump(
+                    {{"message",
+                      R"(expected {"answer": "204|400|401|404|429|500|stall", "retry_after": seconds, "times": posts})"}}),
                 "application/json");
             return;
         }

@@ -19,7 +19,7 @@ Number ParseNumber(const std::string& option, const std::string& text, Number lo
 }  // namespace
 
 const char* const kReceiverUsage =
-    "usage: webhook-receiver [--port=N] [--record=FILE] [--answer=204|400|429|500|stall] "
+    "usage: webhook-receiver [--port=N] [--record=FILE] [--answer=204|400|401|404|429|500|stall] "
     "[--retry-after=SECONDS]";
 
 ReceiverOptions ParseReceiverArgs(const std::vector<std::string>& arguments) {

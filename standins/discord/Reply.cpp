@@ -44,6 +44,10 @@ Reply AnswerPost(const WebhookPost& post, const Behaviour& behaviour) {
     switch (behaviour.answer) {
         case Answer::BadRequest:
             return JsonReply(400, {{"message", "400: Bad Request"}, {"code", 0}});
+        case Answer::InvalidToken:
+            return JsonReply(401, {{"message", "Invalid Webhook Token"}, {"code", 50027}});
+        case Answer::UnknownWebhook:
+            return JsonReply(404, {{"message", "Unknown Webhook"}, {"code", 10015}});
         case Answer::RateLimited: {
             Reply reply = JsonReply(429, {{"message", "You are being rate limited."},
                                           {"retry_after", behaviour.retryAfterSeconds},

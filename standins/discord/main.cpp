@@ -3,7 +3,8 @@
 // it is answered, and runs until SIGINT or SIGTERM.
 //
 // Control, while it runs:
-//   POST /control/answer  {"answer": "204|400|429|500|stall", "retry_after": seconds}
+//   POST /control/answer  {"answer": "204|400|401|404|429|500|stall", "retry_after": seconds,
+//                          "times": posts (then Discord's own answers again)}
 //   GET  /control/answer  the current answer
 //   GET  /control/requests  every request so far, as the record file has them
 

@@ -119,6 +119,17 @@ TEST(ConfigToolTest, CheckGivesEachBrokenFileItsVerdict) {
          "warning: Island: the label of event meteor holds characters outside ASCII: each of their "
          "bytes "
          "arrives as ?"},
+        {"a Discord header over Discord's limit by itself",
+         {{"DiscordBroadcastHeader", std::string(2001, 'h')}},
+         1,
+         "warning: DiscordBroadcastHeader alone has 2001 characters, more than Discord takes "
+         "(2000): every post's header is cut to that"},
+        {"a label that keeps its letters on Discord only",
+         {{"DiscordKeepUnicode", true},
+          {"Island", {{"RandomEvents", {{"meteor", {{"Eventlabel", "Caf\u00e9"}}}}}}}},
+         1,
+         "warning: Island: the label of event meteor holds characters outside ASCII: over RCON "
+         "each of their bytes arrives as ?"},
         {"a coordinate without three numbers",
          {{"Island", {{"RandomEvents", {{"meteor", {{"RandomCCCs", {"1 2", "3 4 5"}}}}}}}}},
          1,

@@ -92,28 +92,41 @@ TEST(ReceiverTest, AnswersWebhookPathsLikeDiscordAndRecordsEveryRequest) {
 TEST(ReceiverTest, ControlEndpointChangesTheAnswerBetweenRequests) {
     Receiver receiver;
     httplib::Client client("127.0.0.1", receiver.Start());
+    const std::string kExpected =
+        R"({"message":"expected {\"answer\": \"204|400|401|404|429|500|stall\", \"retry_after\": )"
+        R"(seconds, \"times\": posts}"})";
     const std::string limited =
         R"({"global":false,"message":"You are being rate limited.","retry_after":0.25})";
     Check(
         client,
         {
-            {"GET", "/control/answer", "", 200, R"({"answer":"204","retry_after":1.5})"},
+            {"GET", "/control/answer", "", 200, R"({"answer":"204","retry_after":1.5,"times":0})"},
             {"POST", "/control/answer", R"({"answer":"429","retry_after":0.25})", 200,
-             R"({"answer":"429","retry_after":0.25})"},
+             R"({"answer":"429","retry_after":0.25,"times":0})"},
             {"POST", "/api/webhooks/1/t", kPost, 429, limited},
             {"POST", "/control/answer", R"({"answer":"500"})", 200,
-             R"({"answer":"500","retry_after":0.25})"},
+             R"({"answer":"500","retry_after":0.25,"times":0})"},
             {"POST", "/api/webhooks/1/t", kPost, 500,
              R"({"code":0,"message":"500: Internal Server Error"})"},
             {"POST", "/control/answer", R"({"answer":"400"})", 200,
-             R"({"answer":"400","retry_after":0.25})"},
+             R"({"answer":"400","retry_after":0.25,"times":0})"},
             {"POST", "/api/webhooks/1/t", kPost, 400, R"({"code":0,"message":"400: Bad Request"})"},
-            {"POST", "/control/answer", R"({"answer":"418"})", 400,
-             R"({"message":"expected {\"answer\": \"204|400|429|500|stall\", \"retry_after\": seconds}"})"},
-            {"POST", "/control/answer", R"({"retry_after":-1})", 400,
-             R"({"message":"expected {\"answer\": \"204|400|429|500|stall\", \"retry_after\": seconds}"})"},
-            {"POST", "/control/answer", R"({"answer":"204"})", 200,
-             R"({"answer":"204","retry_after":0.25})"},
+            {"POST", "/control/answer", R"({"answer":"418"})", 400, kExpected},
+            {"POST", "/control/answer", R"({"retry_after":-1})", 400, kExpected},
+            {"POST", "/control/answer", R"({"times":-1})", 400, kExpected},
+            // A deleted webhook and a wrong token, as Discord answers them.
+            {"POST", "/control/answer", R"({"answer":"404","times":1})", 200,
+             R"({"answer":"404","retry_after":0.25,"times":1})"},
+            {"POST", "/api/webhooks/1/t", kPost, 404,
+             R"({"code":10015,"message":"Unknown Webhook"})"},
+            // ...for one post only: then Discord's own answers again.
+            {"GET", "/control/answer", "", 200, R"({"answer":"204","retry_after":1.5,"times":0})"},
+            {"POST", "/control/answer", R"({"answer":"401","times":2})", 200,
+             R"({"answer":"401","retry_after":1.5,"times":2})"},
+            {"POST", "/api/webhooks/1/t", kPost, 401,
+             R"({"code":50027,"message":"Invalid Webhook Token"})"},
+            {"POST", "/api/webhooks/1/t", kPost, 401,
+             R"({"code":50027,"message":"Invalid Webhook Token"})"},
             {"POST", "/api/webhooks/1/t", kPost, 204, ""},
         });
     // Retry-After is whole seconds, rounded up.
@@ -128,7 +141,7 @@ TEST(ReceiverTest, ControlEndpointChangesTheAnswerBetweenRequests) {
     for (const auto& record : nlohmann::json::parse(records->body)) {
         statuses.push_back(record["status"]);
     }
-    EXPECT_EQ(statuses, (std::vector<int>{429, 500, 400, 204, 429}));
+    EXPECT_EQ(statuses, (std::vector<int>{429, 500, 400, 404, 401, 401, 204, 429}));
 }
 
 TEST(ReceiverTest, RetryAfterIsWholeSecondsRoundedUpUpToTwoToThe31) {

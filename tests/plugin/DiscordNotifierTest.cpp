@@ -1,125 +1,257 @@
-// Discord announcements through the host's real request service to the local receiver.
+// Discord announcements through the host's real request service to the local receiver: the
+// request, what each of Discord's answers makes of a post, the retries, and texts over
+// Discord's limits. The host runs 100 game seconds a second, so a retry's wait is short.
 
 #include <gtest/gtest.h>
+
+#include <strings.h>
 
 #include <thread>
 
 #include "PluginHost.h"
 #include "Receiver.h"
-#include "config/Settings.h"
 #include "notify/DiscordNotifier.h"
 
 namespace {
 
+using quorvane::DiscordNotifier;
+using Lines = std::vector<std::string>;
+using webhook::Answer;
+
+constexpr auto kWait = std::chrono::seconds(20);
+const std::string kUserAgent = "Quorvane (https://example.org/quorvane, 1.0)";
+
 class DiscordNotifierTest : public ::testing::Test {
   protected:
-    DiscordNotifierTest() : host_({1.0, std::chrono::milliseconds(700), 1}) {
+    DiscordNotifierTest() : host_({100.0, std::chrono::milliseconds(700), 1}) {
         receiver_.Start();
         settings_.DiscordWebhook = receiver_.BaseUrl() + "/api/webhooks/1234/token";
         settings_.DiscordWebhookColor = "255";
-        settings_.Debug = true;
     }
-    ~DiscordNotifierTest() override { receiver_.Stop(); }
-
-    quorvane::Settings& EventSettings() { return settings_; }
-    void SetDebug(bool on) { settings_.Debug = on; }
-    void PostAnnouncement(const std::string& message, const std::string& header) {
-        quorvane::DiscordNotifier::PostAnnouncement(settings_, message, header);
+    ~DiscordNotifierTest() override {
+        host_.Game().Run([&] { notifier_.DropTimers(); });
+        receiver_.Stop();
     }
 
-    // The plugin's lines once `count` of them are there (or the time is up).
-    std::vector<std::string> LinesAfter(std::size_t count) {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (host_.PluginLines().size() < count && std::chrono::steady_clock::now() < deadline) {
+    // On the game thread, where completions and timers run too.
+    void Post(const std::string& message, const std::string& header = "header") {
+        host_.Game().Run([&] { notifier_.Post("meteor", message, header); });
+    }
+    std::string LastOutcome() {
+        std::string outcome;
+        host_.Game().Run(
+            [&] { outcome = notifier_.Last() ? notifier_.Last()->Outcome : "(none)"; });
+        return outcome;
+    }
+    // Until the last post's outcome is no longer on its way.
+    std::string SettledOutcome() {
+        const auto deadline = std::chrono::steady_clock::now() + kWait;
+        std::string outcome = LastOutcome();
+        while ((outcome == "sending" || outcome.starts_with("retrying")) &&
+               std::chrono::steady_clock::now() < deadline) {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            outcome = LastOutcome();
         }
-        return host_.PluginLines();
+        return outcome;
+    }
+    void Answering(webhook::Answer answer, int times = 0) {
+        receiver_.SetBehaviour({answer, 1, times});
     }
 
     testing_support::PluginHost host_;
     webhook::Receiver receiver_;
     quorvane::Settings settings_;
+    DiscordNotifier notifier_{settings_, kUserAgent, [this](const auto& what) { what(notifier_); }};
 };
 
+std::string Header(const webhook::Record& record, const char* name) {
+    for (const auto& [header, value] : record.headers) {
+        if (strcasecmp(header.c_str(), name) == 0) {
+            return value;
+        }
+    }
+    return "(none)";
+}
+
 TEST_F(DiscordNotifierTest, PostsTheHeaderAsContentAndTheMessageAsAnEmbed) {
-    EventSettings().DiscordWebhookColor = "16711680";
-    PostAnnouncement("Meteor at 75.000000\nsay \"go\"", "");
-    ASSERT_TRUE(receiver_.WaitForRecords(1, std::chrono::seconds(10)));
+    settings_.DiscordWebhookColor = "16711680";
+    Post("Meteor at 75.000000\nsay \"go\"", "");
+    EXPECT_EQ(SettledOutcome(), "posted");
     const auto record = receiver_.Records().at(0);
     EXPECT_EQ(record.method, "POST");
     EXPECT_EQ(record.target, "/api/webhooks/1234/token");
     EXPECT_EQ(record.contentTypes, std::vector<std::string>{"application/json"});
+    EXPECT_EQ(Header(record, "User-Agent"), kUserAgent);
     // Keys in byte order, no blanks, the colour a string even when all digits, and the
     // line feed and quotation mark escaped by JSON alone.
     EXPECT_EQ(
         record.body,
         R"({"content":"","embeds":[{"color":"16711680","description":"Meteor at 75.000000\nsay \"go\""}]})");
     EXPECT_EQ(record.status, 204);
-    EXPECT_EQ(LinesAfter(1), std::vector<std::string>{"[Quorvane][info] Message sent to discord"});
+    // A success is quiet unless Debug is on.
+    EXPECT_TRUE(host_.PluginLines().empty());
+    settings_.Debug = true;
+    Post("again");
+    EXPECT_EQ(SettledOutcome(), "posted");
+    EXPECT_EQ(host_.PluginLines(), Lines{"[Quorvane][info] Message sent to discord"});
 }
 
 TEST_F(DiscordNotifierTest, NothingIsSentWithoutWebhookColourOrMessage) {
-    const std::string webhook = EventSettings().DiscordWebhook;
-    EventSettings().DiscordWebhook = "";
-    PostAnnouncement("message", "header");
-    EventSettings().DiscordWebhook = webhook;
-    EventSettings().DiscordWebhookColor = "";
-    PostAnnouncement("message", "header");
-    EventSettings().DiscordWebhookColor = "255";
-    PostAnnouncement("", "header");
+    const std::string webhook = settings_.DiscordWebhook;
+    settings_.DiscordWebhook = "";
+    Post("message");
+    settings_.DiscordWebhook = webhook;
+    settings_.DiscordWebhookColor = "";
+    Post("message");
+    settings_.DiscordWebhookColor = "255";
+    Post("");
+    EXPECT_EQ(LastOutcome(), "(none)");
     // One request at a time, in order: once this one is done, any earlier one would be too.
-    PostAnnouncement("last", "header");
-    ASSERT_TRUE(receiver_.WaitForRecords(1, std::chrono::seconds(10)));
-    EXPECT_EQ(LinesAfter(1), std::vector<std::string>{"[Quorvane][info] Message sent to discord"});
+    Post("last");
+    EXPECT_EQ(SettledOutcome(), "posted");
     ASSERT_EQ(receiver_.Records().size(), 1u);
     EXPECT_EQ(receiver_.Records()[0].body,
               R"({"content":"header","embeds":[{"color":"255","description":"last"}]})");
 }
 
-TEST_F(DiscordNotifierTest, EveryFailureIsOneErrorLineWithDebugOn) {
+// Each failed attempt is one warning whatever Debug says; a retry when Discord asks for one
+// (429, after its Retry-After, twice at most) or fails for a moment (5xx, once); never for
+// anything else.
+TEST_F(DiscordNotifierTest, EachAnswerItsOwnFate) {
+    const std::string failed = "[Quorvane][warning] Discord announcement of event meteor failed: ";
     struct Case {
         const char* what;
         webhook::Answer answer;
+        int times;
+        std::vector<int> statuses;
+        std::string outcome;
+        Lines lines;
     };
     const Case cases[] = {
-        {"400", webhook::Answer::BadRequest},
-        {"429", webhook::Answer::RateLimited},
-        {"500", webhook::Answer::ServerError},
-        {"stall past the time-out", webhook::Answer::Stall},
+        {"a 429, then a success",
+         Answer::RateLimited,
+         1,
+         {429, 204},
+         "posted after 1 retry",
+         {failed + "429 Too Many Requests, retried after 1 s"}},
+        {"429 three times",
+         Answer::RateLimited,
+         0,
+         {429, 429, 429},
+         "failed: 429 Too Many Requests",
+         {failed + "429 Too Many Requests, retried after 1 s",
+          failed + "429 Too Many Requests, retried after 1 s", failed + "429 Too Many Requests"}},
+        {"a 500, then a success",
+         Answer::ServerError,
+         1,
+         {500, 204},
+         "posted after 1 retry",
+         {failed + "500 Internal Server Error, retried after 5 s"}},
+        {"500 twice",
+         Answer::ServerError,
+         0,
+         {500, 500},
+         "failed: 500 Internal Server Error",
+         {failed + "500 Internal Server Error, retried after 5 s",
+          failed + "500 Internal Server Error"}},
+        {"a 400, never retried",
+         Answer::BadRequest,
+         0,
+         {400},
+         "failed: 400 Bad Request",
+         {failed + "400 Bad Request"}},
     };
-    std::size_t expected = 0;
     for (const auto& c : cases) {
-        receiver_.SetBehaviour({c.answer, 1.0});
-        PostAnnouncement("message", "header");
-        const auto lines = LinesAfter(++expected);
-        ASSERT_EQ(lines.size(), expected) << c.what;
-        EXPECT_EQ(lines.back(), "[Quorvane][error] Failed to send message to discord") << c.what;
+        SCOPED_TRACE(c.what);
+        webhook::Receiver receiver;
+        receiver.Start();
+        settings_.DiscordWebhook = receiver.BaseUrl() + "/api/webhooks/1234/token";
+        receiver.SetBehaviour({c.answer, 1, c.times});
+        host_.ClearLines();
+        Post("message");
+        EXPECT_EQ(SettledOutcome(), c.outcome);
+        std::vector<int> statuses;
+        for (const auto& record : receiver.Records()) {
+            statuses.push_back(record.status);
+        }
+        EXPECT_EQ(statuses, c.statuses);
+        EXPECT_EQ(host_.PluginLines(), c.lines);
+        receiver.Stop();
     }
-    receiver_.SetBehaviour({});
-    receiver_.Stop();  // nothing listens on the port any more: the connection is refused
-    PostAnnouncement("message", "header");
-    const auto lines = LinesAfter(++expected);
-    ASSERT_EQ(lines.size(), expected);
-    EXPECT_EQ(lines.back(), "[Quorvane][error] Failed to send message to discord");
 }
 
-TEST_F(DiscordNotifierTest, WithDebugOffNothingIsLoggedWhateverHappens) {
-    SetDebug(false);
-    receiver_.SetBehaviour({webhook::Answer::ServerError, 1.0});
-    PostAnnouncement("fails", "header");
-    receiver_.SetBehaviour({});
-    PostAnnouncement("succeeds", "header");
-    PostAnnouncement("\xFF not UTF-8", "header");  // the body cannot be serialised
-    ASSERT_TRUE(receiver_.WaitForRecords(2, std::chrono::seconds(10)));
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    EXPECT_TRUE(host_.PluginLines().empty());
+// A deleted webhook or a wrong token: one warning, and no more posts until the settings are
+// read again.
+TEST_F(DiscordNotifierTest, AGoneWebhookStopsPostingUntilRestarted) {
+    for (const auto& [answer, what] :
+         {std::pair{Answer::UnknownWebhook, "404 Not Found (the webhook no longer exists)"},
+          std::pair{Answer::InvalidToken, "401 Unauthorized (the webhook's token is wrong)"}}) {
+        SCOPED_TRACE(what);
+        host_.ClearLines();
+        const auto before = receiver_.Records().size();
+        Answering(answer);
+        Post("first");
+        EXPECT_EQ(SettledOutcome(),
+                  std::string("posting stopped: ") + what + "; quorvane.reload starts it again");
+        Post("second");
+        Post("third");
+        EXPECT_EQ(receiver_.Records().size(), before + 1);
+        EXPECT_EQ(host_.PluginLines(),
+                  Lines{std::string("[Quorvane][warning] Discord announcement of event meteor "
+                                    "failed: ") +
+                        what + "; no more posts until quorvane.reload"});
+        Answering(Answer::Discord);
+        host_.Game().Run([&] { notifier_.Restart(); });
+        Post("after the reload");
+        EXPECT_EQ(SettledOutcome(), "posted");
+        EXPECT_EQ(receiver_.Records().size(), before + 2);
+    }
 }
 
-TEST_F(DiscordNotifierTest, AnExceptionIsCaughtAndLoggedWithDebugOn) {
-    PostAnnouncement("\xFF not UTF-8", "header");
+// Nothing answers in time (the framework logs why itself): one warning and one retry.
+TEST_F(DiscordNotifierTest, NoAnswerIsOneWarningAndOneRetry) {
+    Answering(Answer::Stall, 1);
+    Post("message");
+    EXPECT_EQ(SettledOutcome(), "posted after 1 retry");
     EXPECT_EQ(host_.PluginLines(),
-              std::vector<std::string>{"[Quorvane][info] [json.exception.type_error.316] invalid "
-                                       "UTF-8 byte at index 0: 0xFF"});
+              Lines{"[Quorvane][warning] Discord announcement of event meteor failed: no answer: "
+                    "the connection failed or timed out, retried after 5 s"});
+}
+
+// Discord refuses a whole post with a text over its limit: each is cut to the limit, ending in
+// "...", with a warning, and the post goes out. Characters, not bytes, count.
+TEST_F(DiscordNotifierTest, TextsOverDiscordsLimitsAreCutAndPosted) {
+    const std::string header(2001, 'h');
+    std::string message;
+    for (int i = 0; i < 4100; ++i) {
+        message += "\xC3\xA9";  // é: two bytes, one character
+    }
+    Post(message, header);
+    EXPECT_EQ(SettledOutcome(), "posted");
+    const auto body = nlohmann::json::parse(receiver_.Records().at(0).body);
+    EXPECT_EQ(body["content"], std::string(1997, 'h') + "...");
+    std::string cut;
+    for (int i = 0; i < 4093; ++i) {
+        cut += "\xC3\xA9";
+    }
+    EXPECT_EQ(body["embeds"][0]["description"], cut + "...");
+    const std::string about = "[Quorvane][warning] Discord announcement of event meteor: the ";
+    EXPECT_EQ(host_.PluginLines(),
+              (Lines{about + "header has 2001 characters, more than Discord takes (2000): it is "
+                             "cut to that, ending in \"...\"",
+                     about + "message has 4100 characters, more than Discord takes (4096): it is "
+                             "cut to that, ending in \"...\""}));
+}
+
+TEST_F(DiscordNotifierTest, APostThatCannotBeMadeIsAWarning) {
+    Post("\xFF not UTF-8");  // the body cannot be serialised
+    settings_.DiscordWebhook = "ftp://127.0.0.1/api/webhooks/1/x";
+    Post("message");
+    EXPECT_EQ(host_.PluginLines(),
+              (Lines{"[Quorvane][warning] Discord announcement of event meteor failed: "
+                     "[json.exception.type_error.316] invalid UTF-8 byte at index 0: 0xFF",
+                     "[Quorvane][warning] Discord announcement of event meteor failed: the "
+                     "request could not be made"}));
     EXPECT_TRUE(receiver_.Records().empty());
 }
 

@@ -74,7 +74,9 @@ class EventChainTest : public ::testing::Test {
     testing_support::ArgvRecord record_{host_.Dir().Path() / "argv.jsonl"};
     quorvane::Settings settings_;
     quorvane::RconService rcon_{quorvane::platform::SystemClientEnv()};
-    quorvane::EventChain chain_{settings_, rcon_, [this] { chain_.OnTimer(); }};
+    quorvane::DiscordNotifier discord_{settings_, "Quorvane (test, 1.0)",
+                                       [this](const auto& what) { what(discord_); }};
+    quorvane::EventChain chain_{settings_, rcon_, discord_, [this] { chain_.OnTimer(); }};
 };
 
 TEST_F(EventChainTest, FirstEventWaitsTheDrawnMinutes) {
@@ -199,7 +201,8 @@ TEST_F(EventChainTest, AnEventTheDeliveryRefusesIsReportedRefusedAndStillAnnounc
     s.DiscordWebhookColor = "1";
     s.DiscordBroadcastMessage = "{Eventlabel}";
     rcon_.Stop();
-    const auto outcome = chain_.StartNow("meteor");
+    quorvane::StartOutcome outcome{};
+    host_.Game().Run([&] { outcome = chain_.StartNow("meteor"); });
     EXPECT_FALSE(outcome.Started);
     EXPECT_EQ(outcome.Text,
               "Event meteor (The \"Big\" Meteor) not started: RCON delivery is stopping");
@@ -212,6 +215,36 @@ TEST_F(EventChainTest, AnEventTheDeliveryRefusesIsReportedRefusedAndStillAnnounc
     EXPECT_EQ(receiver.Records()[0].body,
               R"({"content":"","embeds":[{"color":"1","description":"The \"Big\" Meteor"}]})");
     EXPECT_TRUE(ClientsStarted().empty());
+    receiver.Stop();
+}
+
+// Discord takes UTF-8 and gets it when asked to; RCON, the game's, gets ASCII whatever.
+TEST_F(EventChainTest, DiscordKeepsUnicodeOnlyWhenAskedAndRconNever) {
+    webhook::Receiver receiver;
+    receiver.Start();
+    auto& s = EventSettings();
+    s.DiscordWebhook = receiver.BaseUrl() + "/api/webhooks/1/x";
+    s.DiscordWebhookColor = "1";
+    s.DiscordBroadcastHeader = "{Eventlabel}";
+    s.DiscordBroadcastMessage = "{Eventlabel} \xE2\x98\x84";
+    s.BroadcastStartEventMessage = "{Eventlabel} \xE2\x98\x84";
+    s.RandomEvents = {{"meteor", "M\xC3\xA9t\xC3\xA9ore", {{1, 2, 3}}}};
+    for (const bool keep : {false, true}) {
+        s.DiscordKeepUnicode = keep;
+        host_.Game().Run([&] { chain_.StartNow("meteor"); });
+        ASSERT_TRUE(receiver.WaitForRecords(keep ? 2 : 1, std::chrono::seconds(10)));
+    }
+    EXPECT_EQ(receiver.Records()[0].body,
+              R"({"content":"M??t??ore","embeds":[{"color":"1","description":"M??t??ore ???"}]})");
+    EXPECT_EQ(receiver.Records()[1].body,
+              "{\"content\":\"M\xC3\xA9t\xC3\xA9ore\",\"embeds\":[{\"color\":\"1\",\"description\":"
+              "\"M\xC3\xA9t\xC3\xA9ore \xE2\x98\x84\"}]}");
+    const auto started = ClientsStarted();
+    ASSERT_EQ(started.size(), 6u);
+    const auto broadcasts = std::count_if(started.begin(), started.end(), [](const Args& client) {
+        return client.back() == "M??t??ore ???";
+    });
+    EXPECT_EQ(broadcasts, 4);  // two events, two servers each
     receiver.Stop();
 }
 

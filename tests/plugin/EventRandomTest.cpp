@@ -151,7 +151,8 @@ TEST(EventTimerTest, RegistersUnderTheModulePathAndFiresOnce) {
     s.MinimumTimeToNextEvent = s.MaximumTimeToNextEvent = 0;
     quorvane::RconService rcon(quorvane::platform::SystemClientEnv());
     std::atomic<int> fired{0};
-    quorvane::EventChain chain(s, rcon, [&fired] { ++fired; });
+    quorvane::DiscordNotifier discord(s, "Quorvane (test, 1.0)", [](const auto&) {});
+    quorvane::EventChain chain(s, rcon, discord, [&fired] { ++fired; });
     std::vector<asahost::PendingTimer> pending;
     host.Game().Run([&] {
         chain.ScheduleFirst();

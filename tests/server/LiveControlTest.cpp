@@ -13,6 +13,7 @@
 #include "BackgroundProcess.h"
 #include "LogLines.h"
 #include "Process.h"
+#include "Receiver.h"
 #include "ScriptedServer.h"
 #include "ServerDir.h"
 
@@ -200,6 +201,44 @@ TEST_F(LiveControlTest, OtherCommandsAndTheConsole) {
           "[GameServer][warning] Unknown console command: nosuchcommand"}) {
         EXPECT_NE(std::find(lines.begin(), lines.end(), line), lines.end()) << line;
     }
+}
+
+// A deleted webhook: one warning, no more posts, the status says so, and a reload starts
+// posting again.
+TEST_F(LiveControlTest, AGoneWebhookStopsPostingUntilAReload) {
+    webhook::Receiver receiver;
+    receiver.Start();
+    receiver.SetBehaviour({webhook::Answer::UnknownWebhook, 1, 1});
+    json config = Config(port_);
+    config["DiscordWebhook"] = receiver.BaseUrl() + "/api/webhooks/1/x";
+    Start(config);
+    EXPECT_EQ(Send("quorvane.status").back(), "Discord: no post yet");
+    EXPECT_EQ(Send("quorvane.next storm"), Lines{"Started event storm (Storm)"});
+    ASSERT_TRUE(receiver.WaitForRecords(1, std::chrono::seconds(30)));
+    const std::string stopped =
+        "Discord (event storm): posting stopped: 404 Not Found (the webhook no longer exists); "
+        "quorvane.reload starts it again, ";
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!Send("quorvane.status").back().starts_with(stopped) &&
+           std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    EXPECT_TRUE(Send("quorvane.status").back().starts_with(stopped));
+    EXPECT_EQ(Send("quorvane.next meteor"), Lines{"Started event meteor (Meteor)"});
+    EXPECT_EQ(Send("quorvane.reload"), (Lines{"Reloaded", "Next event: timer of 86400 s"}));
+    EXPECT_EQ(Send("quorvane.next meteor"), Lines{"Started event meteor (Meteor)"});
+    ASSERT_TRUE(receiver.WaitForRecords(2, std::chrono::seconds(30)));
+    EXPECT_EQ(server_->Stop(), 0);
+    // The event posted while posting was stopped never went out.
+    ASSERT_EQ(receiver.Records().size(), 2u);
+    EXPECT_EQ(receiver.Records()[1].status, 204);
+    const auto lines = testing_support::LogLinesOf(server_->Output(), "Quorvane");
+    EXPECT_EQ(std::count(lines.begin(), lines.end(),
+                         "[Quorvane][warning] Discord announcement of event storm failed: 404 Not "
+                         "Found (the webhook no longer exists); no more posts until "
+                         "quorvane.reload"),
+              1);
+    receiver.Stop();
 }
 
 }  // namespace

@@ -175,31 +175,24 @@ class RequestService {
         }
     }
 
+    // As the framework hands an answer over: the body only for a 200, "STATUS REASON" for
+    // every other status, success for 200 to 299; a connection that failed is its own error
+    // line and an empty completion.
     static void Finish(Job& job) {
-        const auto& url = job.post.url;
         auto& outcome = job.outcome;
         const bool success = outcome.answered && outcome.status >= 200 && outcome.status < 300;
+        std::string result;
         if (!outcome.answered) {
-            Log().warn("Requests: POST to {} failed: {}", http::Redacted(url), outcome.error);
-        } else if (!success) {
-            Log().warn("Requests: POST to {} answered {}: {}", http::Redacted(url), outcome.status,
-                       Excerpt(outcome.body));
+            Log().error("HTTP request to '{}' failed: {}", http::HostOf(job.post.url),
+                        outcome.error);
+        } else if (outcome.status == 200) {
+            result = std::move(outcome.body);
+        } else {
+            result = std::to_string(outcome.status) + " " + outcome.reason;
         }
         if (job.done) {
-            job.done(success, std::move(outcome.body), std::move(outcome.headers));
+            job.done(success, std::move(result), std::move(outcome.headers));
         }
-    }
-
-    // The start of an answer's body on one line, for the log.
-    static std::string Excerpt(const std::string& body) {
-        constexpr std::size_t kLimit = 300;
-        std::string out = body.substr(0, kLimit);
-        for (auto& c : out) {
-            if (c == '\r' || c == '\n') {
-                c = ' ';
-            }
-        }
-        return body.size() > kLimit ? out + "..." : out;
     }
 
     std::mutex mutex_;
