@@ -43,7 +43,8 @@ void RunStartEvent(benchmark::State& state, bool hang) {
     Configure(settings);
     quorvane::RconService rcon(quorvane::platform::SystemClientEnv());
     quorvane::DiscordNotifier discord(settings, "Quorvane (bench, 1.0)", [](const auto&) {});
-    quorvane::EventChain chain(settings, rcon, discord, [] {});
+    quorvane::EventHistory history(host.Dir().Path() / "events.jsonl");
+    quorvane::EventChain chain(settings, {rcon, discord, history, [] {}});
     if (hang) {
         setenv("QUORVANE_ARGV_HANG", "1", 1);
     }

@@ -7,7 +7,7 @@
 #   <windows.h> makes min and max macros for MSVC; (std::max)(a, b) is immune;
 # - layers that point one way: a folder includes only itself and the folders below it, in the
 #   order platform, base, config, then map and notify (which do not include each other),
-#   events, entry. So there is no loop between folders either.
+#   history, events, entry. So there is no loop between folders either.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 if found=$(grep -rnE '^\s*#\s*include\s*[<"](spdlog|fmt)/' "$root/plugin"); then
@@ -24,7 +24,7 @@ fi
 rank() {
     case $1 in
         platform) echo 0 ;; base) echo 1 ;; config) echo 2 ;; map | notify) echo 3 ;;
-        events) echo 4 ;; entry) echo 5 ;; *) echo -1 ;;
+        history) echo 4 ;; events) echo 5 ;; entry) echo 6 ;; *) echo -1 ;;
     esac
 }
 bad=""

@@ -20,12 +20,13 @@ const Names kShared = {"$schema",
                        "ServerEventsCommand",
                        "MCRconPath",
                        "RconClientTimeoutSeconds"};
-const Names kSection = {"Serverlabel", "RconSettings", "StartEventOnBootSettings",
-                        "TimeBetweenEvents", "RandomEvents"};
+const Names kSection = {"Serverlabel",          "RconSettings", "StartEventOnBootSettings",
+                        "TimeBetweenEvents",    "RandomEvents", "AvoidRepeats",
+                        "MinimumPlayersOnline", "ActiveHours"};
 const Names kRcon = {"RconIP", "RconPort", "RconPassword"};
 const Names kBoot = {"MinimumTimeToWait", "MaximumTimeToWait"};
 const Names kBetween = {"MinimumTimeToNextEvent", "MaximumTimeToNextEvent"};
-const Names kEvent = {"Eventlabel", "RandomCCCs"};
+const Names kEvent = {"Eventlabel", "RandomCCCs", "Weight"};
 
 std::string Escaped(const std::string& key) {
     std::string out;

@@ -1,9 +1,12 @@
 #include "Preview.h"
 
+#include <algorithm>
 #include <stdexcept>
 
+#include "History.h"
 #include "MapData.h"
 #include "base/Text.h"
+#include "events/EventDraw.h"
 #include "events/EventTexts.h"
 #include "notify/DiscordPost.h"
 #include "notify/RconJob.h"
@@ -24,7 +27,12 @@ json Client(const RconTarget& target, const std::string& clientPath, const std::
 json Preview(const Settings& s, const std::optional<std::string>& eventId, const MapData& map) {
     json out = json::array();
     bool found = !eventId;
-    for (const auto& event : s.RandomEvents) {
+    // Each event's share of the draws, where weights make them differ.
+    const auto shares = EventShares(s.RandomEvents);
+    const bool weighted = std::any_of(s.RandomEvents.begin(), s.RandomEvents.end(),
+                                      [](const RandomEvent& event) { return event.Weight != 1; });
+    for (std::size_t index = 0; index < s.RandomEvents.size(); ++index) {
+        const auto& event = s.RandomEvents[index];
         if (eventId && event.EventId != *eventId) {
             continue;
         }
@@ -40,6 +48,10 @@ json Preview(const Settings& s, const std::optional<std::string>& eventId, const
                           {"lon", position.Lon},
                           {"command", Client(job.Own, job.ClientPath, job.EventCommand)},
                           {"broadcasts", json::array()}};
+            if (weighted) {
+                entry["weight"] = event.Weight;
+                entry["share"] = shares[index];
+            }
             for (const auto& target : job.Targets) {
                 entry["broadcasts"].push_back(Client(target, job.ClientPath, job.BroadcastText));
             }
@@ -70,7 +82,11 @@ std::string PreviewText(const json& preview) {
         out += "event " + entry["event"].get<std::string>() + " (" +
                entry["label"].get<std::string>() + ") at " + FormatG(c[0]) + " " + FormatG(c[1]) +
                " " + FormatG(c[2]) + ": Lat " + FormatPercent(entry["lat"]) + ", Lon " +
-               FormatPercent(entry["lon"]) + "\n";
+               FormatPercent(entry["lon"]) +
+               (entry.contains("share") ? ", weight " + entry["weight"].dump() + ", drawn " +
+                                              SharePercent(entry["share"]) + " of the time"
+                                        : "") +
+               "\n";
         const auto line = [&](const char* what, const json& client) {
             out += std::string("  ") + what + " to " + client["server"].get<std::string>() + " (" +
                    client["address"].get<std::string>() + "): " + client["arguments"].dump() + "\n";

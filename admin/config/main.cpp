@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "Check.h"
+#include "History.h"
 #include "MapData.h"
 #include "Preview.h"
 #include "SendTest.h"
@@ -24,13 +25,16 @@ const char* kUsageText =
     "usage: quorvane-config check FILE [--key KEY] [--map-data FILE] [--json]\n"
     "       quorvane-config preview FILE --key KEY [--event ID] [--map-data FILE] [--json]\n"
     "       quorvane-config send-test FILE [--key KEY] [--text TEXT] [--json]\n"
+    "       quorvane-config history FILE... [--json]\n"
     "check: whether each server section (or KEY's) would load active, and every warning.\n"
     "  Exit 0 clean, 1 warnings, 2 a server would be inactive.\n"
     "preview: for each event and coordinate of KEY's server, the console command, each\n"
     "  client's arguments and the Discord request, as the plugin sends them. With --map-data\n"
     "  (the game server stand-in's map-data format) Lat and Lon come from that map, else 0.\n"
     "send-test: one broadcast (TEXT, or a test line) to every server through the configured\n"
-    "  client, and one post to the webhook. Exit 0 when everything arrived, 1 otherwise.\n";
+    "  client, and one post to the webhook. Exit 0 when everything arrived, 1 otherwise.\n"
+    "history: what a server's events.jsonl (and events.1.jsonl, named first) says: per event\n"
+    "  how often it started, its share and when it last started; the skips by reason.\n";
 
 struct Arguments {
     std::string command;
@@ -40,17 +44,22 @@ struct Arguments {
     std::optional<std::string> mapData;
     std::optional<std::string> text;
     bool json = false;
+    std::vector<std::string> more;  // further files, for history
 };
 
 std::optional<Arguments> Parse(int argc, char** argv) {
     if (argc < 3) {
         return std::nullopt;
     }
-    Arguments out{argv[1], argv[2], {}, {}, {}, {}, false};
+    Arguments out{argv[1], argv[2], {}, {}, {}, {}, false, {}};
     for (int i = 3; i < argc; ++i) {
         const std::string option = argv[i];
         if (option == "--json") {
             out.json = true;
+            continue;
+        }
+        if (out.command == "history" && !option.starts_with("--")) {
+            out.more.push_back(option);
             continue;
         }
         if (i + 1 >= argc) {
@@ -70,7 +79,7 @@ std::optional<Arguments> Parse(int argc, char** argv) {
         }
     }
     const bool known = out.command == "check" || out.command == "send-test" ||
-                       (out.command == "preview" && out.key);
+                       out.command == "history" || (out.command == "preview" && out.key);
     return known ? std::optional(out) : std::nullopt;
 }
 
@@ -103,6 +112,13 @@ std::string FirstSection(const nlohmann::json& document) {
 }
 
 int Run(const Arguments& arguments) {
+    if (arguments.command == "history") {
+        std::vector<std::filesystem::path> files{arguments.file};
+        files.insert(files.end(), arguments.more.begin(), arguments.more.end());
+        const auto summary = ReadHistory(files);
+        Print(arguments, ToJson(summary), ToText(arguments.file, summary));
+        return 0;
+    }
     const MapData map(arguments.mapData ? std::optional<std::filesystem::path>(*arguments.mapData)
                                         : std::nullopt);
     if (arguments.command == "check") {

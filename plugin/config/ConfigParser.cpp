@@ -7,6 +7,7 @@
 #include <type_traits>
 
 #include "base/Text.h"
+#include "config/ActiveHours.h"
 
 namespace quorvane {
 namespace {
@@ -63,6 +64,18 @@ class Node {
             const bool member = value_.is_object() && value_.contains(key);
             throw Failure{member ? pointer_ + "/" + Escaped(key) : pointer_, e.what(), {}};
         }
+    }
+
+    // The member `key` when it is there and not null.
+    std::optional<Node> Member(const std::string& key) const {
+        if (!value_.is_object()) {
+            return std::nullopt;
+        }
+        const auto found = value_.find(key);
+        if (found == value_.end() || found->is_null()) {
+            return std::nullopt;
+        }
+        return Node(*found, pointer_ + "/" + Escaped(key));
     }
 
     // Each item as the library iterates it: an object's members, an array's elements, nothing
@@ -169,6 +182,40 @@ class Parser {
         section["RandomEvents"].ForEachItem([&](const std::string& id, const Node& event) {
             s_.RandomEvents.push_back(ReadEvent(id, event));
         });
+        ReadControls(section);
+    }
+
+    // The optional controls of the draws and of when events run; a value out of its range is
+    // reported and the default used.
+    void ReadControls(const Node& section) {
+        s_.AvoidRepeats = Ranged(section, "AvoidRepeats", 0, 100, 0);
+        s_.MinimumPlayersOnline = Ranged(section, "MinimumPlayersOnline", 0, INT32_MAX, 0);
+        if (const auto hours = section.Member("ActiveHours")) {
+            const auto text = hours->As<std::string>();
+            s_.ActiveHours = ParseActiveHours(text);
+            if (!s_.ActiveHours) {
+                Warn("ActiveHours (" + text +
+                     ") cannot be read as HH:MM-HH:MM (00:00 to 24:00): events start at any hour");
+            }
+        }
+    }
+
+    std::int32_t Ranged(const Node& parent, const std::string& key, std::int32_t lowest,
+                        std::int32_t highest, std::int32_t fallback, const std::string& name = {}) {
+        const auto member = parent.Member(key);
+        if (!member) {
+            return fallback;
+        }
+        const auto value = member->As<std::int32_t>();
+        if (value < lowest || value > highest) {
+            Warn((name.empty() ? key : name) + " (" + std::to_string(value) + ") is not " +
+                 (highest == INT32_MAX
+                      ? "0 or more"
+                      : "from " + std::to_string(lowest) + " to " + std::to_string(highest)) +
+                 "; " + std::to_string(fallback) + " is used");
+            return fallback;
+        }
+        return value;
     }
 
     static RconTarget ReadRconTarget(const Node& rcon, const std::string& serverKey) {
@@ -209,6 +256,7 @@ class Parser {
                 Warn("Invalid coordinate string (less than 3 numbers): " + text);
             }
         });
+        out.Weight = Ranged(event, "Weight", 1, 1000, 1, "Weight of event " + id);
         return out;
     }
 
@@ -246,6 +294,12 @@ class Parser {
                      ") is not above 0: events may start at every timer tick");
                 break;
             }
+        }
+        const auto events = static_cast<std::int32_t>(s_.RandomEvents.size());
+        if (s_.AvoidRepeats > 0 && s_.AvoidRepeats >= events) {
+            Warn("AvoidRepeats (" + std::to_string(s_.AvoidRepeats) +
+                 ") is not below the number of events (" + std::to_string(events) +
+                 "): once every event has run within that many, repeats cannot be avoided");
         }
         if (!s_.DiscordWebhook.empty() && !IsDiscordColour(s_.DiscordWebhookColor)) {
             Warn("DiscordWebhookColor (" + s_.DiscordWebhookColor +

@@ -2,8 +2,11 @@
 // The settings of one server, as read from config.json.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "config/ActiveHours.h"
 
 namespace quorvane {
 
@@ -27,6 +30,8 @@ struct RandomEvent {
     std::string EventId;
     std::string Eventlabel;
     std::vector<WorldCoordinate> RandomCCCs;
+    // How often it is drawn against the others: 1 to 1000.
+    std::int32_t Weight = 1;
 };
 
 struct Settings {
@@ -51,6 +56,13 @@ struct Settings {
     std::int32_t MinimumTimeToNextEvent = 0;
     std::int32_t MaximumTimeToNextEvent = 0;
     std::vector<RandomEvent> RandomEvents;
+    // An event among this server's last so many started ones is not drawn while another can
+    // be: 0 to 100.
+    std::int32_t AvoidRepeats = 0;
+    // Fewer players than this, and a due event is skipped.
+    std::int32_t MinimumPlayersOnline = 0;
+    // Outside these hours a due event is skipped; none: at any hour.
+    std::optional<DailyHours> ActiveHours;
     // The endpoint of every server section, this server's own included, in byte order of
     // the section names.
     std::vector<RconTarget> RconInfos;

@@ -1,5 +1,6 @@
 #include "entry/Commands.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <sstream>
 #include <vector>
@@ -8,6 +9,7 @@
 #include "base/PluginLog.h"
 #include "base/Text.h"
 #include "entry/Plugin.h"
+#include "map/GameMap.h"
 
 namespace quorvane {
 namespace {
@@ -15,6 +17,7 @@ namespace {
 constexpr const char* kStatus = "quorvane.status";
 constexpr const char* kNext = "quorvane.next";
 constexpr const char* kReload = "quorvane.reload";
+constexpr const char* kCoords = "quorvane.coords";
 
 using Clock = std::chrono::steady_clock;
 
@@ -55,6 +58,9 @@ std::string Status(Plugin& plugin) {
         out += "RCON " + delivery.ServerKey + " (" + delivery.Address + "): " + delivery.Outcome +
                ", " + Ago(delivery.At) + "\n";
     }
+    for (const auto& record : plugin.History().Recent()) {
+        out += "History: " + Describe(record) + "\n";
+    }
     if (const auto& post = plugin.Discord().Last()) {
         out +=
             "Discord (event " + post->EventId + "): " + post->Outcome + ", " + Ago(post->At) + "\n";
@@ -69,6 +75,41 @@ std::string Next(Plugin& plugin, const std::string& argument) {
         return "Quorvane is inactive: " + *inactive;
     }
     return plugin.Chain().StartNow(argument.empty() ? std::nullopt : std::optional(argument)).Text;
+}
+
+// Every coordinate of this server's events on the running map, so that a mistyped one shows
+// before players are sent to the sea.
+std::string Coords(Plugin& plugin) {
+    if (const auto& inactive = plugin.InactiveReason()) {
+        return "Quorvane is inactive: " + *inactive;
+    }
+    const Settings& s = plugin.CurrentSettings();
+    if (s.RandomEvents.empty()) {
+        return "No events are configured for this server";
+    }
+    std::string reason;
+    const auto entries = GameMap::ReadEntries(true, reason);
+    std::string out = entries ? "" : "No map: " + reason + "; Lat and Lon are unknown\n";
+    for (const auto& event : s.RandomEvents) {
+        if (event.RandomCCCs.empty()) {
+            out += event.EventId + " (" + event.Eventlabel + "): no coordinates\n";
+        }
+        for (const auto& c : event.RandomCCCs) {
+            out += event.EventId + " (" + event.Eventlabel + ") " + FormatG(c.X) + " " +
+                   FormatG(c.Y) + " " + FormatG(c.Z);
+            if (entries) {
+                const LatLon position = Project(*entries, c).Position;
+                out +=
+                    ": Lat " + FormatPercent(position.Lat) + ", Lon " + FormatPercent(position.Lon);
+                if (std::none_of(entries->begin(), entries->end(),
+                                 [&](const MapEntry& entry) { return Holds(entry, c); })) {
+                    out += ", outside the playable area";
+                }
+            }
+            out += "\n";
+        }
+    }
+    return out;
 }
 
 // Only ASCII goes back over RCON, as in every text the plugin sends.
@@ -132,12 +173,15 @@ std::string CommandReply(const std::string& line) {
     if (name == kReload) {
         return Ascii(plugin->Reload());
     }
+    if (name == kCoords) {
+        return Ascii(Coords(*plugin));
+    }
     return "Unknown command " + Ascii(name);
 }
 
 void RegisterCommands() {
     auto& commands = AsaApi::GetCommands();
-    for (const char* name : {kStatus, kNext, kReload}) {
+    for (const char* name : {kStatus, kNext, kReload, kCoords}) {
         commands.AddRconCommand(FString(name), &AnswerRcon);
         commands.AddConsoleCommand(FString(name), &AnswerConsole);
     }
@@ -145,7 +189,7 @@ void RegisterCommands() {
 
 void RemoveCommands() {
     auto& commands = AsaApi::GetCommands();
-    for (const char* name : {kStatus, kNext, kReload}) {
+    for (const char* name : {kStatus, kNext, kReload, kCoords}) {
         commands.RemoveRconCommand(FString(name));
         commands.RemoveConsoleCommand(FString(name));
     }

@@ -1,6 +1,6 @@
 #pragma once
-// Live control over RCON and the server console: quorvane.status, quorvane.next [EVENT_ID]
-// and quorvane.reload. Everything they touch runs on the game thread.
+// Live control over RCON and the server console: quorvane.status, quorvane.next [EVENT_ID],
+// quorvane.reload and quorvane.coords. Everything they touch runs on the game thread.
 
 #include <string>
 

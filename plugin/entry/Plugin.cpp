@@ -62,9 +62,10 @@ std::string UserAgent() {
 }  // namespace
 
 Plugin::Plugin()
-    : rcon_(platform::SystemClientEnv()),
+    : history_(ConfigFilePath().parent_path() / "events.jsonl"),
+      rcon_(platform::SystemClientEnv()),
       discord_(settings_, UserAgent(), &ToDiscord),
-      chain_(settings_, rcon_, discord_, &OnEventTimer) {}
+      chain_(settings_, {rcon_, discord_, history_, &OnEventTimer}) {}
 
 Plugin* Plugin::Get() {
     return running;
@@ -152,6 +153,7 @@ void Plugin::Shutdown() {
                                    reinterpret_cast<LPVOID>(&Hook_AShooterGameMode_BeginPlay));
     RemoveCommands();
     rcon_.Stop();
+    history_.Flush();
 }
 
 void Plugin::Stop() {

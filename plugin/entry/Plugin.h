@@ -11,6 +11,7 @@
 
 #include "config/Settings.h"
 #include "events/EventChain.h"
+#include "history/EventHistory.h"
 #include "notify/DiscordNotifier.h"
 #include "notify/RconService.h"
 
@@ -46,6 +47,7 @@ class Plugin {
     EventChain& Chain() { return chain_; }
     RconService& Rcon() { return rcon_; }
     DiscordNotifier& Discord() { return discord_; }
+    EventHistory& History() { return history_; }
 
     // Reads config.json again. Good: the new settings hold from the next event on, and a
     // running chain waits by the new bounds; an inactive plugin becomes active. Broken:
@@ -60,6 +62,7 @@ class Plugin {
     void Shutdown();
 
     Settings settings_;
+    EventHistory history_;
     RconService rcon_;
     DiscordNotifier discord_;
     EventChain chain_;

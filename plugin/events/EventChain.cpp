@@ -4,7 +4,10 @@
 
 #include "base/Host.h"
 #include "base/PluginLog.h"
+#include "config/ActiveHours.h"
+#include "events/EventDraw.h"
 #include "events/EventTexts.h"
+#include "events/GamePlayers.h"
 #include "map/GameMap.h"
 #include "platform/Platform.h"
 
@@ -37,9 +40,20 @@ std::int32_t MinutesToSeconds(std::int32_t minutes) {
     return static_cast<std::int32_t>(std::clamp<std::int64_t>(seconds, INT32_MIN, INT32_MAX));
 }
 
-EventChain::EventChain(const Settings& settings, RconService& rcon, DiscordNotifier& discord,
-                       std::function<void()> onTimer)
-    : settings_(settings), rcon_(rcon), discord_(discord), onTimer_(std::move(onTimer)) {}
+EventChain::EventChain(const Settings& settings, ChainServices services)
+    : settings_(settings), services_(std::move(services)) {
+    // What became of an event's messages and post completes its history line. The history
+    // outlives the delivery's threads, which call this.
+    services_.Rcon.OnFinished(
+        [&history = services_.History](const RconJob& job,
+                                       const std::map<std::string, std::string>& sent) {
+            history.RconDone(job.RecordId, sent);
+        });
+    services_.Discord.OnFinished(
+        [&history = services_.History](std::uint64_t recordId, const std::string& outcome) {
+            history.DiscordDone(recordId, outcome);
+        });
+}
 
 void EventChain::ScheduleFirst() {
     const Settings& s = settings_;
@@ -56,10 +70,52 @@ void EventChain::ScheduleFirst() {
 void EventChain::OnTimer() {
     // First, so that the chain goes on whatever becomes of this event.
     const std::int32_t minutes = ArmNext();
+    if (const auto skip = SkipReason()) {
+        PluginLog()->info("Event skipped: {}", skip->first);
+        auto record = Record("timer", "skipped");
+        record.Reason = skip->first;
+        record.SkipKind = skip->second;
+        services_.History.Add(std::move(record));
+        return;
+    }
     std::string why;
     if (const auto draw = DrawEvent(std::nullopt, why)) {
-        Start(*draw, minutes);
+        Start(*draw, minutes, "timer");
+        return;
     }
+    auto record = Record("timer", "skipped");
+    record.Reason = why;
+    record.SkipKind = settings_.RandomEvents.empty() ? "no events" : "no coordinates";
+    services_.History.Add(std::move(record));
+}
+
+std::optional<std::pair<std::string, std::string>> EventChain::SkipReason() {
+    const Settings& s = settings_;
+    if (s.MinimumPlayersOnline > 0) {
+        const int players = GamePlayersOnline();
+        if (players < s.MinimumPlayersOnline) {
+            return std::pair{std::to_string(players) + " player(s) online, " +
+                                 std::to_string(s.MinimumPlayersOnline) + " needed",
+                             std::string("players")};
+        }
+    }
+    if (s.ActiveHours) {
+        const int minute = platform::LocalMinuteOfDay(std::chrono::system_clock::now());
+        if (!InActiveHours(*s.ActiveHours, minute)) {
+            return std::pair{ClockText(minute) + " is outside ActiveHours " + s.ActiveHours->Text,
+                             std::string("hours")};
+        }
+    }
+    return std::nullopt;
+}
+
+EventRecord EventChain::Record(const char* trigger, const char* outcome) const {
+    EventRecord record;
+    record.Time = std::chrono::system_clock::now();
+    record.Server = settings_.ServerKey;
+    record.Trigger = trigger;
+    record.Outcome = outcome;
+    return record;
 }
 
 void EventChain::Rearm() {
@@ -75,7 +131,7 @@ StartOutcome EventChain::StartNow(const std::optional<std::string>& eventId) {
     if (!draw) {
         return {false, why};
     }
-    return Start(*draw, std::nullopt);
+    return Start(*draw, std::nullopt, "quorvane.next");
 }
 
 void EventChain::DropTimers() {
@@ -94,7 +150,7 @@ void EventChain::Arm(std::int32_t minutes) {
     // The framework forgets a timer armed during its pass with a delay below zero: the chain
     // would end there.
     const std::int32_t seconds = (std::max)(MinutesToSeconds(minutes), 0);
-    API::Timer::Get().DelayExecute(TimerIdentifier(), onTimer_, seconds);
+    API::Timer::Get().DelayExecute(TimerIdentifier(), services_.OnTimer, seconds);
     armed_ = ArmedTimer{std::chrono::steady_clock::now(), seconds};
 }
 
@@ -121,7 +177,7 @@ std::optional<EventChain::Draw> EventChain::DrawEvent(const std::optional<std::s
             why = "No events are configured for this server";
             return std::nullopt;
         }
-        event = &events[random_.Index(static_cast<std::uint32_t>(events.size()))];
+        event = &events[DrawEventIndex(events, recent_, settings_.AvoidRepeats, random_)];
         if (event->RandomCCCs.empty()) {
             PluginLog()->warn("Event {} ({}) has no coordinates; not started", event->EventId,
                               event->Eventlabel);
@@ -133,7 +189,8 @@ std::optional<EventChain::Draw> EventChain::DrawEvent(const std::optional<std::s
     return Draw{*event, coordinates[random_.Index(static_cast<std::uint32_t>(coordinates.size()))]};
 }
 
-StartOutcome EventChain::Start(const Draw& draw, std::optional<std::int32_t> nextMinutes) {
+StartOutcome EventChain::Start(const Draw& draw, std::optional<std::int32_t> nextMinutes,
+                               const char* trigger) {
     const Settings& s = settings_;
     const auto& [event, coordinate] = draw;
     if (s.Debug) {
@@ -149,10 +206,28 @@ StartOutcome EventChain::Start(const Draw& draw, std::optional<std::int32_t> nex
     }
     const LatLon position = GameMap::WorldToLatLon(coordinate);
     const auto texts = ComposeEventTexts(s, event, coordinate, position, &GameStrnicmp);
-    auto refused =
-        rcon_.Submit(MakeRconJob(s, event.EventId, texts.EventCommand, texts.BroadcastText));
+    // The record comes first: the delivery and the post may be done before this returns.
+    auto record = Record(trigger, "started");
+    record.EventId = event.EventId;
+    record.Eventlabel = event.Eventlabel;
+    record.Coordinate = coordinate;
+    record.Position = position;
+    const std::uint64_t id = services_.History.Begin(std::move(record), false, false);
+    auto job = MakeRconJob(s, event.EventId, texts.EventCommand, texts.BroadcastText);
+    job.RecordId = id;
+    auto refused = services_.Rcon.Submit(std::move(job));
+    if (refused) {
+        services_.History.Refused(id, *refused);
+    } else {
+        recent_.push_back(event.EventId);
+        if (recent_.size() > 100) {
+            recent_.pop_front();
+        }
+    }
     // The announcement does not depend on the delivery taking the job.
-    discord_.Post(event.EventId, texts.DiscordMessage, texts.DiscordHeader);
+    if (!services_.Discord.Post(event.EventId, texts.DiscordMessage, texts.DiscordHeader, id)) {
+        services_.History.DiscordDone(id, "none");
+    }
     last_ = StartedEvent{
         event.EventId, event.Eventlabel, coordinate, position, std::chrono::steady_clock::now(),
         refused};

@@ -5,12 +5,14 @@
 
 #include <chrono>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <optional>
 #include <string>
 
 #include "config/Settings.h"
 #include "events/EventRandom.h"
+#include "history/EventHistory.h"
 #include "map/MapProjection.h"
 #include "notify/DiscordNotifier.h"
 #include "notify/RconService.h"
@@ -43,17 +45,26 @@ struct StartOutcome {
     std::string Text;
 };
 
+// What the chain hands its events to; each outlives the chain.
+struct ChainServices {
+    RconService& Rcon;
+    DiscordNotifier& Discord;
+    EventHistory& History;
+    // What the host's timers call; it must lead back to OnTimer.
+    std::function<void()> OnTimer;
+};
+
 class EventChain {
   public:
-    // `settings`, `rcon` and `discord` outlive the chain; `onTimer` is what the host's timers
-    // call, and must lead back to OnTimer.
-    EventChain(const Settings& settings, RconService& rcon, DiscordNotifier& discord,
-               std::function<void()> onTimer);
+    // `settings` outlives the chain. The chain is told what becomes of its events' messages
+    // and posts, for their history lines.
+    EventChain(const Settings& settings, ChainServices services);
 
     // Starts a chain: the first event after a random wait.
     void ScheduleFirst();
-    // The timer: re-arms itself for the next event first, then starts one random event at one
-    // of its coordinates.
+    // The timer: re-arms itself for the next event first, then, unless too few players are
+    // online or it is outside the active hours, starts one random event at one of its
+    // coordinates. Every due event goes into the history.
     void OnTimer();
     // The pending wait is drawn again by the settings as they are now: after a reload.
     void Rearm();
@@ -76,16 +87,21 @@ class EventChain {
     // The wait to the next event: drawn, armed, and its minutes returned.
     std::int32_t ArmNext();
     void Arm(std::int32_t minutes);
+    // Why a due event is skipped, and the kind of reason; none when it may start.
+    std::optional<std::pair<std::string, std::string>> SkipReason();
     // The event (the one with `eventId`, else a random one) and one of its coordinates; none,
     // with the reason, when there is nothing to start.
     std::optional<Draw> DrawEvent(const std::optional<std::string>& eventId, std::string& why);
-    StartOutcome Start(const Draw& draw, std::optional<std::int32_t> nextMinutes);
+    StartOutcome Start(const Draw& draw, std::optional<std::int32_t> nextMinutes,
+                       const char* trigger);
+    EventRecord Record(const char* trigger, const char* outcome) const;
 
     const Settings& settings_;
-    RconService& rcon_;
-    DiscordNotifier& discord_;
-    std::function<void()> onTimer_;
+    ChainServices services_;
     EventRandom random_;
+    // The ids of the events started last, the newest at the back; as many as AvoidRepeats can
+    // ask for.
+    std::deque<std::string> recent_;
     std::optional<ArmedTimer> armed_;
     std::optional<StartedEvent> last_;
 };

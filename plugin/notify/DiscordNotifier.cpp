@@ -24,25 +24,26 @@ std::string Announcement(const std::string& eventId) {
 DiscordNotifier::DiscordNotifier(const Settings& settings, std::string userAgent, Reenter reenter)
     : settings_(settings), userAgent_(std::move(userAgent)), reenter_(std::move(reenter)) {}
 
-void DiscordNotifier::Post(const std::string& eventId, const std::string& message,
-                           const std::string& header) {
+bool DiscordNotifier::Post(const std::string& eventId, const std::string& message,
+                           const std::string& header, std::uint64_t recordId) {
     try {
         if (stopped_) {
-            return;
+            return false;
         }
         auto post = MakeDiscordPost(settings_, message, header);
         if (!post) {
-            return;
+            return false;
         }
         for (const auto& cut : post->Cuts) {
             PluginLog()->warn("{}: {}", Announcement(eventId), cut);
         }
         const std::uint64_t id = nextId_++;
-        attempts_[id] = Attempt{eventId, std::move(*post), {}, settings_.Debug};
+        attempts_[id] = Attempt{eventId, recordId, std::move(*post), {}, settings_.Debug};
         Send(id);
     } catch (const std::exception& e) {
-        Fail(eventId, e.what());
+        Fail(eventId, recordId, e.what());
     }
+    return true;
 }
 
 void DiscordNotifier::Send(std::uint64_t id) {
@@ -59,8 +60,9 @@ void DiscordNotifier::Send(std::uint64_t id) {
             attempt.Post.Url, done, attempt.Post.Body, "application/json",
             {"Content-Type: application/json", "User-Agent: " + userAgent_})) {
         const std::string eventId = attempt.EventId;
+        const std::uint64_t recordId = attempt.RecordId;
         attempts_.erase(id);
-        Fail(eventId, "the request could not be made");
+        Fail(eventId, recordId, "the request could not be made");
     }
 }
 
@@ -100,6 +102,7 @@ void DiscordNotifier::OnAnswer(std::uint64_t id, bool success, const std::string
         case DiscordAnswer::Kind::Failed:
             PluginLog()->warn("{} failed: {}", about, answer.What);
             Remember(attempt.EventId, "failed: " + answer.What);
+            Finish(attempt.RecordId, last_->Outcome);
             break;
         case DiscordAnswer::Kind::Stop:
             PluginLog()->warn("{} failed: {}; no more posts until quorvane.reload", about,
@@ -117,15 +120,24 @@ void DiscordNotifier::Retry(std::uint64_t id) {
         return;
     }
     if (stopped_) {
+        Finish(attempts_.at(id).RecordId, "not retried: posting stopped");
         attempts_.erase(id);
         return;
     }
     Send(id);
 }
 
-void DiscordNotifier::Fail(const std::string& eventId, const std::string& what) {
+void DiscordNotifier::Fail(const std::string& eventId, std::uint64_t recordId,
+                           const std::string& what) {
     PluginLog()->warn("{} failed: {}", Announcement(eventId), what);
     Remember(eventId, "failed: " + what);
+    Finish(recordId, "failed: " + what);
+}
+
+void DiscordNotifier::Finish(std::uint64_t recordId, const std::string& outcome) {
+    if (finished_) {
+        finished_(recordId, outcome);
+    }
 }
 
 void DiscordNotifier::Remember(const std::string& eventId, std::string outcome) {

@@ -28,8 +28,14 @@ class DiscordNotifier {
 
     // Posts an event's header as the message content and its message as an embed in the
     // configured colour. Skipped silently without a webhook, a colour or a message, and while
-    // posting is stopped. Never throws.
-    void Post(const std::string& eventId, const std::string& message, const std::string& header);
+    // posting is stopped: false then. Never throws.
+    bool Post(const std::string& eventId, const std::string& message, const std::string& header,
+              std::uint64_t recordId = 0);
+
+    // Told what finally became of each post made: "posted", "failed: ...", "posting stopped:
+    // ...", with the post's record id.
+    using Finished = std::function<void(std::uint64_t recordId, const std::string& outcome)>;
+    void OnFinished(Finished finished) { finished_ = std::move(finished); }
 
     // Posting starts again (after the settings are read again).
     void Restart();
@@ -49,6 +55,7 @@ class DiscordNotifier {
   private:
     struct Attempt {
         std::string EventId;
+        std::uint64_t RecordId = 0;
         DiscordPost Post;
         DiscordRetries Retries;
         bool Debug = false;
@@ -58,12 +65,14 @@ class DiscordNotifier {
     void OnAnswer(std::uint64_t id, bool success, const std::string& result,
                   const std::unordered_map<std::string, std::string>& headers);
     void Retry(std::uint64_t id);
-    void Fail(const std::string& eventId, const std::string& what);
+    void Fail(const std::string& eventId, std::uint64_t recordId, const std::string& what);
     void Remember(const std::string& eventId, std::string outcome);
+    void Finish(std::uint64_t recordId, const std::string& outcome);
 
     const Settings& settings_;
     std::string userAgent_;
     Reenter reenter_;
+    Finished finished_;
     std::map<std::uint64_t, Attempt> attempts_;
     std::uint64_t nextId_ = 1;
     bool stopped_ = false;

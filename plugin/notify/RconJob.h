@@ -2,6 +2,7 @@
 // One event's RCON delivery, and the client arguments it is made of. Pure.
 
 #include <chrono>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,8 @@ struct RconJob {
     // Each client run is ended after this long.
     std::chrono::milliseconds Deadline{std::chrono::seconds(10)};
     bool Debug = false;
+    // The event history's record of the event.
+    std::uint64_t RecordId = 0;
 };
 
 // One event's job, with a copy of the settings it needs.

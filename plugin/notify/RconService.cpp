@@ -195,6 +195,13 @@ void RconService::Finish(JobState& state) {
                                         : entry->second.Outcome + "; " + reason;
         }
     }
+    if (finished_) {
+        std::map<std::string, std::string> texts;
+        for (const auto& [key, outcome] : outcomes) {
+            texts[key] = outcome.Outcome;
+        }
+        finished_(state.job, texts);
+    }
     std::lock_guard lock(mutex_);
     for (auto& [key, outcome] : outcomes) {
         last_[key] = std::move(outcome);

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -52,6 +53,12 @@ class RconService {
     };
     std::vector<ServerDelivery> LastDeliveries();
 
+    // Called on the delivery's thread when a job is done, with what became of it per server
+    // key. Set before the first job.
+    using Finished =
+        std::function<void(const RconJob& job, const std::map<std::string, std::string>&)>;
+    void OnFinished(Finished finished) { finished_ = std::move(finished); }
+
   private:
     struct JobState;
     struct Task {
@@ -67,6 +74,7 @@ class RconService {
     void Finish(JobState& state);
 
     std::unique_ptr<platform::ClientEnv> env_;
+    Finished finished_;
     std::mutex mutex_;
     std::condition_variable work_;
     std::condition_variable idle_;

@@ -1,6 +1,7 @@
 #pragma once
 // The plugin's few calls into the operating system; one implementation per platform.
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -14,6 +15,9 @@ std::vector<std::wstring> CommandLineArguments();
 
 // Full path of the plugin's own module file, as UTF-16 code units.
 std::wstring OwnModulePath();
+
+// Minutes since the last midnight in the server's local time: 0 to 1439.
+int LocalMinuteOfDay(std::chrono::system_clock::time_point time);
 
 // A thread of the plugin's own. Nothing `work` throws leaves it: a thread's end by exception
 // would end the game. On Windows it keeps the plugin's module loaded while it runs, so that

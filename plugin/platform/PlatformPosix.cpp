@@ -1,5 +1,6 @@
 #include <dlfcn.h>
 
+#include <ctime>
 #include <fstream>
 #include <iterator>
 #include <string_view>
@@ -83,6 +84,13 @@ std::vector<std::wstring> CommandLineArguments() {
         start = end + 1;
     }
     return arguments;
+}
+
+int LocalMinuteOfDay(std::chrono::system_clock::time_point time) {
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(time);
+    std::tm local{};
+    localtime_r(&seconds, &local);
+    return local.tm_hour * 60 + local.tm_min;
 }
 
 std::wstring OwnModulePath() {

@@ -3,6 +3,8 @@
 
 #include <shellapi.h>
 
+#include <ctime>
+
 #include "platform/Platform.h"
 
 namespace quorvane::platform {
@@ -16,6 +18,13 @@ std::vector<std::wstring> CommandLineArguments() {
     std::vector<std::wstring> out(arguments, arguments + count);
     LocalFree(arguments);
     return out;
+}
+
+int LocalMinuteOfDay(std::chrono::system_clock::time_point time) {
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(time);
+    std::tm local{};
+    localtime_s(&local, &seconds);
+    return local.tm_hour * 60 + local.tm_min;
 }
 
 std::wstring OwnModulePath() {

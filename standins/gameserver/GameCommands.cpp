@@ -1,5 +1,8 @@
 #include "GameCommands.h"
 
+#include <cctype>
+#include <map>
+#include <optional>
 #include <sstream>
 
 #include "API/ARK/Ark.h"
@@ -25,6 +28,31 @@ std::string Bytes(const FString& text) {
 
 void SendMessage(RCONClientConnection* connection, int, int, FString* message) {
     reinterpret_cast<Connection*>(connection)->reply += Bytes(*message);
+}
+
+std::map<std::string, std::function<std::string(const std::string&)>>& GameOwnCommands() {
+    static std::map<std::string, std::function<std::string(const std::string&)>> commands;
+    return commands;
+}
+
+std::string Lower(std::string text) {
+    for (auto& c : text) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return text;
+}
+
+// The answer of the game's own command on `line`, if it is one.
+std::optional<std::string> RunGameCommand(const std::string& line) {
+    std::istringstream words(line);
+    std::string name;
+    std::string argument;
+    words >> name >> argument;
+    const auto found = GameOwnCommands().find(Lower(name));
+    if (found == GameOwnCommands().end()) {
+        return std::nullopt;
+    }
+    return found->second(argument);
 }
 
 // The player whose console the server's standard input stands for.
@@ -59,19 +87,34 @@ void RegisterGameCommands() {
         reinterpret_cast<void*>(&ChatDirectMessage));
 }
 
+void AddGameCommand(const std::string& name,
+                    std::function<std::string(const std::string& argument)> command) {
+    GameOwnCommands()[Lower(name)] = std::move(command);
+}
+
 std::string RunRconCommand(const std::string& body) {
     Connection connection;
     // The listener answers with the request's id itself; 2 is an EXECCOMMAND.
     RCONPacket packet{static_cast<int>(body.size()) + 10, 0, 2, FString(body.c_str())};
-    asahost::RunRconCommand(reinterpret_cast<RCONClientConnection*>(&connection), &packet,
-                            AsaApi::GetApiUtils().GetWorld());
+    if (!asahost::RunRconCommand(reinterpret_cast<RCONClientConnection*>(&connection), &packet,
+                                 AsaApi::GetApiUtils().GetWorld())) {
+        return RunGameCommand(body).value_or("");
+    }
     return connection.reply;
 }
 
 bool RunConsoleLine(const std::string& line) {
     FString command(line.c_str());
-    return asahost::RunConsoleCommand(reinterpret_cast<APlayerController*>(&ConsolePlayer()),
-                                      &command, false);
+    if (asahost::RunConsoleCommand(reinterpret_cast<APlayerController*>(&ConsolePlayer()), &command,
+                                   false)) {
+        return true;
+    }
+    if (const auto answer = RunGameCommand(line)) {
+        static const auto log = asahost::MakeLogger("GameServer");
+        log->info("{}", *answer);
+        return true;
+    }
+    return false;
 }
 
 }  // namespace gameserver

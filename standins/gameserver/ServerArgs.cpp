@@ -85,6 +85,8 @@ ServerArgs ParseServerArgs(const std::vector<std::string>& arguments) {
                 ParseNumber("--unknown-name-wait", value("--unknown-name-wait="));
         } else if (argument == "--console") {
             args.console = true;
+        } else if (argument.starts_with("--players=")) {
+            args.players = static_cast<int>(ParseNumber("--players", value("--players=")));
         } else if (argument == "--exit-without-unload") {
             args.exitWithoutUnload = true;
         } else if (argument.starts_with("--name=")) {

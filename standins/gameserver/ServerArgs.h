@@ -29,6 +29,7 @@ struct ServerArgs {
     // name the game does not have (default 10).
     std::optional<double> unknownNameWait;
     bool console = false;  // --console: console commands, one a line, from standard input
+    int players = 0;       // --players=N: players on the server (setplayers N changes it)
     // --exit-without-unload: the process ends as a real server's does, the plugins still
     // loaded: no Plugin_Unload, and the libraries' detach runs with the process exiting.
     bool exitWithoutUnload = false;

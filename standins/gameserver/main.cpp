@@ -150,7 +150,18 @@ int main(int argc, char** argv) {
                   gameserver::ThreadCount() - threadsBefore);
     }
 
-    const gameserver::GameWorld world(map);
+    gameserver::GameWorld world(map);
+    world.SetPlayers(args.players);
+    // Players come and go: "setplayers N" on the console or over RCON.
+    gameserver::AddGameCommand("setplayers", [&world](const std::string& argument) {
+        try {
+            const int players = std::stoi(argument);
+            world.SetPlayers(players);
+            return std::to_string(players < 0 ? 0 : players) + " player(s) online";
+        } catch (const std::exception&) {
+            return std::string("usage: setplayers N");
+        }
+    });
     asahost::SetWorld(world.World());
     for (int run = 0; run < args.beginPlayRuns; ++run) {
         gameserver::RunBeginPlay(gameserver::TheGameMode());

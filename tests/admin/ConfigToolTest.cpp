@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <numeric>
+
 #include <algorithm>
 #include <sstream>
 #include <thread>
@@ -271,6 +273,50 @@ TEST(ConfigToolTest, SendTestReportsEachServerAndTheWebhook) {
     EXPECT_EQ(live.Commands()[0].command, "Hello \"all\"");
     ASSERT_TRUE(receiver.WaitForRecords(1, std::chrono::seconds(10)));
     receiver.Stop();
+}
+
+}  // namespace
+
+namespace {
+
+// What a server's history says, per event and per kind of skip; the old file first.
+TEST(ConfigToolTest, HistorySaysHowOftenEachEventRanAndWhyOthersDidNot) {
+    testing_support::ServerDir dir;
+    const auto line = [](const char* time, const char* outcome, const std::string& rest) {
+        return std::string(R"({"time":")") + time + R"(","server":"Island","trigger":"timer",)" +
+               R"("outcome":")" + outcome + "\"" + rest + "}\n";
+    };
+    const std::string meteor = R"(,"event":"meteor","label":"Meteor","rcon":{},"discord":"none")";
+    const std::string supply = R"(,"event":"supply","label":"Drop","rcon":{},"discord":"none")";
+    dir.WriteFile("events.1.jsonl",
+                  line("2026-12-08T10:00:00Z", "started", meteor) +
+                      line("2026-12-08T10:10:00Z", "skipped",
+                           R"(,"skip":"players","reason":"0 player(s) online, 2 needed")"));
+    dir.WriteFile(
+        "events.jsonl",
+        line("2026-12-08T10:20:00Z", "started", supply) +
+            line("2026-12-08T10:30:00Z", "started", meteor) +
+            line("2026-12-08T10:40:00Z", "started", meteor) + "not a record\n" +
+            line("2026-12-08T10:50:00Z", "skipped",
+                 R"(,"skip":"hours","reason":"04:00 is outside ActiveHours 18:00-23:00")") +
+            line("2026-12-08T11:00:00Z", "not started",
+                 meteor + R"(,"reason":"RCON delivery is stopping")"));
+    const auto run = Tool(dir, {"history", "events.1.jsonl", "events.jsonl"});
+    EXPECT_EQ(run.exit, 0);
+    EXPECT_EQ(run.lines, (Lines{"events.1.jsonl: 7 due event(s) from 2026-12-08T10:00:00Z to "
+                                "2026-12-08T11:00:00Z: 4 started, 1 not started, 2 skipped",
+                                "meteor (Meteor): 3 started, 75.0 %, last 2026-12-08T10:40:00Z",
+                                "supply (Drop): 1 started, 25.0 %, last 2026-12-08T10:20:00Z",
+                                "skipped 1 time(s): outside ActiveHours",
+                                "skipped 1 time(s): fewer players online than MinimumPlayersOnline",
+                                "1 line(s) that are no record"}));
+    const auto asJson = Tool(dir, {"history", "events.jsonl", "--json"});
+    const auto summary =
+        json::parse(std::accumulate(asJson.lines.begin(), asJson.lines.end(), std::string()));
+    EXPECT_EQ(summary["started"], 3);
+    EXPECT_EQ(summary["events"][0]["event"], "meteor");
+    EXPECT_EQ(summary["events"][0]["share"], 2.0 / 3.0);
+    EXPECT_EQ(summary["skips"]["hours"], 1);
 }
 
 }  // namespace

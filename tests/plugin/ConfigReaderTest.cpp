@@ -276,6 +276,79 @@ TEST_F(ConfigReaderTest, WarnsOfMinutesBetweenEventsAtOrBelowZeroAndOfColoursDis
     }
 }
 
+// The controls of the draws and of when events run: each optional, each a number in its range
+// or the default with a warning, and an ActiveHours that cannot be read means any hour.
+TEST_F(ConfigReaderTest, AdminControlsAreTakenInTheirRangesOrWarnedOf) {
+    struct Case {
+        json patch;  // merged into the own section
+        std::int32_t weight, avoidRepeats, players;
+        std::optional<std::string> hours;
+        std::vector<std::string> warnings;
+    };
+    const std::string warning = "[Quorvane][warning] ";
+    const Case cases[] = {
+        {json::object(), 1, 0, 0, std::nullopt, {}},
+        {{{"RandomEvents", {{"meteor", {{"Weight", 1000}}}}},
+          {"AvoidRepeats", 0},
+          {"MinimumPlayersOnline", 12},
+          {"ActiveHours", "22:00-02:00"}},
+         1000,
+         0,
+         12,
+         "22:00-02:00",
+         {}},
+        {{{"RandomEvents", {{"meteor", {{"Weight", 0}}}}},
+          {"AvoidRepeats", 101},
+          {"MinimumPlayersOnline", -1}},
+         1,
+         0,
+         0,
+         std::nullopt,
+         {warning + "Weight of event meteor (0) is not from 1 to 1000; 1 is used",
+          warning + "AvoidRepeats (101) is not from 0 to 100; 0 is used",
+          warning + "MinimumPlayersOnline (-1) is not 0 or more; 0 is used"}},
+        {{{"ActiveHours", "10pm-2am"}},
+         1,
+         0,
+         0,
+         std::nullopt,
+         {warning + "ActiveHours (10pm-2am) cannot be read as HH:MM-HH:MM (00:00 to 24:00): "
+                    "events start at any hour"}},
+        // One event: after it, nothing else is left to draw.
+        {{{"AvoidRepeats", 1}},
+         1,
+         1,
+         0,
+         std::nullopt,
+         {warning + "AvoidRepeats (1) is not below the number of events (1): once every event "
+                    "has run within that many, repeats cannot be avoided"}},
+    };
+    for (const auto& c : cases) {
+        json config = BaseConfig();
+        config["Island"].merge_patch(c.patch);
+        host_.ClearLines();
+        const auto outcome = Load(config);
+        ASSERT_FALSE(outcome.error) << *outcome.error;
+        std::vector<std::string> warnings;
+        std::copy_if(
+            outcome.lines.begin(), outcome.lines.end(), std::back_inserter(warnings),
+            [](const std::string& line) { return line.starts_with("[Quorvane][warning]"); });
+        EXPECT_EQ(warnings, c.warnings) << c.patch;
+        EXPECT_EQ(Read().RandomEvents.at(0).Weight, c.weight) << c.patch;
+        EXPECT_EQ(Read().AvoidRepeats, c.avoidRepeats) << c.patch;
+        EXPECT_EQ(Read().MinimumPlayersOnline, c.players) << c.patch;
+        EXPECT_EQ(Read().ActiveHours ? std::optional(Read().ActiveHours->Text) : std::nullopt,
+                  c.hours)
+            << c.patch;
+    }
+    json config = BaseConfig();
+    config["Island"]["ActiveHours"] = 18;
+    EXPECT_EQ(Load(config).pointer, "/Island/ActiveHours");
+    config = BaseConfig();
+    config["Island"]["RandomEvents"]["meteor"]["Weight"] = "2";
+    EXPECT_EQ(Load(config).pointer, "/Island/RandomEvents/meteor/Weight");
+}
+
 TEST_F(ConfigReaderTest, NumbersConvertLikeTheJsonLibrary) {
     json config = BaseConfig();
     config["Island"]["RconSettings"]["RconPort"] = 27020.9;

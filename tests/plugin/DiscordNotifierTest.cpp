@@ -29,7 +29,11 @@ class DiscordNotifierTest : public ::testing::Test {
         settings_.DiscordWebhookColor = "255";
     }
     ~DiscordNotifierTest() override {
-        host_.Game().Run([&] { notifier_.DropTimers(); });
+        // Completions and timers run on the game thread: after this, none reaches the notifier.
+        host_.Game().Run([&] {
+            alive_ = false;
+            notifier_.DropTimers();
+        });
         receiver_.Stop();
     }
 
@@ -61,7 +65,12 @@ class DiscordNotifierTest : public ::testing::Test {
     testing_support::PluginHost host_;
     webhook::Receiver receiver_;
     quorvane::Settings settings_;
-    DiscordNotifier notifier_{settings_, kUserAgent, [this](const auto& what) { what(notifier_); }};
+    bool alive_ = true;
+    DiscordNotifier notifier_{settings_, kUserAgent, [this](const auto& what) {
+                                  if (alive_) {
+                                      what(notifier_);
+                                  }
+                              }};
 };
 
 std::string Header(const webhook::Record& record, const char* name) {

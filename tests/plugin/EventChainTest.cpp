@@ -46,6 +46,11 @@ class EventChainTest : public ::testing::Test {
     }
     ~EventChainTest() override {
         EXPECT_TRUE(rcon_.WaitUntilIdle(std::chrono::seconds(10)));
+        // Completions and timers run on the game thread: after this, none reaches the chain.
+        host_.Game().Run([&] {
+            discordAlive_ = false;
+            discord_.DropTimers();
+        });
         asahost::SetWorld(nullptr);
     }
 
@@ -74,9 +79,16 @@ class EventChainTest : public ::testing::Test {
     testing_support::ArgvRecord record_{host_.Dir().Path() / "argv.jsonl"};
     quorvane::Settings settings_;
     quorvane::RconService rcon_{quorvane::platform::SystemClientEnv()};
-    quorvane::DiscordNotifier discord_{settings_, "Quorvane (test, 1.0)",
-                                       [this](const auto& what) { what(discord_); }};
-    quorvane::EventChain chain_{settings_, rcon_, discord_, [this] { chain_.OnTimer(); }};
+    // As the plugin's own way back: nothing once the fixture is going.
+    bool discordAlive_ = true;
+    quorvane::DiscordNotifier discord_{settings_, "Quorvane (test, 1.0)", [this](const auto& what) {
+                                           if (discordAlive_) {
+                                               what(discord_);
+                                           }
+                                       }};
+    quorvane::EventHistory history_{host_.Dir().Path() / "events.jsonl"};
+    quorvane::EventChain chain_{settings_,
+                                {rcon_, discord_, history_, [this] { chain_.OnTimer(); }}};
 };
 
 TEST_F(EventChainTest, FirstEventWaitsTheDrawnMinutes) {

@@ -152,7 +152,8 @@ TEST(EventTimerTest, RegistersUnderTheModulePathAndFiresOnce) {
     quorvane::RconService rcon(quorvane::platform::SystemClientEnv());
     std::atomic<int> fired{0};
     quorvane::DiscordNotifier discord(s, "Quorvane (test, 1.0)", [](const auto&) {});
-    quorvane::EventChain chain(s, rcon, discord, [&fired] { ++fired; });
+    quorvane::EventHistory history(host.Dir().Path() / "events.jsonl");
+    quorvane::EventChain chain(s, {rcon, discord, history, [&fired] { ++fired; }});
     std::vector<asahost::PendingTimer> pending;
     host.Game().Run([&] {
         chain.ScheduleFirst();

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
+#include <map>
 #include <sstream>
 #include <thread>
 
@@ -48,14 +50,14 @@ class LiveControlTest : public ::testing::Test {
   protected:
     LiveControlTest() : port_(rcon_testing::UnusedPort()) {}
 
-    void Start(const json& config) {
+    void Start(const json& config, const Lines& more = {}) {
         dir_.WriteConfig(config.dump());
+        Lines arguments{
+            "TheIsland_WP?listen?RCONPort=" + std::to_string(port_) + "?ServerAdminPassword=pw",
+            "-serverkey=Island", "--time-scale=60"};
+        arguments.insert(arguments.end(), more.begin(), more.end());
         server_ = std::make_unique<testing_support::BackgroundProcess>(
-            testing_support::GameServerProgram(),
-            Lines{
-                "TheIsland_WP?listen?RCONPort=" + std::to_string(port_) + "?ServerAdminPassword=pw",
-                "-serverkey=Island", "--time-scale=60"},
-            dir_.Path());
+            testing_support::GameServerProgram(), arguments, dir_.Path());
         ASSERT_TRUE(server_->WaitForOutput("Server is ready", 1, std::chrono::seconds(30)))
             << server_->Output();
     }
@@ -123,13 +125,18 @@ TEST_F(LiveControlTest, StatusBeforeAndAfterEventsStartedByName) {
     ASSERT_TRUE(WaitForStarted(2));
 
     status = Send("quorvane.status");
-    ASSERT_EQ(status.size(), 5u);
+    ASSERT_EQ(status.size(), 7u);
     // The timer chain was left alone.
     EXPECT_TRUE(status[2].starts_with("Next event: timer of 86400 s armed ")) << status[2];
     EXPECT_TRUE(status[3].starts_with("Last event: ")) << status[3];
     EXPECT_TRUE(
         status[4].starts_with("RCON Island (127.0.0.1:" + std::to_string(port_) + "): delivered, "))
         << status[4];
+    // The history of the last events, the newest last.
+    EXPECT_TRUE(status[5].starts_with("History: ") &&
+                status[5].find(" storm (Storm): started") != std::string::npos)
+        << status[5];
+    EXPECT_TRUE(status[6].starts_with("History: ")) << status[6];
     EXPECT_EQ(server_->Stop(), 0);
 }
 
@@ -239,6 +246,57 @@ TEST_F(LiveControlTest, AGoneWebhookStopsPostingUntilAReload) {
                          "quorvane.reload"),
               1);
     receiver.Stop();
+}
+
+// Every coordinate on the running map (the stand-in's map data: a main map and a cave), a
+// point off every playable area flagged.
+TEST_F(LiveControlTest, CoordsShowEachPlaceOnTheMapAndFlagThoseOffIt) {
+    dir_.WriteFile("map-data.json", R"({"entries": [
+        {"PlayableMin": [-400000, -400000, -100000], "PlayableMax": [400000, 400000, 100000],
+         "OriginMin": [-400000, -400000], "OriginMax": [400000, 400000]},
+        {"PlayableMin": [100000, 100000, -5000], "PlayableMax": [120000, 120000, 5000],
+         "OriginMin": [100000, 100000], "OriginMax": [120000, 120000]}]})");
+    json config = Config(port_);
+    config["Island"]["RandomEvents"] = {
+        {"meteor", {{"Eventlabel", "Meteor"}, {"RandomCCCs", {"0 0 0", "110000 110000 0"}}}},
+        {"storm", {{"Eventlabel", "Storm"}, {"RandomCCCs", {"500000 0 0"}}}},
+        {"calm", {{"Eventlabel", "Calm"}}}};
+    Start(config, {"--map-data=map-data.json"});
+    EXPECT_EQ(
+        Send("quorvane.coords"),
+        (Lines{"calm (Calm): no coordinates", "meteor (Meteor) 0 0 0: Lat 50.000000, Lon 50.000000",
+               "meteor (Meteor) 110000 110000 0: Lat 63.750000, Lon 63.750000",
+               "storm (Storm) 500000 0 0: Lat 112.500000, Lon 50.000000, outside the "
+               "playable area"}));
+    EXPECT_EQ(server_->Stop(), 0);
+}
+
+// Too few players: each due event is skipped, with one info line and one history line, until
+// players come (the stand-in's setplayers, counted through the world's player controllers).
+TEST_F(LiveControlTest, EventsWaitForPlayers) {
+    json config = Config(port_);
+    config["Island"]["MinimumPlayersOnline"] = 3;
+    config["Island"]["StartEventOnBootSettings"] = {{"MinimumTimeToWait", 0},
+                                                    {"MaximumTimeToWait", 0}};
+    config["Island"]["TimeBetweenEvents"] = {{"MinimumTimeToNextEvent", 1},
+                                             {"MaximumTimeToNextEvent", 1}};
+    Start(config, {"--players=1"});
+    ASSERT_TRUE(
+        server_->WaitForOutput("[Quorvane][info] Event skipped: 1 player(s) online, 3 needed", 1,
+                               std::chrono::seconds(30)))
+        << server_->Output();
+    EXPECT_TRUE(Started().empty());
+    EXPECT_EQ(Send("setplayers 3"), Lines{"3 player(s) online"});
+    ASSERT_TRUE(WaitForStarted(1)) << server_->Output();
+    EXPECT_EQ(server_->Stop(), 0);
+    std::map<std::string, int> outcomes;
+    std::ifstream history(dir_.PluginDir() / "events.jsonl");
+    for (std::string line; std::getline(history, line);) {
+        const auto record = json::parse(line);
+        ++outcomes[record["outcome"].get<std::string>() + "/" + record.value("skip", "")];
+    }
+    EXPECT_GE(outcomes["skipped/players"], 1);
+    EXPECT_GE(outcomes["started/"], 1);
 }
 
 }  // namespace

@@ -31,22 +31,31 @@ struct APrimalWorldSettings {
     UClass* currentMinimapData;
 };
 
-struct UWorld {
-    char header[16];
-    APrimalWorldSettings* settings;
-};
-
 // The game's dynamic array: element pointer, then a signed 32-bit count.
 template <typename T>
-struct TArray {
+struct GameArray {
     T* Data;
     int ArrayNum;
     int ArrayMax;
 };
 
+// A weak pointer to an object: its index and serial number.
+struct WeakPointer {
+    int index;
+    int serial;
+};
+
+// The world behind the framework's UWorld.
+struct WorldObject {
+    char header[16];
+    APrimalWorldSettings* settings;
+    char more[24];
+    GameArray<WeakPointer> playerControllers;
+};
+
 struct UMinimapData {
     char header[56];
-    TArray<FMapData> minimapData;
+    GameArray<FMapData> minimapData;
 };
 
 namespace gameserver {
@@ -74,7 +83,7 @@ UClass scriptStructClass{};
 UObject* const kAnyPackage = reinterpret_cast<UObject*>(-1);
 
 APrimalWorldSettings* GetWorldSettings(UWorld* world, bool, bool) {
-    return world->settings;
+    return reinterpret_cast<WorldObject*>(world)->settings;
 }
 
 UObject* GetDefaultObject(UClass* cls, bool) {
@@ -116,7 +125,8 @@ FVector Vector(const nlohmann::json& values) {
 }  // namespace
 
 struct GameWorld::Objects {
-    UWorld world{};
+    WorldObject world{};
+    std::vector<WeakPointer> players;
     APrimalWorldSettings settings{};
     UClass minimapClass{};
     UMinimapData minimapData{};
@@ -178,6 +188,7 @@ void RegisterWorldNames() {
                   offsetof(APrimalWorldSettings, currentMinimapData));
     RegisterField("UMinimapData.MinimapData", offsetof(UMinimapData, minimapData));
     RegisterField("UStruct.PropertiesSize", offsetof(UStruct, propertiesSize));
+    RegisterField("UWorld.PlayerControllerList", offsetof(WorldObject, playerControllers));
     RegisterField("FMapData.PlayableMin", kPlayableMin);
     RegisterField("FMapData.PlayableMax", kPlayableMax);
     RegisterField("FMapData.OriginMin", kOriginMin);
@@ -226,7 +237,18 @@ GameWorld::~GameWorld() {
 }
 
 UWorld* GameWorld::World() const {
-    return objects_->hasWorld ? &objects_->world : nullptr;
+    return objects_->hasWorld ? reinterpret_cast<UWorld*>(&objects_->world) : nullptr;
+}
+
+void GameWorld::SetPlayers(int count) {
+    auto& o = *objects_;
+    o.players.resize(static_cast<std::size_t>(count > 0 ? count : 0));
+    for (std::size_t i = 0; i < o.players.size(); ++i) {
+        o.players[i] = {static_cast<int>(i) + 1, 1};
+    }
+    o.world.playerControllers.Data = o.players.data();
+    o.world.playerControllers.ArrayNum = static_cast<int>(o.players.size());
+    o.world.playerControllers.ArrayMax = o.world.playerControllers.ArrayNum;
 }
 
 }  // namespace gameserver

@@ -46,6 +46,8 @@ class GameWorld {
 
     // Null for a map without a world.
     UWorld* World() const;
+    // The players on the server, as UWorld.PlayerControllerList holds them. On the game thread.
+    void SetPlayers(int count);
 
   private:
     struct Objects;

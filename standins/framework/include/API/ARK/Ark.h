@@ -2,8 +2,10 @@
 // What every plugin includes. Timers, requests and logging have headers of their own.
 
 #include "API/ARK/Actor.h"
+#include "API/ARK/GameMode.h"
 #include "API/ARK/Other.h"
 #include "API/Base.h"
+#include "API/UE/Containers/Array.h"
 #include "API/UE/Containers/UnrealString.h"
 #include "API/UE/GenericPlatform/GenericPlatformStricmp.h"
 #include "API/UE/HAL/UnrealMemory.h"

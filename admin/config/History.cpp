@@ -1,0 +1,88 @@
+#include "History.h"
+
+#include <cstdio>
+#include <fstream>
+#include <stdexcept>
+
+namespace quorvane::admin {
+namespace {
+
+// What a skip's kind means, for people.
+std::string SkipText(const std::string& kind) {
+    if (kind == "players") {
+        return "fewer players online than MinimumPlayersOnline";
+    }
+    if (kind == "hours") {
+        return "outside ActiveHours";
+    }
+    if (kind == "no events") {
+        return "no events configured";
+    }
+    if (kind == "no coordinates") {
+        return "the event drawn had no coordinates";
+    }
+    return kind;
+}
+
+}  // namespace
+
+std::string SharePercent(double share) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f %%", share * 100);
+    return text;
+}
+
+HistorySummary ReadHistory(const std::vector<std::filesystem::path>& files) {
+    std::vector<std::string> lines;
+    for (const auto& file : files) {
+        std::ifstream in(file, std::ios::binary);
+        if (!in) {
+            throw std::runtime_error("cannot read " + file.string());
+        }
+        for (std::string line; std::getline(in, line);) {
+            lines.push_back(std::move(line));
+        }
+    }
+    return Summarize(lines);
+}
+
+std::string ToText(const std::string& name, const HistorySummary& s) {
+    std::string out = name + ": " + std::to_string(s.Due) + " due event(s)";
+    if (s.First && s.LastTime) {
+        out += " from " + UtcText(*s.First) + " to " + UtcText(*s.LastTime);
+    }
+    out += ": " + std::to_string(s.Started) + " started, " + std::to_string(s.NotStarted) +
+           " not started, " + std::to_string(s.Skipped) + " skipped\n";
+    for (const auto& event : s.Events) {
+        out += event.EventId + " (" + event.Eventlabel + "): " + std::to_string(event.Started) +
+               " started, " + SharePercent(event.Share) + ", last " + UtcText(event.Last) + "\n";
+    }
+    for (const auto& [kind, count] : s.Skips) {
+        out += "skipped " + std::to_string(count) + " time(s): " + SkipText(kind) + "\n";
+    }
+    if (s.Unreadable > 0) {
+        out += std::to_string(s.Unreadable) + " line(s) that are no record\n";
+    }
+    return out;
+}
+
+nlohmann::json ToJson(const HistorySummary& s) {
+    nlohmann::json out = {
+        {"due", s.Due},         {"started", s.Started},       {"not_started", s.NotStarted},
+        {"skipped", s.Skipped}, {"unreadable", s.Unreadable}, {"events", nlohmann::json::array()},
+        {"skips", s.Skips}};
+    if (s.First && s.LastTime) {
+        out["from"] = UtcText(*s.First);
+        out["to"] = UtcText(*s.LastTime);
+    }
+    for (const auto& event : s.Events) {
+        out["events"].push_back({{"event", event.EventId},
+                                 {"label", event.Eventlabel},
+                                 {"started", event.Started},
+                                 {"share", event.Share},
+                                 {"last", UtcText(event.Last)}});
+    }
+    return out;
+}
+
+}  // namespace quorvane::admin

@@ -1,0 +1,57 @@
+#include "config/ActiveHours.h"
+
+#include <charconv>
+
+namespace quorvane {
+namespace {
+
+// "HH:MM" as minutes after midnight, up to `latest`; -1 when it is not that.
+int Minutes(std::string_view text, int latest) {
+    if (text.size() != 5 || text[2] != ':') {
+        return -1;
+    }
+    int hours = 0;
+    int minutes = 0;
+    const auto h = std::from_chars(text.data(), text.data() + 2, hours);
+    const auto m = std::from_chars(text.data() + 3, text.data() + 5, minutes);
+    if (h.ec != std::errc() || h.ptr != text.data() + 2 || m.ec != std::errc() ||
+        m.ptr != text.data() + 5 || minutes > 59) {
+        return -1;
+    }
+    const int total = hours * 60 + minutes;
+    return total <= latest ? total : -1;
+}
+
+}  // namespace
+
+std::optional<DailyHours> ParseActiveHours(std::string_view text) {
+    if (text.size() != 11 || text[5] != '-') {
+        return std::nullopt;
+    }
+    const int start = Minutes(text.substr(0, 5), 23 * 60 + 59);
+    const int end = Minutes(text.substr(6), 24 * 60);
+    if (start < 0 || end < 0) {
+        return std::nullopt;
+    }
+    return DailyHours{start, end % (24 * 60) == start ? start : end, std::string(text)};
+}
+
+bool InActiveHours(const DailyHours& hours, int minuteOfDay) {
+    if (hours.Start == hours.End) {
+        return true;
+    }
+    if (hours.Start < hours.End) {
+        return minuteOfDay >= hours.Start && minuteOfDay < hours.End;
+    }
+    return minuteOfDay >= hours.Start || minuteOfDay < hours.End;
+}
+
+std::string ClockText(int minuteOfDay) {
+    const int hours = minuteOfDay / 60;
+    const int minutes = minuteOfDay % 60;
+    return std::string{static_cast<char>('0' + hours / 10), static_cast<char>('0' + hours % 10),
+                       ':', static_cast<char>('0' + minutes / 10),
+                       static_cast<char>('0' + minutes % 10)};
+}
+
+}  // namespace quorvane

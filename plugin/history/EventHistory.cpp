@@ -1,0 +1,111 @@
+#include "history/EventHistory.h"
+
+#include <system_error>
+#include <utility>
+
+#include "base/PluginLog.h"
+
+namespace quorvane {
+
+EventHistory::EventHistory(std::filesystem::path file, std::uintmax_t rotateAt)
+    : file_(std::move(file)), rotateAt_(rotateAt) {}
+
+void EventHistory::Add(EventRecord record) {
+    auto entry = std::make_shared<Entry>(Entry{std::move(record), true, true});
+    std::lock_guard lock(mutex_);
+    Remember(entry);
+    Write(entry->record);
+}
+
+std::uint64_t EventHistory::Begin(EventRecord record, bool rconDone, bool discordDone) {
+    auto entry = std::make_shared<Entry>(Entry{std::move(record), rconDone, discordDone});
+    std::lock_guard lock(mutex_);
+    Remember(entry);
+    const std::uint64_t id = nextId_++;
+    pending_[id] = entry;
+    FinishIfDone(id);
+    return id;
+}
+
+void EventHistory::RconDone(std::uint64_t id, std::map<std::string, std::string> outcomes) {
+    std::lock_guard lock(mutex_);
+    if (const auto found = pending_.find(id); found != pending_.end()) {
+        found->second->record.Rcon = std::move(outcomes);
+        found->second->rconDone = true;
+        FinishIfDone(id);
+    }
+}
+
+void EventHistory::Refused(std::uint64_t id, std::string reason) {
+    std::lock_guard lock(mutex_);
+    if (const auto found = pending_.find(id); found != pending_.end()) {
+        found->second->record.Outcome = "not started";
+        found->second->record.Reason = std::move(reason);
+        found->second->rconDone = true;
+        FinishIfDone(id);
+    }
+}
+
+void EventHistory::DiscordDone(std::uint64_t id, std::string outcome) {
+    std::lock_guard lock(mutex_);
+    if (const auto found = pending_.find(id); found != pending_.end()) {
+        found->second->record.Discord = std::move(outcome);
+        found->second->discordDone = true;
+        FinishIfDone(id);
+    }
+}
+
+void EventHistory::Flush() {
+    std::lock_guard lock(mutex_);
+    for (const auto& [id, entry] : pending_) {
+        Write(entry->record);
+    }
+    pending_.clear();
+}
+
+std::vector<EventRecord> EventHistory::Recent() const {
+    std::lock_guard lock(mutex_);
+    std::vector<EventRecord> out;
+    for (const auto& entry : recent_) {
+        out.push_back(entry->record);
+    }
+    return out;
+}
+
+void EventHistory::Remember(const std::shared_ptr<Entry>& entry) {
+    recent_.push_back(entry);
+    if (recent_.size() > 5) {
+        recent_.pop_front();
+    }
+}
+
+void EventHistory::FinishIfDone(std::uint64_t id) {
+    const auto found = pending_.find(id);
+    if (found->second->rconDone && found->second->discordDone) {
+        Write(found->second->record);
+        pending_.erase(found);
+    }
+}
+
+void EventHistory::Write(const EventRecord& record) {
+    const std::string line = ToJsonLine(record) + "\n";
+    std::error_code error;
+    const auto size = std::filesystem::file_size(file_, error);
+    if (!error && size + line.size() > rotateAt_) {
+        std::filesystem::path old = file_;
+        old.replace_extension(".1" + file_.extension().string());
+        std::filesystem::rename(file_, old, error);
+    }
+    std::ofstream out(file_, std::ios::app | std::ios::binary);
+    out << line << std::flush;
+    if (!out) {
+        if (!std::exchange(failing_, true)) {
+            PluginLog()->warn("The event history {} cannot be written; events go on without it",
+                              file_.string());
+        }
+        return;
+    }
+    failing_ = false;
+}
+
+}  // namespace quorvane

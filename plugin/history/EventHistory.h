@@ -1,0 +1,63 @@
+#pragma once
+// The event history: every due event one JSON line appended to events.jsonl beside
+// config.json, flushed with each line; at 10 MB the file becomes events.1.jsonl (one old file
+// kept). A started event's line is written once its RCON delivery and its Discord post are
+// done. A file that cannot be written is one warning, and no event waits for it. The last five
+// lines stay in memory. Safe from any thread.
+
+#include <cstdint>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "history/EventRecord.h"
+
+namespace quorvane {
+
+class EventHistory {
+  public:
+    static constexpr std::uintmax_t kRotateAt = 10 * 1024 * 1024;
+
+    explicit EventHistory(std::filesystem::path file, std::uintmax_t rotateAt = kRotateAt);
+
+    // An event that did not start: written at once.
+    void Add(EventRecord record);
+    // A started event, whose RCON delivery (unless `rconDone`) and Discord post (unless
+    // `discordDone`) are still under way: written once both are done. Its id.
+    std::uint64_t Begin(EventRecord record, bool rconDone, bool discordDone);
+    void RconDone(std::uint64_t id, std::map<std::string, std::string> outcomes);
+    // The delivery did not take the event: it did not start.
+    void Refused(std::uint64_t id, std::string reason);
+    void DiscordDone(std::uint64_t id, std::string outcome);
+    // Writes what is under way as it stands: when the plugin unloads.
+    void Flush();
+
+    // The last five records, the newest last.
+    std::vector<EventRecord> Recent() const;
+
+  private:
+    struct Entry {
+        EventRecord record;
+        bool rconDone = false;
+        bool discordDone = false;
+    };
+
+    void Remember(const std::shared_ptr<Entry>& entry);
+    void FinishIfDone(std::uint64_t id);
+    void Write(const EventRecord& record);
+
+    const std::filesystem::path file_;
+    const std::uintmax_t rotateAt_;
+    mutable std::mutex mutex_;
+    std::map<std::uint64_t, std::shared_ptr<Entry>> pending_;
+    std::deque<std::shared_ptr<Entry>> recent_;
+    std::uint64_t nextId_ = 1;
+    bool failing_ = false;  // warned once until a line is written again
+};
+
+}  // namespace quorvane

@@ -1,0 +1,14 @@
+#pragma once
+// The game's world as plugins see it: its fields reached by name, never by layout.
+
+#include "API/ARK/Actor.h"
+#include "API/Base.h"
+#include "API/UE/Containers/Array.h"
+
+struct UWorld {
+    // The controllers of the players on the server.
+    TArray<TWeakObjectPtr<APlayerController>>& PlayerControllerListField() {
+        return *reinterpret_cast<TArray<TWeakObjectPtr<APlayerController>>*>(
+            GetAddress(this, "UWorld.PlayerControllerList"));
+    }
+};

@@ -1,0 +1,318 @@
+// The admins' controls of the event chain: weights, no repeats, players online, active hours,
+// and the history of events.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <map>
+#include <set>
+
+#include <nlohmann/json.hpp>
+
+#include "GameWorld.h"
+#include "Host/GameRegistry.h"
+#include "Host/Timers.h"
+#include "PluginHost.h"
+#include "ScriptedClientEnv.h"
+#include "config/ActiveHours.h"
+#include "events/EventChain.h"
+#include "events/EventDraw.h"
+#include "events/EventTexts.h"
+#include "platform/Platform.h"
+
+namespace {
+
+using quorvane::EventRandom;
+using quorvane::RandomEvent;
+using testing_support::ClientExit;
+using Lines = std::vector<std::string>;
+
+std::vector<RandomEvent> Events(std::vector<std::int32_t> weights) {
+    std::vector<RandomEvent> events;
+    for (std::size_t i = 0; i < weights.size(); ++i) {
+        events.push_back({"e" + std::to_string(i), "E", {{1, 2, 3}}, weights[i]});
+    }
+    return events;
+}
+
+// 40,000 draws: a count strays from its share by a few hundred by chance (the standard
+// deviation is under 100), never by 600; a draw that ignored the weights would be off by 3,000.
+TEST(EventDrawTest, SharesFollowTheWeights) {
+    const auto events = Events({1, 1, 2});
+    EventRandom random;
+    random.Seed(20261208);
+    std::vector<int> counts(3);
+    for (int i = 0; i < 40000; ++i) {
+        ++counts[quorvane::DrawEventIndex(events, {}, 0, random)];
+    }
+    for (const auto& [index, expected] : {std::pair{0, 10000}, {1, 10000}, {2, 20000}}) {
+        EXPECT_NEAR(counts[index], expected, 600) << "event " << index;
+    }
+    EXPECT_EQ(quorvane::EventShares(events), (std::vector<double>{0.25, 0.25, 0.5}));
+}
+
+// Weights of 1, written or not, draw as the plugin always has: one index draw, output for
+// output.
+TEST(EventDrawTest, WithoutWeightsEveryDrawIsTodays) {
+    for (const auto& events : {Events({1, 1, 1, 1, 1}), Events({1, 1, 1, 1, 1})}) {
+        EventRandom random;
+        EventRandom today;
+        random.Seed(7);
+        today.Seed(7);
+        for (int i = 0; i < 10000; ++i) {
+            ASSERT_EQ(quorvane::DrawEventIndex(events, {}, 0, random), today.Index(5)) << i;
+        }
+        EXPECT_EQ(random.Engine(), today.Engine());
+    }
+}
+
+TEST(EventDrawTest, RecentEventsAreLeftOutWhileAnotherRemains) {
+    const auto events = Events({1, 5, 1});
+    EventRandom random;
+    random.Seed(3);
+    std::deque<std::string> recent;
+    for (int i = 0; i < 1000; ++i) {
+        const auto& id = events[quorvane::DrawEventIndex(events, recent, 1, random)].EventId;
+        ASSERT_TRUE(recent.empty() || recent.back() != id) << "repeated at draw " << i;
+        recent.push_back(id);
+    }
+    // Two of three left out: the third every time.
+    recent = {"e0", "e1"};
+    EXPECT_EQ(quorvane::DrawEventIndex(events, recent, 2, random), 2u);
+    // All of them left out: any may come again.
+    recent = {"e0", "e1", "e2"};
+    std::set<std::uint32_t> drawn;
+    for (int i = 0; i < 200; ++i) {
+        drawn.insert(quorvane::DrawEventIndex(events, recent, 3, random));
+    }
+    EXPECT_EQ(drawn.size(), 3u);
+}
+
+TEST(ActiveHoursTest, ReadAndHeld) {
+    struct Case {
+        const char* text;
+        bool readable;
+        std::vector<std::pair<int, bool>> minutes;  // minute of the day, inside
+    };
+    const Case cases[] = {
+        {"18:00-23:30",
+         true,
+         {{17 * 60 + 59, false}, {18 * 60, true}, {23 * 60 + 29, true}, {23 * 60 + 30, false}}},
+        {"22:00-02:00",
+         true,
+         {{22 * 60, true}, {0, true}, {119, true}, {120, false}, {21 * 60 + 59, false}}},
+        {"00:00-24:00", true, {{0, true}, {1439, true}}},
+        {"06:00-06:00", true, {{0, true}, {1439, true}}},
+        {"23:59-24:00", true, {{1439, true}, {0, false}}},
+        {"24:00-02:00", false, {}},
+        {"6:00-8:00", false, {}},
+        {"06:60-08:00", false, {}},
+        {"06:00 - 08:00", false, {}},
+        {"", false, {}},
+    };
+    for (const auto& c : cases) {
+        const auto hours = quorvane::ParseActiveHours(c.text);
+        ASSERT_EQ(hours.has_value(), c.readable) << c.text;
+        for (const auto& [minute, inside] : c.minutes) {
+            EXPECT_EQ(quorvane::InActiveHours(*hours, minute), inside) << c.text << " " << minute;
+        }
+    }
+    EXPECT_EQ(quorvane::ClockText(4 * 60 + 7), "04:07");
+}
+
+// The chain with a scripted delivery: no processes, so it can run many events.
+class ChainControlsTest : public ::testing::Test {
+  protected:
+    ChainControlsTest() {
+        gameserver::RegisterWorldNames();
+        world_ = std::make_unique<gameserver::GameWorld>(gameserver::DefaultMap());
+        asahost::SetWorld(world_->World());
+        settings_.ServerKey = "Island";
+        settings_.ServerEventsCommand = "Start";
+        settings_.MCRconPath = "rcon";
+        settings_.RconSettings = {"127.0.0.1", 27020, "pw", "Island"};
+        settings_.MinimumTimeToNextEvent = 1;
+        settings_.MaximumTimeToNextEvent = 1000;
+        settings_.RandomEvents = {{"a", "A", {{1, 1, 1}, {2, 2, 2}, {3, 3, 3}}},
+                                  {"b", "B", {{4, 4, 4}, {5, 5, 5}}},
+                                  {"c", "C", {{6, 6, 6}}}};
+    }
+    ~ChainControlsTest() override { asahost::SetWorld(nullptr); }
+
+    // The events' own commands the delivery has run, in order.
+    Lines Commands() {
+        EXPECT_TRUE(rcon_.WaitUntilIdle(std::chrono::seconds(30)));
+        Lines commands;
+        for (const auto& run : env_->Runs()) {
+            commands.push_back(run.back());
+        }
+        return commands;
+    }
+    Lines HistoryLines() const {
+        Lines lines;
+        std::ifstream in(history_file_);
+        for (std::string line; std::getline(in, line);) {
+            lines.push_back(line);
+        }
+        return lines;
+    }
+    // On the game thread, where the chain's timers and completions run.
+    void Due() {
+        host_.Game().Run([&] { chain_.OnTimer(); });
+    }
+
+    testing_support::PluginHost host_;
+    std::unique_ptr<gameserver::GameWorld> world_;
+    quorvane::Settings settings_;
+    testing_support::ScriptedEnv* env_ = new testing_support::ScriptedEnv;
+    quorvane::RconService rcon_{std::unique_ptr<testing_support::ScriptedEnv>(env_)};
+    quorvane::DiscordNotifier discord_{settings_, "Quorvane (test, 1.0)",
+                                       [this](const auto& what) { what(discord_); }};
+    std::filesystem::path history_file_ = host_.Dir().Path() / "events.jsonl";
+    quorvane::EventHistory history_{history_file_};
+    quorvane::EventChain chain_{settings_, {rcon_, discord_, history_, [] {}}};
+};
+
+// With none of the new keys every engine output and pick is what it always was: the wait,
+// then the event, then its coordinate, over a long run.
+TEST_F(ChainControlsTest, ALongRunWithoutTheNewKeysDrawsAsAlways) {
+    chain_.Random().Seed(20261208);
+    EventRandom today;
+    today.Seed(20261208);
+    Lines expected;
+    std::vector<int> waits;
+    for (int i = 0; i < 500; ++i) {
+        waits.push_back(today.Int(1, 1000) * 60);
+        const auto& event = settings_.RandomEvents[today.Index(3)];
+        const auto& c =
+            event.RandomCCCs[today.Index(static_cast<std::uint32_t>(event.RandomCCCs.size()))];
+        expected.push_back(quorvane::MakeEventCommand("Start", event.EventId, c));
+        Due();
+        ASSERT_TRUE(rcon_.WaitUntilIdle(std::chrono::seconds(30)));  // one event at a time
+    }
+    EXPECT_EQ(Commands(), expected);
+    EXPECT_EQ(chain_.Random().Engine(), today.Engine());
+    std::vector<int> pending;
+    for (const auto& timer : asahost::PendingTimers()) {
+        pending.push_back(timer.delaySeconds);
+    }
+    EXPECT_EQ(pending, waits);
+}
+
+// A due event with too few players, or outside the hours, is skipped: one info line and one
+// history line, no draw, and the next one is scheduled as usual.
+TEST_F(ChainControlsTest, TooFewPlayersOrTheWrongHourSkipsAndTheChainGoesOn) {
+    settings_.MinimumPlayersOnline = 5;
+    world_->SetPlayers(2);
+    chain_.Random().Seed(1);
+    const auto engine = chain_.Random().Engine();
+    Due();
+    world_->SetPlayers(5);
+    Due();
+    // A started event's line comes once its delivery is done.
+    ASSERT_TRUE(rcon_.WaitUntilIdle(std::chrono::seconds(30)));
+    settings_.MinimumPlayersOnline = 0;
+    // An hour that is not now: from two hours ahead to three.
+    const int now = quorvane::platform::LocalMinuteOfDay(std::chrono::system_clock::now());
+    const auto at = [&](int hours) { return quorvane::ClockText((now + hours * 60) % 1440); };
+    const std::string hours = at(2) + "-" + at(3);
+    settings_.ActiveHours = quorvane::ParseActiveHours(hours);
+    Due();
+    EXPECT_EQ(Commands().size(), 1u);
+    EXPECT_EQ(asahost::PendingTimers().size(), 3u);
+    const auto plugin = host_.PluginLines();
+    ASSERT_EQ(plugin.size(), 2u);
+    EXPECT_EQ(plugin[0], "[Quorvane][info] Event skipped: 2 player(s) online, 5 needed");
+    EXPECT_TRUE(plugin[1].starts_with("[Quorvane][info] Event skipped: ") &&
+                plugin[1].ends_with(" is outside ActiveHours " + hours))
+        << plugin[1];
+    const auto lines = HistoryLines();
+    ASSERT_EQ(lines.size(), 3u);
+    const auto first = nlohmann::json::parse(lines[0]);
+    EXPECT_EQ(first["outcome"], "skipped");
+    EXPECT_EQ(first["skip"], "players");
+    EXPECT_EQ(first["reason"], "2 player(s) online, 5 needed");
+    EXPECT_EQ(first["server"], "Island");
+    EXPECT_EQ(nlohmann::json::parse(lines[1])["outcome"], "started");
+    EXPECT_EQ(nlohmann::json::parse(lines[2])["skip"], "hours");
+    // The skip drew the wait and nothing else.
+    auto expected = engine;
+    expected.discard(1);
+    EventRandom replay;
+    replay.Seed(1);
+    replay.Int(1, 1000);
+    EXPECT_EQ(replay.Engine(), expected);
+}
+
+TEST_F(ChainControlsTest, AStartedEventIsOneLineOnceItsDeliveryAndPostAreDone) {
+    settings_.RandomEvents = {{"a", "A", {{1000, -2000, 350}}}};
+    settings_.RconInfos = {{"127.0.0.1", 27020, "pw", "Island"}, {"10.0.0.2", 27021, "pw", "B"}};
+    env_->Script("-H10.0.0.2", {{ClientExit::Kind::Exited, 3, {}}});
+    Due();
+    ASSERT_EQ(Commands().size(), 3u);
+    const auto lines = HistoryLines();
+    ASSERT_EQ(lines.size(), 1u);
+    auto line = nlohmann::json::parse(lines[0]);
+    EXPECT_TRUE(line["time"].get<std::string>().ends_with("Z"));
+    line.erase("time");
+    EXPECT_EQ(line, nlohmann::json::parse(R"({"server":"Island","trigger":"timer",
+        "outcome":"started","event":"a","label":"A","coordinate":[1000.0,-2000.0,350.0],
+        "lat":50.125,"lon":49.75,"rcon":{"B":"exit code 3","Island":"delivered"},
+        "discord":"none"})"));
+    const auto recent = history_.Recent();
+    ASSERT_EQ(recent.size(), 1u);
+    EXPECT_TRUE(quorvane::Describe(recent[0]).ends_with(
+        " a (A): started; RCON B exit code 3, Island delivered; Discord none"));
+}
+
+class EventHistoryTest : public ::testing::Test {
+  protected:
+    static quorvane::EventRecord Skip(int i) {
+        quorvane::EventRecord record;
+        record.Time =
+            std::chrono::system_clock::time_point(std::chrono::seconds(1'765'000'000 + i));
+        record.Server = "Island";
+        record.Trigger = "timer";
+        record.Outcome = "skipped";
+        record.Reason = "0 player(s) online, 1 needed";
+        record.SkipKind = "players";
+        return record;
+    }
+    testing_support::PluginHost host_;
+    std::filesystem::path file_ = host_.Dir().Path() / "events.jsonl";
+};
+
+TEST_F(EventHistoryTest, AtItsLimitTheFileBecomesTheOneOldFile) {
+    const auto size = quorvane::ToJsonLine(Skip(0)).size() + 1;
+    quorvane::EventHistory history(file_, 10 * size);
+    for (int i = 0; i < 25; ++i) {
+        history.Add(Skip(i));
+    }
+    const auto old = host_.Dir().Path() / "events.1.jsonl";
+    // 25 lines, 10 a file: the first ten gone, the next ten in the old file.
+    EXPECT_EQ(std::filesystem::file_size(old), 10 * size);
+    EXPECT_EQ(std::filesystem::file_size(file_), 5 * size);
+    std::ifstream in(old);
+    std::string first;
+    std::getline(in, first);
+    EXPECT_EQ(first, quorvane::ToJsonLine(Skip(10)));
+    EXPECT_EQ(history.Recent().size(), 5u);
+    EXPECT_EQ(quorvane::UtcText(history.Recent().back().Time), "2025-12-06T05:47:04Z");
+}
+
+TEST_F(EventHistoryTest, AFileThatCannotBeWrittenIsOneWarningAndNothingStops) {
+    std::filesystem::create_directory(file_);  // a folder where the file would be
+    quorvane::EventHistory history(file_);
+    history.Add(Skip(0));
+    history.Add(Skip(1));
+    EXPECT_EQ(host_.PluginLines(), Lines{"[Quorvane][warning] The event history " + file_.string() +
+                                         " cannot be written; events go on without it"});
+    EXPECT_EQ(history.Recent().size(), 2u);
+    std::filesystem::remove(file_);
+    history.Add(Skip(2));
+    EXPECT_EQ(std::filesystem::file_size(file_), quorvane::ToJsonLine(Skip(2)).size() + 1);
+    EXPECT_EQ(host_.PluginLines().size(), 1u);
+}
+
+}  // namespace
