@@ -86,6 +86,7 @@ void DiscordNotifier::OnAnswer(std::uint64_t id, bool success, const std::string
                                       : retried == 1
                                           ? "posted after 1 retry"
                                           : "posted after " + std::to_string(retried) + " retries");
+            Finish(attempt.RecordId, last_->Outcome);
             break;
         }
         case DiscordAnswer::Kind::Retry: {
@@ -110,6 +111,7 @@ void DiscordNotifier::OnAnswer(std::uint64_t id, bool success, const std::string
             stopped_ = true;
             Remember(attempt.EventId,
                      "posting stopped: " + answer.What + "; quorvane.reload starts it again");
+            Finish(attempt.RecordId, "failed: " + answer.What);
             break;
     }
     attempts_.erase(found);

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <map>
 #include <set>
+#include <thread>
 
 #include <nlohmann/json.hpp>
 
@@ -14,6 +15,7 @@
 #include "Host/GameRegistry.h"
 #include "Host/Timers.h"
 #include "PluginHost.h"
+#include "Receiver.h"
 #include "ScriptedClientEnv.h"
 #include "config/ActiveHours.h"
 #include "events/EventChain.h"
@@ -138,7 +140,15 @@ class ChainControlsTest : public ::testing::Test {
                                   {"b", "B", {{4, 4, 4}, {5, 5, 5}}},
                                   {"c", "C", {{6, 6, 6}}}};
     }
-    ~ChainControlsTest() override { asahost::SetWorld(nullptr); }
+    ~ChainControlsTest() override {
+        EXPECT_TRUE(rcon_.WaitUntilIdle(std::chrono::seconds(30)));
+        // Completions and timers run on the game thread: after this, none reaches the chain.
+        host_.Game().Run([&] {
+            discordAlive_ = false;
+            discord_.DropTimers();
+        });
+        asahost::SetWorld(nullptr);
+    }
 
     // The events' own commands the delivery has run, in order.
     Lines Commands() {
@@ -167,8 +177,13 @@ class ChainControlsTest : public ::testing::Test {
     quorvane::Settings settings_;
     testing_support::ScriptedEnv* env_ = new testing_support::ScriptedEnv;
     quorvane::RconService rcon_{std::unique_ptr<testing_support::ScriptedEnv>(env_)};
-    quorvane::DiscordNotifier discord_{settings_, "Quorvane (test, 1.0)",
-                                       [this](const auto& what) { what(discord_); }};
+    // As the plugin's own way back: nothing once the test is done with it.
+    bool discordAlive_ = true;
+    quorvane::DiscordNotifier discord_{settings_, "Quorvane (test, 1.0)", [this](const auto& what) {
+                                           if (discordAlive_) {
+                                               what(discord_);
+                                           }
+                                       }};
     std::filesystem::path history_file_ = host_.Dir().Path() / "events.jsonl";
     quorvane::EventHistory history_{history_file_};
     quorvane::EventChain chain_{settings_, {rcon_, discord_, history_, [] {}}};
@@ -246,24 +261,43 @@ TEST_F(ChainControlsTest, TooFewPlayersOrTheWrongHourSkipsAndTheChainGoesOn) {
 }
 
 TEST_F(ChainControlsTest, AStartedEventIsOneLineOnceItsDeliveryAndPostAreDone) {
+    webhook::Receiver receiver;
+    receiver.Start();
+    receiver.SetBehaviour({webhook::Answer::BadRequest, 1, 1});
+    settings_.DiscordWebhook = receiver.BaseUrl() + "/api/webhooks/1/x";
+    settings_.DiscordWebhookColor = "1";
+    settings_.DiscordBroadcastMessage = "{Eventlabel}";
     settings_.RandomEvents = {{"a", "A", {{1000, -2000, 350}}}};
     settings_.RconInfos = {{"127.0.0.1", 27020, "pw", "Island"}, {"10.0.0.2", 27021, "pw", "B"}};
     env_->Script("-H10.0.0.2", {{ClientExit::Kind::Exited, 3, {}}});
-    Due();
-    ASSERT_EQ(Commands().size(), 3u);
+    Due();  // the post refused
+    Due();  // the post made
+    ASSERT_EQ(Commands().size(), 6u);
+    ASSERT_TRUE(receiver.WaitForRecords(2, std::chrono::seconds(30)));
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (HistoryLines().size() < 2 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    receiver.Stop();
     const auto lines = HistoryLines();
-    ASSERT_EQ(lines.size(), 1u);
+    ASSERT_EQ(lines.size(), 2u);
+    std::set<std::string> discord;
+    for (const auto& text : lines) {
+        discord.insert(nlohmann::json::parse(text)["discord"].get<std::string>());
+    }
+    EXPECT_EQ(discord, (std::set<std::string>{"failed: 400 Bad Request", "posted"}));
     auto line = nlohmann::json::parse(lines[0]);
     EXPECT_TRUE(line["time"].get<std::string>().ends_with("Z"));
     line.erase("time");
+    line.erase("discord");
     EXPECT_EQ(line, nlohmann::json::parse(R"({"server":"Island","trigger":"timer",
         "outcome":"started","event":"a","label":"A","coordinate":[1000.0,-2000.0,350.0],
-        "lat":50.125,"lon":49.75,"rcon":{"B":"exit code 3","Island":"delivered"},
-        "discord":"none"})"));
+        "lat":50.125,"lon":49.75,"rcon":{"B":"exit code 3","Island":"delivered"}})"));
     const auto recent = history_.Recent();
-    ASSERT_EQ(recent.size(), 1u);
-    EXPECT_TRUE(quorvane::Describe(recent[0]).ends_with(
-        " a (A): started; RCON B exit code 3, Island delivered; Discord none"));
+    ASSERT_EQ(recent.size(), 2u);
+    EXPECT_TRUE(quorvane::Describe(recent[1]).ends_with(
+        " a (A): started; RCON B exit code 3, Island delivered; Discord posted"))
+        << quorvane::Describe(recent[1]);
 }
 
 class EventHistoryTest : public ::testing::Test {
