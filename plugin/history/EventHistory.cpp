@@ -28,29 +28,31 @@ std::uint64_t EventHistory::Begin(EventRecord record, bool rconDone, bool discor
 }
 
 void EventHistory::RconDone(std::uint64_t id, std::map<std::string, std::string> outcomes) {
-    std::lock_guard lock(mutex_);
-    if (const auto found = pending_.find(id); found != pending_.end()) {
-        found->second->record.Rcon = std::move(outcomes);
-        found->second->rconDone = true;
-        FinishIfDone(id);
-    }
+    Update(id, [&](Entry& entry) {
+        entry.record.Rcon = std::move(outcomes);
+        entry.rconDone = true;
+    });
 }
 
 void EventHistory::Refused(std::uint64_t id, std::string reason) {
-    std::lock_guard lock(mutex_);
-    if (const auto found = pending_.find(id); found != pending_.end()) {
-        found->second->record.Outcome = "not started";
-        found->second->record.Reason = std::move(reason);
-        found->second->rconDone = true;
-        FinishIfDone(id);
-    }
+    Update(id, [&](Entry& entry) {
+        entry.record.Outcome = "not started";
+        entry.record.Reason = std::move(reason);
+        entry.rconDone = true;
+    });
 }
 
 void EventHistory::DiscordDone(std::uint64_t id, std::string outcome) {
+    Update(id, [&](Entry& entry) {
+        entry.record.Discord = std::move(outcome);
+        entry.discordDone = true;
+    });
+}
+
+void EventHistory::Update(std::uint64_t id, const std::function<void(Entry&)>& change) {
     std::lock_guard lock(mutex_);
     if (const auto found = pending_.find(id); found != pending_.end()) {
-        found->second->record.Discord = std::move(outcome);
-        found->second->discordDone = true;
+        change(*found->second);
         FinishIfDone(id);
     }
 }

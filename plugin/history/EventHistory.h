@@ -9,6 +9,7 @@
 #include <deque>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -47,6 +48,7 @@ class EventHistory {
         bool discordDone = false;
     };
 
+    void Update(std::uint64_t id, const std::function<void(Entry&)>& change);
     void Remember(const std::shared_ptr<Entry>& entry);
     void FinishIfDone(std::uint64_t id);
     void Write(const EventRecord& record);

@@ -56,6 +56,13 @@ class EventChainTest : public ::testing::Test {
 
     quorvane::Settings& EventSettings() { return settings_; }
 
+    // Discord posts go to a local receiver, in colour 1.
+    void PostToReceiver() {
+        receiver_.Start();
+        settings_.DiscordWebhook = receiver_.BaseUrl() + "/api/webhooks/1/x";
+        settings_.DiscordWebhookColor = "1";
+    }
+
     // The own server's command first, then the broadcasts, which run side by side: sorted.
     std::vector<Args> ClientsStarted() {
         EXPECT_TRUE(rcon_.WaitUntilIdle(std::chrono::seconds(10)));
@@ -77,6 +84,7 @@ class EventChainTest : public ::testing::Test {
     testing_support::PluginHost host_;
     std::unique_ptr<gameserver::GameWorld> world_;
     testing_support::ArgvRecord record_{host_.Dir().Path() / "argv.jsonl"};
+    webhook::Receiver receiver_;
     quorvane::Settings settings_;
     quorvane::RconService rcon_{quorvane::platform::SystemClientEnv()};
     // As the plugin's own way back: nothing once the fixture is going.
@@ -206,12 +214,8 @@ TEST_F(EventChainTest, ReversedBoundsAreDrawnSwapped) {
 // The delivery refusing an event (here: it is stopping) is an event refused, for the admin
 // and in the state; Discord still hears of it.
 TEST_F(EventChainTest, AnEventTheDeliveryRefusesIsReportedRefusedAndStillAnnounced) {
-    webhook::Receiver receiver;
-    receiver.Start();
-    auto& s = EventSettings();
-    s.DiscordWebhook = receiver.BaseUrl() + "/api/webhooks/1/x";
-    s.DiscordWebhookColor = "1";
-    s.DiscordBroadcastMessage = "{Eventlabel}";
+    PostToReceiver();
+    EventSettings().DiscordBroadcastMessage = "{Eventlabel}";
     rcon_.Stop();
     quorvane::StartOutcome outcome{};
     host_.Game().Run([&] { outcome = chain_.StartNow("meteor"); });
@@ -223,20 +227,16 @@ TEST_F(EventChainTest, AnEventTheDeliveryRefusesIsReportedRefusedAndStillAnnounc
     EXPECT_EQ(host_.PluginLines(),
               std::vector<std::string>{
                   "[Quorvane][warning] Event meteor not started: RCON delivery is stopping"});
-    ASSERT_TRUE(receiver.WaitForRecords(1, std::chrono::seconds(10)));
-    EXPECT_EQ(receiver.Records()[0].body,
+    ASSERT_TRUE(receiver_.WaitForRecords(1, std::chrono::seconds(10)));
+    EXPECT_EQ(receiver_.Records()[0].body,
               R"({"content":"","embeds":[{"color":"1","description":"The \"Big\" Meteor"}]})");
     EXPECT_TRUE(ClientsStarted().empty());
-    receiver.Stop();
 }
 
 // Discord takes UTF-8 and gets it when asked to; RCON, the game's, gets ASCII whatever.
 TEST_F(EventChainTest, DiscordKeepsUnicodeOnlyWhenAskedAndRconNever) {
-    webhook::Receiver receiver;
-    receiver.Start();
+    PostToReceiver();
     auto& s = EventSettings();
-    s.DiscordWebhook = receiver.BaseUrl() + "/api/webhooks/1/x";
-    s.DiscordWebhookColor = "1";
     s.DiscordBroadcastHeader = "{Eventlabel}";
     s.DiscordBroadcastMessage = "{Eventlabel} \xE2\x98\x84";
     s.BroadcastStartEventMessage = "{Eventlabel} \xE2\x98\x84";
@@ -244,11 +244,11 @@ TEST_F(EventChainTest, DiscordKeepsUnicodeOnlyWhenAskedAndRconNever) {
     for (const bool keep : {false, true}) {
         s.DiscordKeepUnicode = keep;
         host_.Game().Run([&] { chain_.StartNow("meteor"); });
-        ASSERT_TRUE(receiver.WaitForRecords(keep ? 2 : 1, std::chrono::seconds(10)));
+        ASSERT_TRUE(receiver_.WaitForRecords(keep ? 2 : 1, std::chrono::seconds(10)));
     }
-    EXPECT_EQ(receiver.Records()[0].body,
+    EXPECT_EQ(receiver_.Records()[0].body,
               R"({"content":"M??t??ore","embeds":[{"color":"1","description":"M??t??ore ???"}]})");
-    EXPECT_EQ(receiver.Records()[1].body,
+    EXPECT_EQ(receiver_.Records()[1].body,
               "{\"content\":\"M\xC3\xA9t\xC3\xA9ore\",\"embeds\":[{\"color\":\"1\",\"description\":"
               "\"M\xC3\xA9t\xC3\xA9ore \xE2\x98\x84\"}]}");
     const auto started = ClientsStarted();
@@ -257,7 +257,6 @@ TEST_F(EventChainTest, DiscordKeepsUnicodeOnlyWhenAskedAndRconNever) {
         return client.back() == "M??t??ore ???";
     });
     EXPECT_EQ(broadcasts, 4);  // two events, two servers each
-    receiver.Stop();
 }
 
 }  // namespace
