@@ -28,7 +28,9 @@ std::optional<Clock::time_point> ParseUtc(const std::string& text) {
     }
     const std::chrono::year_month_day date{std::chrono::year(year), std::chrono::month(month),
                                            std::chrono::day(day)};
-    if (!date.ok()) {
+    // The clock of some standard libraries counts nanoseconds and ends in 2262.
+    if (!date.ok() || year < 1970 || year >= 2200 || hours < 0 || hours > 23 || minutes < 0 ||
+        minutes > 59 || seconds < 0 || seconds > 59) {
         return std::nullopt;
     }
     return std::chrono::sys_days(date) + std::chrono::hours(hours) + std::chrono::minutes(minutes) +

@@ -297,6 +297,8 @@ TEST(ConfigToolTest, HistorySaysHowOftenEachEventRanAndWhyOthersDidNot) {
         line("2026-12-08T10:20:00Z", "started", supply) +
             line("2026-12-08T10:30:00Z", "started", meteor) +
             line("2026-12-08T10:40:00Z", "started", meteor) + "not a record\n" +
+            // Before any clock the standard library keeps.
+            line("1013-12-08T10:45:00Z", "started", meteor) +
             line("2026-12-08T10:50:00Z", "skipped",
                  R"(,"skip":"hours","reason":"04:00 is outside ActiveHours 18:00-23:00")") +
             line("2026-12-08T11:00:00Z", "not started",
@@ -309,7 +311,7 @@ TEST(ConfigToolTest, HistorySaysHowOftenEachEventRanAndWhyOthersDidNot) {
                                 "supply (Drop): 1 started, 25.0 %, last 2026-12-08T10:20:00Z",
                                 "skipped 1 time(s): outside ActiveHours",
                                 "skipped 1 time(s): fewer players online than MinimumPlayersOnline",
-                                "1 line(s) that are no record"}));
+                                "2 line(s) that are no record"}));
     const auto asJson = Tool(dir, {"history", "events.jsonl", "--json"});
     const auto summary =
         json::parse(std::accumulate(asJson.lines.begin(), asJson.lines.end(), std::string()));
