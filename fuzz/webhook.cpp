@@ -64,7 +64,7 @@ bool IsUtf8(const std::string& text) {
 
 void CheckReply(const webhook::Reply& reply, const webhook::WebhookPost& post,
                 const webhook::Behaviour& behaviour) {
-    static const std::set<int> kDiscordStatuses{200, 204, 400, 429, 500};
+    static const std::set<int> kDiscordStatuses{200, 204, 400, 401, 404, 429, 500};
     Require(kDiscordStatuses.contains(reply.status), "a status Discord does not give");
     Require(reply.body.empty() == (reply.status == 204), "a 204 with a body, or another without");
     Require(reply.body.empty() || IsJsonObject(reply.body), "a body that is not a JSON object");
