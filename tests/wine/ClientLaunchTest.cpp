@@ -85,6 +85,8 @@ TEST(ClientLaunchTest, ShellCharactersReachTheClientAsText) {
         dir.WriteConfig(config);
         auto filesAfter = dir.Files();
         filesAfter.push_back("ArkApi/Logs/ArkApi.log");
+        // The events started, one line each.
+        filesAfter.push_back("ArkApi/Plugins/Quorvane/events.jsonl");
         std::sort(filesAfter.begin(), filesAfter.end());
         const auto binBefore = FilesIn(windowsBin);
 

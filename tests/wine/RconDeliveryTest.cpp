@@ -91,6 +91,8 @@ TEST(RconDeliveryTest, ClientPathNamingNoFileStopsNothing) {
     dir.WriteConfig(config);
     auto filesAfter = dir.Files();
     filesAfter.push_back("ArkApi/Logs/ArkApi.log");
+    // The events started, one line each.
+    filesAfter.push_back("ArkApi/Plugins/Quorvane/events.jsonl");
     std::sort(filesAfter.begin(), filesAfter.end());
 
     const auto result = wine_testing::RunWindows(
