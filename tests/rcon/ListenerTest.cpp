@@ -180,7 +180,7 @@ TEST(ListenerTest, ServesClientsTogetherAndStopsWhileTheyAreConnected) {
     EXPECT_THROW(rcon::Client("127.0.0.1", listener.Port(), 5s), rcon::Error);
 }
 
-TEST(ListenerTest, PortZeroPicksAFreePortAndATakenPortIsReported) {
+TEST(ListenerTest, PortZeroPicksAFreePortAndWhatCannotBeListenedOnIsReported) {
     TestListener first;
     TestListener second;
     EXPECT_NE(first.Port(), 0);
@@ -199,6 +199,18 @@ TEST(ListenerTest, PortZeroPicksAFreePortAndATakenPortIsReported) {
         EXPECT_EQ(std::string(e.what()),
                   "cannot listen on 127.0.0.1:" + std::to_string(first.Port()) +
                       ": Address already in use");
+    }
+
+    // Only numeric addresses: a name is the resolver's error, in the resolver's words.
+    options.address = "localhost";
+    options.port = 0;
+    gameserver::RconListener named(options);
+    try {
+        named.Start();
+        ADD_FAILURE() << "listened on a name";
+    } catch (const rcon::Error& e) {
+        EXPECT_EQ(e.Kind(), rcon::ErrorKind::Connection);
+        EXPECT_EQ(std::string(e.what()), "cannot listen on localhost:0: Name or service not known");
     }
 }
 

@@ -1,6 +1,6 @@
 #pragma once
-// The few TCP calls that the client and the listener make, one implementation per platform
-// (BSD sockets, Winsock). Every wait ends at a deadline, so nothing here blocks for ever.
+// The few TCP calls that the client and the listener make, over BSD sockets or Winsock. Every
+// wait ends at a deadline, so nothing here blocks for ever.
 
 #include <chrono>
 #include <cstddef>

@@ -1,4 +1,3 @@
-#include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -8,185 +7,128 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <system_error>
 
 #include "../Deadline.h"
-#include "rcon/Error.h"
-#include "rcon/Socket.h"
+#include "SocketSystem.h"
 
-namespace rcon::net {
+namespace rcon::net::sys {
 namespace {
 
-int Fd(const Socket& socket) {
-    return static_cast<int>(socket.Handle());
+int Fd(Handle handle) {
+    return static_cast<int>(handle);
 }
 
-std::string Reason(int error) {
-    return std::system_category().message(error);
-}
-
-// Waits for `events` on the socket. False when the deadline passed first.
-bool WaitFor(int fd, short events, Clock::time_point deadline) {
-    for (;;) {
-        pollfd entry{fd, events, 0};
-        const int ready = poll(&entry, 1, MillisecondsUntil(deadline));
-        if (ready > 0) {
-            return true;
-        }
-        if (ready == 0 && Clock::now() >= deadline) {
-            return false;
-        }
-        if (ready < 0 && errno != EINTR) {
-            return true;  // let the following call report the error
-        }
+Step Failure() {
+    if (errno == EAGAIN || errno == EWOULDBLOCK) {
+        return Step::WouldBlock;
     }
-}
-
-// Replies are small and come one request at a time, so Nagle's delay would only slow us.
-void NoDelay(int fd) {
-    const int on = 1;
-    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-}
-
-struct AddressList {
-    addrinfo* head = nullptr;
-    ~AddressList() {
-        if (head != nullptr) {
-            freeaddrinfo(head);
-        }
-    }
-};
-
-std::string Endpoint(const std::string& host, int port) {
-    return (host.find(':') != std::string::npos ? "[" + host + "]" : host) + ":" +
-           std::to_string(port);
+    return errno == EINTR ? Step::Interrupted : Step::Failed;
 }
 
 }  // namespace
 
-Socket& Socket::operator=(Socket&& other) noexcept {
-    if (this != &other) {
-        Close();
-        handle_ = other.Release();
-    }
-    return *this;
+void Start() {}
+
+int LastError() {
+    return errno;
 }
 
-void Socket::Close() {
-    if (IsOpen()) {
-        ::close(static_cast<int>(Release()));
+std::string ResolveReason(int code) {
+    return gai_strerror(code);
+}
+
+Addresses::~Addresses() {
+    if (head_ != nullptr) {
+        freeaddrinfo(head_);
     }
 }
 
-Socket Connect(const std::string& host, int port, Clock::time_point deadline) {
+int Addresses::Resolve(const std::string& host, int port, bool passive) {
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
-    hints.ai_flags = AI_NUMERICSERV;
-    AddressList addresses;
-    const int resolved =
-        getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &addresses.head);
-    if (resolved != 0) {
-        throw Error(ErrorKind::Connection,
-                    "cannot resolve " + host + ": " + gai_strerror(resolved));
-    }
-    int lastError = 0;
-    for (addrinfo* a = addresses.head; a != nullptr; a = a->ai_next) {
-        Socket socket(static_cast<std::uintptr_t>(
-            ::socket(a->ai_family, a->ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK, a->ai_protocol)));
-        if (!socket.IsOpen()) {
-            lastError = errno;
-            continue;
-        }
-        if (::connect(Fd(socket), a->ai_addr, a->ai_addrlen) != 0) {
-            if (errno != EINPROGRESS) {
-                lastError = errno;
-                continue;
-            }
-            if (!WaitFor(Fd(socket), POLLOUT, deadline)) {
-                throw Error(ErrorKind::Timeout, "timed out connecting to " + Endpoint(host, port));
-            }
-            socklen_t length = sizeof lastError;
-            getsockopt(Fd(socket), SOL_SOCKET, SO_ERROR, &lastError, &length);
-            if (lastError != 0) {
-                continue;
-            }
-        }
-        NoDelay(Fd(socket));
-        return socket;
-    }
-    throw Error(ErrorKind::Connection,
-                "cannot connect to " + Endpoint(host, port) + ": " + Reason(lastError));
+    hints.ai_flags = passive ? AI_PASSIVE | AI_NUMERICHOST | AI_NUMERICSERV : AI_NUMERICSERV;
+    return getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &head_);
 }
 
-IoStatus SendAll(const Socket& socket, std::string_view bytes, Clock::time_point deadline) {
-    while (!bytes.empty()) {
-        const ssize_t sent = ::send(Fd(socket), bytes.data(), bytes.size(), MSG_NOSIGNAL);
-        if (sent >= 0) {
-            bytes.remove_prefix(static_cast<std::size_t>(sent));
-        } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
-            if (!WaitFor(Fd(socket), POLLOUT, deadline)) {
-                return IoStatus::TimedOut;
-            }
-        } else if (errno != EINTR) {
-            return IoStatus::Closed;
-        }
-    }
-    return IoStatus::Done;
+const addrinfo* Next(const addrinfo& address) {
+    return address.ai_next;
 }
 
-IoStatus Receive(const Socket& socket, char* buffer, std::size_t size, Clock::time_point deadline,
-                 std::size_t& received) {
-    received = 0;
+Handle Open(const addrinfo& address) {
+    return static_cast<Handle>(::socket(address.ai_family,
+                                        address.ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK,
+                                        address.ai_protocol));
+}
+
+void Close(Handle handle) {
+    ::close(Fd(handle));
+}
+
+Step StartConnect(Handle handle, const addrinfo& address) {
+    if (::connect(Fd(handle), address.ai_addr, address.ai_addrlen) == 0) {
+        return Step::Done;
+    }
+    return errno == EINPROGRESS ? Step::WouldBlock : Step::Failed;
+}
+
+void TakeConnectError(Handle handle, int& error) {
+    socklen_t length = sizeof error;
+    getsockopt(Fd(handle), SOL_SOCKET, SO_ERROR, &error, &length);
+}
+
+bool WaitFor(Handle handle, Ready ready, Clock::time_point deadline) {
     for (;;) {
-        const ssize_t got = ::recv(Fd(socket), buffer, size, 0);
-        if (got > 0) {
-            received = static_cast<std::size_t>(got);
-            return IoStatus::Done;
+        pollfd entry{Fd(handle), static_cast<short>(ready == Ready::Read ? POLLIN : POLLOUT), 0};
+        const int result = poll(&entry, 1, MillisecondsUntil(deadline));
+        if (result > 0) {
+            return true;
         }
-        if (got == 0) {
-            return IoStatus::Closed;
+        if (result == 0 && Clock::now() >= deadline) {
+            return false;
         }
-        if (errno == EAGAIN || errno == EWOULDBLOCK) {
-            if (!WaitFor(Fd(socket), POLLIN, deadline)) {
-                return IoStatus::TimedOut;
-            }
-        } else if (errno != EINTR) {
-            return IoStatus::Closed;
+        if (result < 0 && errno != EINTR) {
+            return true;
         }
     }
 }
 
-Socket Listen(const std::string& address, int port) {
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    hints.ai_flags = AI_PASSIVE | AI_NUMERICHOST | AI_NUMERICSERV;
-    AddressList addresses;
-    const int resolved =
-        getaddrinfo(address.c_str(), std::to_string(port).c_str(), &hints, &addresses.head);
-    if (resolved != 0) {
-        throw Error(ErrorKind::Connection,
-                    "cannot listen on " + Endpoint(address, port) + ": " + gai_strerror(resolved));
+Step Send(Handle handle, const char* bytes, std::size_t size, std::size_t& sent) {
+    // MSG_NOSIGNAL: a peer that is gone is an error to report, not a SIGPIPE that ends us.
+    const ssize_t result = ::send(Fd(handle), bytes, size, MSG_NOSIGNAL);
+    if (result < 0) {
+        return Failure();
     }
-    const addrinfo* a = addresses.head;
-    Socket socket(static_cast<std::uintptr_t>(
-        ::socket(a->ai_family, a->ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK, a->ai_protocol)));
+    sent = static_cast<std::size_t>(result);
+    return Step::Done;
+}
+
+Step Receive(Handle handle, char* buffer, std::size_t size, std::size_t& received) {
+    const ssize_t result = ::recv(Fd(handle), buffer, size, 0);
+    if (result < 0) {
+        return Failure();
+    }
+    received = static_cast<std::size_t>(result);
+    return Step::Done;
+}
+
+void NoDelay(Handle handle) {
+    const int on = 1;
+    setsockopt(Fd(handle), IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+}
+
+bool BindAndListen(Handle handle, const addrinfo& address) {
     // A restarted server gets its port back while old connections linger in TIME_WAIT.
     const int on = 1;
-    if (!socket.IsOpen() || setsockopt(Fd(socket), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0 ||
-        ::bind(Fd(socket), a->ai_addr, a->ai_addrlen) != 0 ||
-        ::listen(Fd(socket), SOMAXCONN) != 0) {
-        throw Error(ErrorKind::Connection,
-                    "cannot listen on " + Endpoint(address, port) + ": " + Reason(errno));
-    }
-    return socket;
+    return setsockopt(Fd(handle), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) == 0 &&
+           ::bind(Fd(handle), address.ai_addr, address.ai_addrlen) == 0 &&
+           ::listen(Fd(handle), SOMAXCONN) == 0;
 }
 
-int LocalPort(const Socket& socket) {
+int LocalPort(Handle handle) {
     sockaddr_storage address{};
     socklen_t length = sizeof address;
-    if (getsockname(Fd(socket), reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    if (getsockname(Fd(handle), reinterpret_cast<sockaddr*>(&address), &length) != 0) {
         return 0;
     }
     char port[NI_MAXSERV] = {};
@@ -195,24 +137,20 @@ int LocalPort(const Socket& socket) {
     return std::atoi(port);
 }
 
-std::optional<Accepted> Accept(const Socket& listener, Clock::time_point deadline) {
-    if (!WaitFor(Fd(listener), POLLIN, deadline)) {
-        return std::nullopt;
-    }
+Handle Accept(Handle listener, std::string& host, int& port) {
     sockaddr_storage address{};
     socklen_t length = sizeof address;
-    Socket socket(
-        static_cast<std::uintptr_t>(accept4(Fd(listener), reinterpret_cast<sockaddr*>(&address),
-                                            &length, SOCK_CLOEXEC | SOCK_NONBLOCK)));
-    if (!socket.IsOpen()) {
-        return std::nullopt;  // the client gave up between poll and accept
+    const int fd = accept4(Fd(listener), reinterpret_cast<sockaddr*>(&address), &length,
+                           SOCK_CLOEXEC | SOCK_NONBLOCK);
+    if (fd >= 0) {
+        char name[NI_MAXHOST] = {};
+        char service[NI_MAXSERV] = {};
+        getnameinfo(reinterpret_cast<sockaddr*>(&address), length, name, sizeof name, service,
+                    sizeof service, NI_NUMERICHOST | NI_NUMERICSERV);
+        host = name;
+        port = std::atoi(service);
     }
-    NoDelay(Fd(socket));
-    char host[NI_MAXHOST] = {};
-    char port[NI_MAXSERV] = {};
-    getnameinfo(reinterpret_cast<sockaddr*>(&address), length, host, sizeof host, port, sizeof port,
-                NI_NUMERICHOST | NI_NUMERICSERV);
-    return Accepted{std::move(socket), Endpoint(host, std::atoi(port))};
+    return static_cast<Handle>(fd);
 }
 
-}  // namespace rcon::net
+}  // namespace rcon::net::sys
