@@ -1,19 +1,11 @@
-#include <winsock2.h>
-#include <ws2tcpip.h>
-
 #include <algorithm>
-#include <cstdlib>
 #include <system_error>
 
 #include "../Deadline.h"
-#include "SocketSystem.h"
+#include "SocketApi.h"
 
 namespace rcon::net::sys {
 namespace {
-
-SOCKET Native(Handle handle) {
-    return static_cast<SOCKET>(handle);
-}
 
 void NonBlocking(SOCKET socket) {
     u_long on = 1;
@@ -48,24 +40,6 @@ std::string ResolveReason(int code) {
     return std::system_category().message(code);
 }
 
-Addresses::~Addresses() {
-    if (head_ != nullptr) {
-        freeaddrinfo(head_);
-    }
-}
-
-int Addresses::Resolve(const std::string& host, int port, bool passive) {
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    hints.ai_flags = passive ? AI_PASSIVE | AI_NUMERICHOST | AI_NUMERICSERV : AI_NUMERICSERV;
-    return getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &head_);
-}
-
-const addrinfo* Next(const addrinfo& address) {
-    return address.ai_next;
-}
-
 Handle Open(const addrinfo& address) {
     const SOCKET socket = WSASocketW(address.ai_family, address.ai_socktype, address.ai_protocol,
                                      nullptr, 0, WSA_FLAG_NO_HANDLE_INHERIT);
@@ -76,11 +50,11 @@ Handle Open(const addrinfo& address) {
 }
 
 void Close(Handle handle) {
-    closesocket(Native(handle));
+    closesocket(ToNative(handle));
 }
 
 Step StartConnect(Handle handle, const addrinfo& address) {
-    if (::connect(Native(handle), address.ai_addr, static_cast<int>(address.ai_addrlen)) == 0) {
+    if (::connect(ToNative(handle), address.ai_addr, static_cast<int>(address.ai_addrlen)) == 0) {
         return Step::Done;
     }
     return Failure();
@@ -88,7 +62,7 @@ Step StartConnect(Handle handle, const addrinfo& address) {
 
 void TakeConnectError(Handle handle, int& error) {
     int length = sizeof error;
-    getsockopt(Native(handle), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length);
+    getsockopt(ToNative(handle), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length);
 }
 
 // select, not WSAPoll: WSAPoll does not report a refused connect on older Windows.
@@ -99,8 +73,8 @@ bool WaitFor(Handle handle, Ready ready, Clock::time_point deadline) {
         fd_set failed;
         FD_ZERO(&chosen);
         FD_ZERO(&failed);
-        FD_SET(Native(handle), &chosen);
-        FD_SET(Native(handle), &failed);
+        FD_SET(ToNative(handle), &chosen);
+        FD_SET(ToNative(handle), &failed);
         const int ms = MillisecondsUntil(deadline);
         timeval timeout{ms / 1000, (ms % 1000) * 1000};
         if (select(0, write ? nullptr : &chosen, write ? &chosen : nullptr, &failed, &timeout) !=
@@ -114,7 +88,7 @@ bool WaitFor(Handle handle, Ready ready, Clock::time_point deadline) {
 }
 
 Step Send(Handle handle, const char* bytes, std::size_t size, std::size_t& sent) {
-    const int result = ::send(Native(handle), bytes, Chunk(size), 0);
+    const int result = ::send(ToNative(handle), bytes, Chunk(size), 0);
     if (result < 0) {
         return Failure();
     }
@@ -123,7 +97,7 @@ Step Send(Handle handle, const char* bytes, std::size_t size, std::size_t& sent)
 }
 
 Step Receive(Handle handle, char* buffer, std::size_t size, std::size_t& received) {
-    const int result = ::recv(Native(handle), buffer, Chunk(size), 0);
+    const int result = ::recv(ToNative(handle), buffer, Chunk(size), 0);
     if (result < 0) {
         return Failure();
     }
@@ -133,45 +107,28 @@ Step Receive(Handle handle, char* buffer, std::size_t size, std::size_t& receive
 
 void NoDelay(Handle handle) {
     const BOOL on = TRUE;
-    setsockopt(Native(handle), IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on),
+    setsockopt(ToNative(handle), IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on),
                sizeof on);
 }
 
 bool BindAndListen(Handle handle, const addrinfo& address) {
     // Windows' SO_REUSEADDR would let another process take the port over; this refuses that.
     const BOOL on = TRUE;
-    return setsockopt(Native(handle), SOL_SOCKET, SO_EXCLUSIVEADDRUSE,
+    return setsockopt(ToNative(handle), SOL_SOCKET, SO_EXCLUSIVEADDRUSE,
                       reinterpret_cast<const char*>(&on), sizeof on) == 0 &&
-           ::bind(Native(handle), address.ai_addr, static_cast<int>(address.ai_addrlen)) == 0 &&
-           ::listen(Native(handle), SOMAXCONN) == 0;
-}
-
-int LocalPort(Handle handle) {
-    sockaddr_storage address{};
-    int length = sizeof address;
-    if (getsockname(Native(handle), reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        return 0;
-    }
-    char port[NI_MAXSERV] = {};
-    getnameinfo(reinterpret_cast<sockaddr*>(&address), length, nullptr, 0, port, sizeof port,
-                NI_NUMERICSERV);
-    return std::atoi(port);
+           ::bind(ToNative(handle), address.ai_addr, static_cast<int>(address.ai_addrlen)) == 0 &&
+           ::listen(ToNative(handle), SOMAXCONN) == 0;
 }
 
 Handle Accept(Handle listener, std::string& host, int& port) {
     sockaddr_storage address{};
     int length = sizeof address;
     const SOCKET socket =
-        ::accept(Native(listener), reinterpret_cast<sockaddr*>(&address), &length);
+        ::accept(ToNative(listener), reinterpret_cast<sockaddr*>(&address), &length);
     if (socket != INVALID_SOCKET) {
         SetHandleInformation(reinterpret_cast<HANDLE>(socket), HANDLE_FLAG_INHERIT, 0);
         NonBlocking(socket);
-        char name[NI_MAXHOST] = {};
-        char service[NI_MAXSERV] = {};
-        getnameinfo(reinterpret_cast<sockaddr*>(&address), length, name, sizeof name, service,
-                    sizeof service, NI_NUMERICHOST | NI_NUMERICSERV);
-        host = name;
-        port = std::atoi(service);
+        NumericName(address, length, host, port);
     }
     return static_cast<Handle>(socket);
 }
