@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/Platform.h"
@@ -41,8 +42,11 @@ class ClientEnv {
     // Ends every client that RunClient waits for, at once; from now on RunClient starts none
     // (Ended).
     virtual void EndClients() = 0;
-    // Throws std::system_error (or std::bad_alloc) when no thread can be started.
-    virtual std::unique_ptr<PluginThread> StartThread(std::function<void()> work) = 0;
+    // Throws std::system_error (or std::bad_alloc) when no thread can be started. Tests
+    // replace it to make a start fail.
+    virtual std::unique_ptr<PluginThread> StartThread(std::function<void()> work) {
+        return std::make_unique<PluginThread>(std::move(work));
+    }
 };
 
 // Client processes and plugin threads of the operating system.

@@ -46,9 +46,6 @@ class WindowsClientEnv final : public ClientEnv {
     ClientExit RunClient(const std::vector<std::string>& arguments,
                          std::chrono::milliseconds deadline) override;
     void EndClients() override;
-    std::unique_ptr<PluginThread> StartThread(std::function<void()> work) override {
-        return std::make_unique<PluginThread>(std::move(work));
-    }
 
   private:
     std::mutex mutex_;
