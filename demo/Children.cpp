@@ -1,16 +1,13 @@
 #include "Children.h"
 
-#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <stdexcept>
 #include <thread>
 
-extern char** environ;
+#include "PipedChild.h"
 
 namespace cluster {
 
@@ -29,41 +26,9 @@ Children::~Children() {
 std::size_t Children::Start(const std::string& name, const std::filesystem::path& program,
                             const std::vector<std::string>& arguments,
                             const std::filesystem::path& workingDir) {
-    int pipeFds[2];
-    if (pipe2(pipeFds, O_CLOEXEC) != 0) {
-        throw std::runtime_error("cannot create a pipe");
-    }
-    std::vector<std::string> argvStrings{program.string()};
-    argvStrings.insert(argvStrings.end(), arguments.begin(), arguments.end());
-    std::vector<char*> argv;
-    for (auto& argument : argvStrings) {
-        argv.push_back(argument.data());
-    }
-    argv.push_back(nullptr);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDERR_FILENO);
-    posix_spawn_file_actions_addchdir_np(&actions, workingDir.c_str());
     // Ctrl-C reaches the launcher only; it stops the children itself, in order.
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    posix_spawnattr_setpgroup(&attributes, 0);
-    sigset_t none;
-    sigemptyset(&none);
-    posix_spawnattr_setsigmask(&attributes, &none);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK);
-    pid_t pid = -1;
-    const int error = posix_spawn(&pid, argv[0], &actions, &attributes, argv.data(), environ);
-    posix_spawnattr_destroy(&attributes);
-    posix_spawn_file_actions_destroy(&actions);
-    close(pipeFds[1]);
-    if (error != 0) {
-        close(pipeFds[0]);
-        throw std::runtime_error("cannot start " + program.string());
-    }
-    children_.push_back({name, pid, pipeFds[0], {}, false, 0});
+    const auto child = standin::StartPiped(program, arguments, workingDir, true);
+    children_.push_back({name, child.pid, child.output, {}, false, 0});
     return children_.size() - 1;
 }
 

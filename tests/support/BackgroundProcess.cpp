@@ -1,16 +1,13 @@
 #include "BackgroundProcess.h"
 
-#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <sstream>
-#include <stdexcept>
 
-extern char** environ;
+#include "PipedChild.h"
 
 namespace testing_support {
 
@@ -18,41 +15,9 @@ BackgroundProcess::BackgroundProcess(const std::filesystem::path& program,
                                      const std::vector<std::string>& arguments,
                                      const std::filesystem::path& workingDir, int stopSignal)
     : stopSignal_(stopSignal) {
-    int pipeFds[2];
-    if (pipe2(pipeFds, O_CLOEXEC) != 0) {
-        throw std::runtime_error("pipe failed");
-    }
-    std::vector<std::string> argvStrings{program.string()};
-    argvStrings.insert(argvStrings.end(), arguments.begin(), arguments.end());
-    std::vector<char*> argv;
-    for (auto& a : argvStrings) {
-        argv.push_back(a.data());
-    }
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDERR_FILENO);
-    posix_spawn_file_actions_addchdir_np(&actions, workingDir.c_str());
-    // Whatever this process blocks or ignores, the program can be stopped.
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    sigset_t signals;
-    sigemptyset(&signals);
-    posix_spawnattr_setsigmask(&attributes, &signals);
-    sigaddset(&signals, SIGINT);
-    sigaddset(&signals, SIGTERM);
-    posix_spawnattr_setsigdefault(&attributes, &signals);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-    const int error = posix_spawn(&pid_, argv[0], &actions, &attributes, argv.data(), environ);
-    posix_spawnattr_destroy(&attributes);
-    posix_spawn_file_actions_destroy(&actions);
-    close(pipeFds[1]);
-    if (error != 0) {
-        close(pipeFds[0]);
-        throw std::runtime_error("cannot start " + program.string());
-    }
-    output_ = pipeFds[0];
+    const auto child = standin::StartPiped(program, arguments, workingDir, false);
+    pid_ = child.pid;
+    output_ = child.output;
     reader_ = std::thread([this] { Read(); });
 }
 
