@@ -45,7 +45,7 @@ std::string FailureReason(const platform::ClientExit& exit, std::chrono::millise
         case Kind::Error:
             return "error: " + exit.reason;
         case Kind::Ended:
-            return {};
+            return "cut off by unloading";
     }
     return {};
 }

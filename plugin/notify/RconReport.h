@@ -18,7 +18,7 @@ struct RconDelivery {
 };
 
 // Why a client run failed ("exit code 4", "ended after 10 s", "client not found: path",
-// "error: REASON"); empty when it delivered, or when it was ended because the plugin unloads.
+// "error: REASON", "cut off by unloading"); empty when it delivered.
 std::string FailureReason(const platform::ClientExit& exit, std::chrono::milliseconds deadline);
 
 struct RconReportLine {

@@ -68,6 +68,7 @@ std::optional<std::string> RconService::StartThreads(std::size_t wanted) {
 
 void RconService::Stop() {
     std::vector<std::unique_ptr<platform::PluginThread>> threads;
+    std::vector<std::shared_ptr<JobState>> cutOff;  // every message of the job was waiting
     std::size_t dropped = 0;
     {
         std::lock_guard lock(mutex_);
@@ -76,12 +77,22 @@ void RconService::Stop() {
         }
         stopping_ = true;
         dropped = tasks_.size();
+        // A message never sent still ends its job, so that no event is taken for delivered.
+        for (const Task& task : tasks_) {
+            task.job->deliveries[task.index].Exit = {platform::ClientExit::Kind::Ended, 0, {}};
+            if (--task.job->unfinished == 0) {
+                cutOff.push_back(task.job);
+            }
+        }
         tasks_.clear();
         threads.swap(threads_);
     }
     env_->EndClients();
     work_.notify_all();
     threads.clear();  // joins: each thread ends as soon as its client has been ended
+    for (const auto& state : cutOff) {
+        Finish(*state);
+    }
     {
         std::lock_guard lock(mutex_);
         unfinishedJobs_ = 0;
@@ -180,9 +191,6 @@ void RconService::Finish(JobState& state) {
     const auto now = std::chrono::steady_clock::now();
     std::map<std::string, ServerDelivery> outcomes;
     for (const auto& delivery : state.deliveries) {
-        if (delivery.Exit.kind == platform::ClientExit::Kind::Ended) {
-            continue;
-        }
         const auto& target = *delivery.Target;
         auto reason = FailureReason(delivery.Exit, state.job.Deadline);
         auto [entry, added] = outcomes.try_emplace(

@@ -37,8 +37,9 @@ class RconService {
     // thread could be started.
     std::optional<std::string> Submit(RconJob job);
 
-    // For unloading: takes no more jobs, drops those waiting, ends every running client at
-    // once and waits for the service's threads. Every wait ends, since every client is ended.
+    // For unloading: takes no more jobs, drops the messages waiting, ends every running client
+    // at once and waits for the service's threads; every job then is done, its dropped and
+    // ended messages "cut off by unloading". Every wait ends, since every client is ended.
     void Stop();
 
     // Until every job handed over so far is done; false at the limit. For tests and benchmarks.
@@ -54,7 +55,7 @@ class RconService {
     std::vector<ServerDelivery> LastDeliveries();
 
     // Called on the delivery's thread when a job is done, with what became of it per server
-    // key. Set before the first job.
+    // key; for a job whose messages all still waited, in Stop. Set before the first job.
     using Finished =
         std::function<void(const RconJob& job, const std::map<std::string, std::string>&)>;
     void OnFinished(Finished finished) { finished_ = std::move(finished); }

@@ -175,6 +175,31 @@ TEST_F(RconServiceTest, AHangingClientHoldsUpNoOtherServerAndUnloadingEndsIt) {
                                          "delivery is stopping"}));
 }
 
+// Unloading with messages still running or waiting still ends the event's delivery, and
+// none of those messages counts as delivered.
+TEST_F(RconServiceTest, AnEventCutOffByUnloadingIsDoneAndNotDelivered) {
+    std::vector<std::map<std::string, std::string>> finished;
+    service_.OnFinished([&](const RconJob&, const std::map<std::string, std::string>& sent) {
+        finished.push_back(sent);
+    });
+    std::vector<RconTarget> targets;
+    for (int i = 0; i < 20; ++i) {
+        const std::string address = "10.0.1." + std::to_string(i);
+        env_->Script("-H" + address, {{}, /*hang=*/true});
+        targets.push_back({address, 27020, "pw", "S" + std::to_string(i)});
+    }
+    ASSERT_FALSE(service_.Submit(Job(targets)));
+    ASSERT_TRUE(env_->WaitForRuns(17));  // the own server's, then 16 that hang; 4 wait
+    service_.Stop();
+    ASSERT_EQ(finished.size(), 1u);
+    std::map<std::string, std::string> expected{{"Own", "delivered"}};
+    for (const auto& target : targets) {
+        expected[target.ServerKey] = "cut off by unloading";
+    }
+    EXPECT_EQ(finished[0], expected);
+    EXPECT_EQ(host_.PluginLines(), Args{"[Quorvane][info] Unloading: 4 RCON message(s) not sent"});
+}
+
 TEST_F(RconServiceTest, LastDeliveriesSayWhatBecameOfEachServer) {
     env_->Script("-H10.0.0.2", {{Kind::Exited, 4, {}}});
     Deliver(Job(Two()));
