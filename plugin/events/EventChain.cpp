@@ -226,7 +226,8 @@ StartOutcome EventChain::Start(const Draw& draw, std::optional<std::int32_t> nex
     }
     // The announcement does not depend on the delivery taking the job.
     if (!services_.Discord.Post(event.EventId, texts.DiscordMessage, texts.DiscordHeader, id)) {
-        services_.History.DiscordDone(id, "none");
+        services_.History.DiscordDone(
+            id, services_.Discord.Stopped() ? "not posted: posting stopped" : "none");
     }
     last_ = StartedEvent{
         event.EventId, event.Eventlabel, coordinate, position, std::chrono::steady_clock::now(),

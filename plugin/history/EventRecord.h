@@ -27,8 +27,8 @@ struct EventRecord {
     std::optional<WorldCoordinate> Coordinate;
     std::optional<LatLon> Position;
     // What became of the RCON messages, per server key ("delivered", "exit code 3"), and of
-    // the Discord post ("posted", "failed: 400 Bad Request", "none"); empty and none while not
-    // known.
+    // the Discord post ("posted", "failed: 400 Bad Request", "not posted: posting stopped",
+    // "none"); empty and none while not known.
     std::map<std::string, std::string> Rcon;
     std::optional<std::string> Discord;
 };

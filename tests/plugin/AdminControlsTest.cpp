@@ -270,22 +270,33 @@ TEST_F(ChainControlsTest, AStartedEventIsOneLineOnceItsDeliveryAndPostAreDone) {
     settings_.RandomEvents = {{"a", "A", {{1000, -2000, 350}}}};
     settings_.RconInfos = {{"127.0.0.1", 27020, "pw", "Island"}, {"10.0.0.2", 27021, "pw", "B"}};
     env_->Script("-H10.0.0.2", {{ClientExit::Kind::Exited, 3, {}}});
+    const auto waitForLines = [&](std::size_t count) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (HistoryLines().size() < count && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    };
     Due();  // the post refused
     Due();  // the post made
     ASSERT_EQ(Commands().size(), 6u);
     ASSERT_TRUE(receiver.WaitForRecords(2, std::chrono::seconds(30)));
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (HistoryLines().size() < 2 && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+    waitForLines(2);
+    receiver.SetBehaviour({webhook::Answer::UnknownWebhook, 1, 1});
+    Due();  // the webhook is gone: posting stops
+    waitForLines(3);
+    Due();
+    waitForLines(4);
     receiver.Stop();
     const auto lines = HistoryLines();
-    ASSERT_EQ(lines.size(), 2u);
+    ASSERT_EQ(lines.size(), 4u);
     std::set<std::string> discord;
     for (const auto& text : lines) {
         discord.insert(nlohmann::json::parse(text)["discord"].get<std::string>());
     }
-    EXPECT_EQ(discord, (std::set<std::string>{"failed: 400 Bad Request", "posted"}));
+    EXPECT_EQ(discord, (std::set<std::string>{"failed: 400 Bad Request", "posted",
+                                              "failed: 404 Not Found (the webhook no longer "
+                                              "exists)",
+                                              "not posted: posting stopped"}));
     auto line = nlohmann::json::parse(lines[0]);
     EXPECT_TRUE(line["time"].get<std::string>().ends_with("Z"));
     line.erase("time");
@@ -294,7 +305,7 @@ TEST_F(ChainControlsTest, AStartedEventIsOneLineOnceItsDeliveryAndPostAreDone) {
         "outcome":"started","event":"a","label":"A","coordinate":[1000.0,-2000.0,350.0],
         "lat":50.125,"lon":49.75,"rcon":{"B":"exit code 3","Island":"delivered"}})"));
     const auto recent = history_.Recent();
-    ASSERT_EQ(recent.size(), 2u);
+    ASSERT_EQ(recent.size(), 4u);
     EXPECT_TRUE(quorvane::Describe(recent[1]).ends_with(
         " a (A): started; RCON B exit code 3, Island delivered; Discord posted"))
         << quorvane::Describe(recent[1]);
