@@ -1,5 +1,6 @@
 #include "base/Text.h"
 
+#include <charconv>
 #include <cstdint>
 #include <cstdio>
 
@@ -102,6 +103,12 @@ std::string FormatPercent(double value) {
 
 std::string FormatG(double value) {
     return Printf("%g", value);
+}
+
+std::string ShortestFloat(float value) {
+    char buffer[32];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    return std::string(buffer, result.ptr);
 }
 
 }  // namespace quorvane

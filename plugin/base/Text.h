@@ -39,5 +39,8 @@ std::wstring Replace(std::wstring_view text, std::wstring_view search, std::wstr
 std::string FormatPercent(double value);
 // printf's %g, at most six significant digits: how coordinates are written for people.
 std::string FormatG(double value);
+// The shortest text that reads back as `value` (0.1, 1000, -2000.5): how a coordinate goes
+// into the event command and the history.
+std::string ShortestFloat(float value);
 
 }  // namespace quorvane

@@ -1,22 +1,11 @@
 #include "events/EventTexts.h"
 
-#include <charconv>
-
 namespace quorvane {
-namespace {
-
-std::string Shortest(float value) {
-    char buffer[32];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-    return std::string(buffer, result.ptr);
-}
-
-}  // namespace
 
 std::string MakeEventCommand(const std::string& command, const std::string& eventId,
                              const WorldCoordinate& coordinate) {
-    return command + ' ' + eventId + ' ' + Shortest(coordinate.X) + ' ' + Shortest(coordinate.Y) +
-           ' ' + Shortest(coordinate.Z);
+    return command + ' ' + eventId + ' ' + ShortestFloat(coordinate.X) + ' ' +
+           ShortestFloat(coordinate.Y) + ' ' + ShortestFloat(coordinate.Z);
 }
 
 std::wstring FillTemplate(std::wstring_view text, const TemplateValues& values,

@@ -267,7 +267,7 @@ TEST_F(ChainControlsTest, AStartedEventIsOneLineOnceItsDeliveryAndPostAreDone) {
     settings_.DiscordWebhook = receiver.BaseUrl() + "/api/webhooks/1/x";
     settings_.DiscordWebhookColor = "1";
     settings_.DiscordBroadcastMessage = "{Eventlabel}";
-    settings_.RandomEvents = {{"a", "A", {{1000, -2000, 350}}}};
+    settings_.RandomEvents = {{"a", "A", {{1000, -2000, 0.1f}}}};
     settings_.RconInfos = {{"127.0.0.1", 27020, "pw", "Island"}, {"10.0.0.2", 27021, "pw", "B"}};
     env_->Script("-H10.0.0.2", {{ClientExit::Kind::Exited, 3, {}}});
     const auto waitForLines = [&](std::size_t count) {
@@ -302,7 +302,7 @@ TEST_F(ChainControlsTest, AStartedEventIsOneLineOnceItsDeliveryAndPostAreDone) {
     line.erase("time");
     line.erase("discord");
     EXPECT_EQ(line, nlohmann::json::parse(R"({"server":"Island","trigger":"timer",
-        "outcome":"started","event":"a","label":"A","coordinate":[1000.0,-2000.0,350.0],
+        "outcome":"started","event":"a","label":"A","coordinate":[1000.0,-2000.0,0.1],
         "lat":50.125,"lon":49.75,"rcon":{"B":"exit code 3","Island":"delivered"}})"));
     const auto recent = history_.Recent();
     ASSERT_EQ(recent.size(), 4u);
