@@ -52,9 +52,20 @@ std::string Redacted(std::string_view url) {
     if (pathStart >= end) {
         return std::string(url.substr(0, end));  // no path: only the query goes
     }
-    const std::size_t lastSlash = url.rfind('/', end - 1);
-    std::string out(url.substr(0, lastSlash + 1));
-    if (lastSlash + 1 < end || end < url.size()) {
+    std::string_view path = url.substr(pathStart, end - pathStart);
+    std::size_t keep = 0;  // of the path
+    if (const std::size_t webhooks = path.find("/webhooks/"); webhooks != std::string_view::npos) {
+        // The token and whatever follows it (Discord's /slack and /github forms).
+        const std::size_t id = path.find('/', webhooks + 10);
+        keep = id == std::string_view::npos ? path.size() : id + 1;
+    } else {
+        while (path.size() > 1 && path.back() == '/') {
+            path.remove_suffix(1);
+        }
+        keep = path.rfind('/') + 1;
+    }
+    std::string out(url.substr(0, pathStart + keep));
+    if (pathStart + keep < end || end < url.size()) {
         out += "***";
     }
     return out;

@@ -13,8 +13,9 @@ bool IsHttpUrl(std::string_view url);
 // when it has none.
 std::string HostOf(std::string_view url);
 
-// The URL for log lines: its last path segment and its query replaced by "***". A webhook's
-// token is that segment, and log files are shared more freely than configuration files.
+// The URL for log lines: its query and its last path segment (of a webhook, everything after
+// the webhook's id) replaced by "***". A webhook's token is there, and log files are shared
+// more freely than configuration files.
 std::string Redacted(std::string_view url);
 
 }  // namespace http

@@ -294,6 +294,16 @@ TEST(RequestServiceTest, RefusedRequestsReturnFalseAndNeverComplete) {
          {"X-A: 1\nX-Injected: 1"},
          "[AsaApi][error] Requests: not sent to http://127.0.0.1:9/api/webhooks/1/***: line "
          "break in a header line"},
+        {"http://127.0.0.1:9/api/webhooks/1/t/slack",
+         "application/json",
+         {"X-A: 1\nX-Injected: 1"},
+         "[AsaApi][error] Requests: not sent to http://127.0.0.1:9/api/webhooks/1/***: line "
+         "break in a header line"},
+        {"http://127.0.0.1:9/hooks/t/",
+         "application/json",
+         {"X-A: 1\nX-Injected: 1"},
+         "[AsaApi][error] Requests: not sent to http://127.0.0.1:9/hooks/***: line break in a "
+         "header line"},
     };
     TestHost host;
     Completions done;
