@@ -43,7 +43,9 @@ json Preview(const Settings& s, const std::optional<std::string>& eventId, const
             const auto job = MakeRconJob(s, event.EventId, texts.EventCommand, texts.BroadcastText);
             json entry = {{"event", event.EventId},
                           {"label", event.Eventlabel},
-                          {"coordinate", {coordinate.X, coordinate.Y, coordinate.Z}},
+                          {"coordinate",
+                           {ShortestFloatValue(coordinate.X), ShortestFloatValue(coordinate.Y),
+                            ShortestFloatValue(coordinate.Z)}},
                           {"lat", position.Lat},
                           {"lon", position.Lon},
                           {"command", Client(job.Own, job.ClientPath, job.EventCommand)},

@@ -111,4 +111,11 @@ std::string ShortestFloat(float value) {
     return std::string(buffer, result.ptr);
 }
 
+double ShortestFloatValue(float value) {
+    const std::string text = ShortestFloat(value);
+    double out = 0;
+    std::from_chars(text.data(), text.data() + text.size(), out);
+    return out;
+}
+
 }  // namespace quorvane

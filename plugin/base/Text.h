@@ -42,5 +42,7 @@ std::string FormatG(double value);
 // The shortest text that reads back as `value` (0.1, 1000, -2000.5): how a coordinate goes
 // into the event command and the history.
 std::string ShortestFloat(float value);
+// That text's number as a double, for JSON: 0.1, not the float's 0.10000000149011612.
+double ShortestFloatValue(float value);
 
 }  // namespace quorvane

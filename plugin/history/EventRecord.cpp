@@ -1,7 +1,6 @@
 #include "history/EventRecord.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cstdio>
 
 #include <nlohmann/json.hpp>
@@ -13,14 +12,6 @@ namespace {
 
 using nlohmann::json;
 using Clock = std::chrono::system_clock;
-
-// The number the event command carried: 0.1, not the float's 0.10000000149011612.
-double AsWritten(float value) {
-    const std::string text = ShortestFloat(value);
-    double out = 0;
-    std::from_chars(text.data(), text.data() + text.size(), out);
-    return out;
-}
 
 std::optional<Clock::time_point> ParseUtc(const std::string& text) {
     int year = 0;
@@ -79,8 +70,9 @@ std::string ToJsonLine(const EventRecord& r) {
         line["label"] = *r.Eventlabel;
     }
     if (r.Coordinate) {
-        line["coordinate"] = {AsWritten(r.Coordinate->X), AsWritten(r.Coordinate->Y),
-                              AsWritten(r.Coordinate->Z)};
+        line["coordinate"] = {ShortestFloatValue(r.Coordinate->X),
+                              ShortestFloatValue(r.Coordinate->Y),
+                              ShortestFloatValue(r.Coordinate->Z)};
     }
     if (r.Position) {
         line["lat"] = r.Position->Lat;

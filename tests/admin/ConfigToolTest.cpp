@@ -6,6 +6,7 @@
 #include <numeric>
 
 #include <algorithm>
+#include <fstream>
 #include <sstream>
 #include <thread>
 
@@ -196,6 +197,7 @@ TEST(ConfigToolTest, PreviewIsWhatTheRunningPluginSends) {
     config["BroadcastStartEventMessage"] = "\"{Eventlabel}\" on {Serverlabel}\nat {Lat} / {Lon}";
     config["Island"]["StartEventOnBootSettings"] = {{"MinimumTimeToWait", 0},
                                                     {"MaximumTimeToWait", 0}};
+    config["Island"]["RandomEvents"]["meteor"]["RandomCCCs"] = {"50000 -50000 0.1"};
     config["Other"] = {
         {"RconSettings", {{"RconIP", "127.0.0.2"}, {"RconPort", 9}, {"RconPassword", "o w"}}}};
     dir.WriteConfig(config.dump());
@@ -232,7 +234,13 @@ TEST(ConfigToolTest, PreviewIsWhatTheRunningPluginSends) {
     std::sort(expected.begin() + 1, expected.end());
     EXPECT_EQ(sent, expected);
     EXPECT_EQ(receiver.Records()[0].body, preview[0]["discord"]["body"]);
-    EXPECT_EQ(expected[0].back(), "StartWorldEvent meteor 50000 -50000 0");
+    EXPECT_EQ(expected[0].back(), "StartWorldEvent meteor 50000 -50000 0.1");
+    // The coordinate as the command and the history write it.
+    std::ifstream history(dir.PluginDir() / "events.jsonl");
+    std::string line;
+    ASSERT_TRUE(std::getline(history, line));
+    EXPECT_EQ(preview[0]["coordinate"].dump(), "[50000.0,-50000.0,0.1]");
+    EXPECT_EQ(json::parse(line)["coordinate"], preview[0]["coordinate"]);
     receiver.Stop();
 }
 
