@@ -165,6 +165,12 @@ CheckReport CheckConfig(const std::filesystem::path& file, const std::optional<s
             }
         }
     }
+    if (keys.empty()) {
+        report.unreadable =
+            std::string(document.is_object() ? "no server section" : "not a JSON object") +
+            ": every server would be inactive";
+        return report;
+    }
 
     // A warning every server gets concerns the shared settings: it is named once.
     std::map<std::string, std::set<std::string>> serversOf;

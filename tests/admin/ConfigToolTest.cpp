@@ -95,6 +95,10 @@ TEST(ConfigToolTest, CheckGivesEachBrokenFileItsVerdict) {
         {"not JSON", "{\"Debug\": tru }", 2,
          "config.json: not a cluster file: parse error at line 1, column 14: syntax error while "
          "parsing value - invalid literal; last read: '\"Debug\": tru '"},
+        {"no server section", "{\"Debug\": true}", 2,
+         "config.json: not a cluster file: no server section: every server would be inactive"},
+        {"no object", "[]", 2,
+         "config.json: not a cluster file: not a JSON object: every server would be inactive"},
         {"an event at every tick",
          {{"Island", {{"TimeBetweenEvents", {{"MinimumTimeToNextEvent", 0}}}}}},
          1,
