@@ -142,88 +142,97 @@ int main(int argc, char** argv) {
     const auto relay = [&](std::size_t child, const std::string& line) {
         print(children.Name(child), line);
     };
-
-    std::string webhook = args.webhook;
-    std::filesystem::create_directories(args.workDir);
-    if (webhook.empty()) {
-        const auto receiver = children.Start(
-            "discord", args.binDir / "webhook-receiver",
-            {"--port=0",
-             "--record=" + (std::filesystem::absolute(args.workDir) / "discord.jsonl").string()},
-            args.workDir);
-        static const std::regex listening(R"(Listening on (http://\S+))");
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        children.Pump(
-            [&](std::size_t child, const std::string& line) {
-                std::smatch match;
-                if (child == receiver && std::regex_search(line, match, listening)) {
-                    webhook = match[1].str() + "/api/webhooks/1000/cluster-demo";
-                }
-                relay(child, line);
-            },
-            deadline, [&] { return !webhook.empty(); });
+    // Whatever goes wrong from here, no child is left behind: the receiver runs in its own
+    // process group, out of Ctrl-C's reach.
+    try {
+        std::string webhook = args.webhook;
+        std::filesystem::create_directories(args.workDir);
         if (webhook.empty()) {
-            std::cerr << "cluster-launcher: the webhook receiver did not start\n";
-            return 1;
+            const auto receiver = children.Start(
+                "discord", args.binDir / "webhook-receiver",
+                {"--port=0",
+                 "--record=" +
+                     (std::filesystem::absolute(args.workDir) / "discord.jsonl").string()},
+                args.workDir);
+            static const std::regex listening(R"(Listening on (http://\S+))");
+            const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+            children.Pump(
+                [&](std::size_t child, const std::string& line) {
+                    std::smatch match;
+                    if (child == receiver && std::regex_search(line, match, listening)) {
+                        webhook = match[1].str() + "/api/webhooks/1000/cluster-demo";
+                    }
+                    relay(child, line);
+                },
+                deadline, [&] { return !webhook.empty(); });
+            if (webhook.empty()) {
+                std::cerr << "cluster-launcher: the webhook receiver did not start\n";
+                return 1;
+            }
         }
-    }
 
-    // The stand-ins run here: every RCON endpoint becomes a local port, and the client is
-    // ours. The rest of the file is used as it is.
-    config["DiscordWebhook"] = webhook;
-    config["MCRconPath"] = (args.binDir / "quorvane-rcon").string();
-    struct Server {
-        std::string key;
-        int port;
-        std::string password;
-    };
-    std::vector<Server> servers;
-    for (auto& [key, section] : config.items()) {
-        if (!section.is_object() || !section.contains("RconSettings") ||
-            !section["RconSettings"].is_object()) {
-            continue;
+        // The stand-ins run here: every RCON endpoint becomes a local port, and the client is
+        // ours. The rest of the file is used as it is.
+        config["DiscordWebhook"] = webhook;
+        config["MCRconPath"] = (args.binDir / "quorvane-rcon").string();
+        struct Server {
+            std::string key;
+            int port;
+            std::string password;
+        };
+        std::vector<Server> servers;
+        for (auto& [key, section] : config.items()) {
+            if (!section.is_object() || !section.contains("RconSettings") ||
+                !section["RconSettings"].is_object()) {
+                continue;
+            }
+            const int port = LocalPort(args.basePort + static_cast<int>(servers.size()));
+            section["RconSettings"]["RconIP"] = "127.0.0.1";
+            section["RconSettings"]["RconPort"] = port;
+            servers.push_back({key, port, section["RconSettings"].value("RconPassword", "")});
         }
-        const int port = LocalPort(args.basePort + static_cast<int>(servers.size()));
-        section["RconSettings"]["RconIP"] = "127.0.0.1";
-        section["RconSettings"]["RconPort"] = port;
-        servers.push_back({key, port, section["RconSettings"].value("RconPassword", "")});
-    }
-    if (servers.empty()) {
-        std::cerr << "cluster-launcher: " << args.config << " has no server section\n";
+        if (servers.empty()) {
+            std::cerr << "cluster-launcher: " << args.config << " has no server section\n";
+            return 2;
+        }
+
+        const auto plugin =
+            args.binDir.parent_path() / "server" / "ArkApi" / "Plugins" / "Quorvane";
+        for (const auto& server : servers) {
+            const auto dir = std::filesystem::absolute(args.workDir) / server.key;
+            const auto pluginDir = dir / "ArkApi" / "Plugins" / "Quorvane";
+            std::filesystem::create_directories(pluginDir);
+            std::filesystem::create_directories(dir / "ArkApi" / "Logs");
+            std::filesystem::remove(pluginDir / "Quorvane.so");
+            std::filesystem::create_symlink(plugin / "Quorvane.so", pluginDir / "Quorvane.so");
+            std::filesystem::copy_file(plugin / "PluginInfo.json", pluginDir / "PluginInfo.json",
+                                       std::filesystem::copy_options::overwrite_existing);
+            std::ofstream(pluginDir / "config.json") << config.dump(2) << '\n';
+            print("cluster", "Starting " + server.key +
+                                 " with RCON on 127.0.0.1:" + std::to_string(server.port));
+            children.Start(
+                server.key, args.binDir / "GameServer",
+                {"TheIsland_WP?listen?RCONEnabled=True?RCONPort=" + std::to_string(server.port) +
+                     "?ServerAdminPassword=" + server.password,
+                 "-serverkey=" + server.key, "--time-scale=" + std::to_string(args.timeScale),
+                 "--rcon-record=" + (dir / "rcon.jsonl").string()},
+                dir);
+        }
+        print("cluster", "Discord webhook: " + webhook);
+
+        const auto deadline =
+            args.runForSeconds
+                ? std::chrono::steady_clock::now() +
+                      std::chrono::milliseconds(static_cast<long long>(*args.runForSeconds * 1000))
+                : std::chrono::steady_clock::time_point::max();
+        children.Pump(relay, deadline, StopRequested);
+        print("cluster", "Stopping");
+        const bool clean = children.StopAll(relay, std::chrono::seconds(20));
+        print("cluster", clean ? "Stopped" : "Stopped, but not every process ended cleanly");
+        return clean ? 0 : 1;
+    } catch (const std::exception& e) {
+        std::cerr << "cluster-launcher: " << e.what() << "\n";
+        children.StopAll(relay, std::chrono::seconds(5));
         return 2;
     }
-
-    const auto plugin = args.binDir.parent_path() / "server" / "ArkApi" / "Plugins" / "Quorvane";
-    for (const auto& server : servers) {
-        const auto dir = std::filesystem::absolute(args.workDir) / server.key;
-        const auto pluginDir = dir / "ArkApi" / "Plugins" / "Quorvane";
-        std::filesystem::create_directories(pluginDir);
-        std::filesystem::create_directories(dir / "ArkApi" / "Logs");
-        std::filesystem::remove(pluginDir / "Quorvane.so");
-        std::filesystem::create_symlink(plugin / "Quorvane.so", pluginDir / "Quorvane.so");
-        std::filesystem::copy_file(plugin / "PluginInfo.json", pluginDir / "PluginInfo.json",
-                                   std::filesystem::copy_options::overwrite_existing);
-        std::ofstream(pluginDir / "config.json") << config.dump(2) << '\n';
-        print("cluster",
-              "Starting " + server.key + " with RCON on 127.0.0.1:" + std::to_string(server.port));
-        children.Start(
-            server.key, args.binDir / "GameServer",
-            {"TheIsland_WP?listen?RCONEnabled=True?RCONPort=" + std::to_string(server.port) +
-                 "?ServerAdminPassword=" + server.password,
-             "-serverkey=" + server.key, "--time-scale=" + std::to_string(args.timeScale),
-             "--rcon-record=" + (dir / "rcon.jsonl").string()},
-            dir);
-    }
-    print("cluster", "Discord webhook: " + webhook);
-
-    const auto deadline =
-        args.runForSeconds
-            ? std::chrono::steady_clock::now() +
-                  std::chrono::milliseconds(static_cast<long long>(*args.runForSeconds * 1000))
-            : std::chrono::steady_clock::time_point::max();
-    children.Pump(relay, deadline, StopRequested);
-    print("cluster", "Stopping");
-    const bool clean = children.StopAll(relay, std::chrono::seconds(20));
-    print("cluster", clean ? "Stopped" : "Stopped, but not every process ended cleanly");
-    return clean ? 0 : 1;
 }
