@@ -83,10 +83,18 @@ SendReport SendTest(const Settings& s, const std::string& text) {
         report.webhook = "none (no DiscordWebhook)";
         return report;
     }
+    // The request the plugin would make, or none where the plugin makes none.
+    const auto discord = MakeDiscordPost(s, text, "Quorvane test");
+    if (!discord) {
+        report.webhookSet = false;
+        report.webhook = "none (no DiscordWebhookColor)";
+        return report;
+    }
     http::Post post;
-    post.url = s.DiscordWebhook;
-    post.body = DiscordBody(text, "Quorvane test", s.DiscordWebhookColor);
-    post.headerLines = {"Content-Type: application/json"};
+    post.url = discord->Url;
+    post.body = discord->Body;
+    post.headerLines = {"Content-Type: application/json",
+                        "User-Agent: " + DiscordUserAgent("quorvane-config")};
     post.connectTimeout = std::chrono::seconds(10);
     post.totalTimeout = std::chrono::seconds(30);
     const std::string where = "POST to " + http::Redacted(post.url);

@@ -54,17 +54,12 @@ void ToDiscord(const std::function<void(DiscordNotifier&)>& what) {
                   [&](Plugin& plugin) { what(plugin.Discord()); });
 }
 
-std::string UserAgent() {
-    // As Discord asks of every client: NAME (URL, VERSION).
-    return std::string(kPluginName) + " (" + std::string(kPluginUrl) + ", " + PluginVersion() + ")";
-}
-
 }  // namespace
 
 Plugin::Plugin()
     : history_(ConfigFilePath().parent_path() / "events.jsonl"),
       rcon_(platform::SystemClientEnv()),
-      discord_(settings_, UserAgent(), &ToDiscord),
+      discord_(settings_, DiscordUserAgent(PluginVersion()), &ToDiscord),
       chain_(settings_, {rcon_, discord_, history_, &OnEventTimer}) {}
 
 Plugin* Plugin::Get() {

@@ -8,6 +8,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "base/PluginName.h"
+
 namespace quorvane {
 namespace {
 
@@ -133,6 +135,10 @@ DiscordAnswer ReadDiscordAnswer(bool success, const std::string& result,
         return {Kind::Stop, result + " (the webhook's token is wrong)", 0};
     }
     return {Kind::Failed, result, 0};
+}
+
+std::string DiscordUserAgent(const std::string& version) {
+    return std::string(kPluginName) + " (" + std::string(kPluginUrl) + ", " + version + ")";
 }
 
 }  // namespace quorvane

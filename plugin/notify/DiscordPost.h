@@ -39,6 +39,9 @@ std::string DiscordBody(const std::string& message, const std::string& header,
 std::optional<DiscordPost> MakeDiscordPost(const Settings& settings, const std::string& message,
                                            const std::string& header);
 
+// As Discord asks of every client: "Quorvane (URL, VERSION)".
+std::string DiscordUserAgent(const std::string& version);
+
 // What became of one post, from what the framework's request service reports: its success,
 // its result ("STATUS REASON", empty when nothing answered) and the answer's headers.
 struct DiscordAnswer {

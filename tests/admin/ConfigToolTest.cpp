@@ -284,6 +284,23 @@ TEST(ConfigToolTest, SendTestReportsEachServerAndTheWebhook) {
     ASSERT_EQ(live.Commands().size(), 1u);
     EXPECT_EQ(live.Commands()[0].command, "Hello \"all\"");
     ASSERT_TRUE(receiver.WaitForRecords(1, std::chrono::seconds(10)));
+    const auto& headers = receiver.Records()[0].headers;
+    EXPECT_NE(std::find(headers.begin(), headers.end(),
+                        std::pair<std::string, std::string>(
+                            "User-Agent",
+                            "Quorvane (https://github.com/quorvane/quorvane, "
+                            "quorvane-config)")),
+              headers.end());
+
+    // Without a colour the plugin posts nothing: neither does the test.
+    config["DiscordWebhookColor"] = "";
+    dir.WriteFile("config.json", config.dump());
+    const auto uncoloured = Tool(dir, {"send-test", "config.json", "--key", "Island"});
+    EXPECT_NE(std::find(uncoloured.lines.begin(), uncoloured.lines.end(),
+                        "webhook: none (no DiscordWebhookColor)"),
+              uncoloured.lines.end())
+        << testing::PrintToString(uncoloured.lines);
+    EXPECT_EQ(receiver.Records().size(), 1u);
     receiver.Stop();
 }
 
