@@ -284,7 +284,8 @@ TEST(ConfigToolTest, SendTestReportsEachServerAndTheWebhook) {
     ASSERT_EQ(live.Commands().size(), 1u);
     EXPECT_EQ(live.Commands()[0].command, "Hello \"all\"");
     ASSERT_TRUE(receiver.WaitForRecords(1, std::chrono::seconds(10)));
-    const auto& headers = receiver.Records()[0].headers;
+    const auto records = receiver.Records();
+    const auto& headers = records[0].headers;
     EXPECT_NE(std::find(headers.begin(), headers.end(),
                         std::pair<std::string, std::string>(
                             "User-Agent",
