@@ -45,9 +45,10 @@ TEST(PluginLoaderTest, ReadsPluginInfoAsTheFrameworkDoes) {
          {kRefused + "[json.exception.parse_error.101] parse error at line 1, column 1: syntax "
                      "error while parsing value - invalid literal; last read: 'V'"}},
         {"a newer framework",
-         R"({"MinApiVersion": 2.5})",
+         R"({"MinApiVersion": 2.04})",
          false,
          {kRefused + "Plugin RearmOnTimer requires newer API version!"}},
+        {"this framework", R"({"MinApiVersion": 2.03})", true, {loaded}},
         // Read past MinApiVersion: the library is loaded, then the plugin fails.
         {"a text Dependencies",
          R"({"Dependencies": "Other"})",
@@ -75,6 +76,32 @@ TEST(PluginLoaderTest, ReadsPluginInfoAsTheFrameworkDoes) {
         EXPECT_EQ(host.Lines(), c.lines);
         host.Game().Run([] { asahost::UnloadPlugins(); });
     }
+}
+
+// The framework calls Plugin_Init once the library is loaded; what a library does in its load
+// notification instead (on Windows, DllMain under the loader lock) is named.
+TEST(PluginLoaderTest, NamesTheFrameworkCallsOfALoadNotification) {
+    http_testing::TestHost host;
+    gameserver::RegisterGameMemory();
+    http_testing::module_hooks::Reset("");
+    for (const auto& [name, file] : {std::pair{"AttachUsesFramework", ATTACH_TEST_MODULE_FILE},
+                                     std::pair{"RearmOnTimer", TIMER_TEST_MODULE_FILE}}) {
+        const auto folder = host.Dir() / "ArkApi" / "Plugins" / name;
+        std::filesystem::create_directories(folder);
+        std::filesystem::copy_file(file, folder / (std::string(name) + ".so"));
+    }
+    host.Game().Run([] { asahost::LoadPlugins(); });
+    EXPECT_EQ(host.Lines(),
+              (std::vector<std::string>{
+                  "[AsaApi][warning] AttachUsesFramework used the framework in its load "
+                  "notification, under the loader lock on Windows: GetAddress, "
+                  "API::Timer::DelayExecute, "
+                  "AsaApi::IApiUtils::GetStatus",
+                  "[AsaApi][info] Loaded plugin AttachUsesFramework V1 (No description)",
+                  "[AsaApi][info] Loaded plugin RearmOnTimer V1 (No description)"}));
+    // RearmOnTimer armed its timer from Plugin_Init, which ran.
+    EXPECT_TRUE(http_testing::module_hooks::WaitForTimers(1, std::chrono::seconds(10)));
+    host.Game().Run([] { asahost::UnloadPlugins(); });
 }
 
 }  // namespace

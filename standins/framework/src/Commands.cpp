@@ -1,5 +1,6 @@
 #include "Host/Commands.h"
 
+#include <algorithm>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -46,13 +47,21 @@ bool SameIgnoringCase(const std::string& a, const std::string& b) {
 class Commands final : public AsaApi::ICommands {
   public:
     void AddConsoleCommand(const FString& command, const ConsoleCallback& callback) override {
+        NoteFrameworkCall("AsaApi::ICommands::AddConsoleCommand");
         Add(console_, command, callback, module::PathOf(__builtin_return_address(0)));
     }
     void AddRconCommand(const FString& command, const RconCallback& callback) override {
+        NoteFrameworkCall("AsaApi::ICommands::AddRconCommand");
         Add(rcon_, command, callback, module::PathOf(__builtin_return_address(0)));
     }
-    bool RemoveConsoleCommand(const FString& command) override { return Remove(console_, command); }
-    bool RemoveRconCommand(const FString& command) override { return Remove(rcon_, command); }
+    bool RemoveConsoleCommand(const FString& command) override {
+        NoteFrameworkCall("AsaApi::ICommands::RemoveConsoleCommand");
+        return Remove(console_, command);
+    }
+    bool RemoveRconCommand(const FString& command) override {
+        NoteFrameworkCall("AsaApi::ICommands::RemoveRconCommand");
+        return Remove(rcon_, command);
+    }
 
     template <typename... Args>
     bool RunRcon(const FString& line, Args... args) {
@@ -84,13 +93,19 @@ class Commands final : public AsaApi::ICommands {
             Command<Callback>{ToUtf8(*name, name.Len()), callback, std::move(owner)}));
     }
 
+    // As the framework: the first command of that name goes, not every one.
     template <typename Callback>
     bool Remove(std::vector<std::shared_ptr<Command<Callback>>>& commands, const FString& name) {
         std::lock_guard lock(mutex_);
         const std::string wanted = ToUtf8(*name, name.Len());
-        return std::erase_if(commands, [&](const auto& command) {
-                   return SameIgnoringCase(command->name, wanted);
-               }) > 0;
+        const auto found = std::find_if(commands.begin(), commands.end(), [&](const auto& command) {
+            return SameIgnoringCase(command->name, wanted);
+        });
+        if (found == commands.end()) {
+            return false;
+        }
+        commands.erase(found);
+        return true;
     }
 
     // The first command whose name is the line's first word runs, outside the lock.

@@ -42,9 +42,20 @@ Registry& TheRegistry() {
     return registry;
 }
 
+// Takes detour `i` out of its chain: the one installed after it now calls what it called,
+// and, as the framework does, its own trampoline is nulled.
+void Unlink(std::vector<Detour>& detours, std::size_t i) {
+    if (i + 1 < detours.size()) {
+        *detours[i + 1].trampoline = *detours[i].trampoline;
+    }
+    *detours[i].trampoline = nullptr;
+    detours.erase(detours.begin() + static_cast<std::ptrdiff_t>(i));
+}
+
 class Hooks final : public AsaApi::IHooks {
   public:
     bool DisableHook(const std::string& name, LPVOID detour) override {
+        NoteFrameworkCall("AsaApi::IHooks::DisableHook");
         auto& registry = TheRegistry();
         std::unique_lock lock(registry.mutex);
         auto hookable = registry.hookables.find(name);
@@ -57,11 +68,7 @@ class Hooks final : public AsaApi::IHooks {
             if (detours[i].function != detour) {
                 continue;
             }
-            // The detour installed after this one now calls what this one called.
-            if (i + 1 < detours.size()) {
-                *detours[i + 1].trampoline = *detours[i].trampoline;
-            }
-            detours.erase(detours.begin() + static_cast<std::ptrdiff_t>(i));
+            Unlink(detours, i);
             Log().info("Hook removed from {}", name);
             return true;
         }
@@ -70,6 +77,7 @@ class Hooks final : public AsaApi::IHooks {
     }
 
     bool SetHookInternal(const std::string& name, LPVOID detour, LPVOID* original) override {
+        NoteFrameworkCall("AsaApi::IHooks::SetHook");
         // As the framework: the function is looked up by name first, and a name the game
         // lacks ends the process, or with HooksDoNotThrow refuses the hook.
         if (GetAddress(name) == nullptr) {
@@ -93,9 +101,18 @@ class Hooks final : public AsaApi::IHooks {
 
 class ApiUtils final : public AsaApi::IApiUtils {
   public:
-    UWorld* GetWorld() const override { return world.load(); }
-    AShooterGameMode* GetShooterGameMode() const override { return gameMode.load(); }
-    AsaApi::ServerStatus GetStatus() const override { return status.load(); }
+    UWorld* GetWorld() const override {
+        NoteFrameworkCall("AsaApi::IApiUtils::GetWorld");
+        return world.load();
+    }
+    AShooterGameMode* GetShooterGameMode() const override {
+        NoteFrameworkCall("AsaApi::IApiUtils::GetShooterGameMode");
+        return gameMode.load();
+    }
+    AsaApi::ServerStatus GetStatus() const override {
+        NoteFrameworkCall("AsaApi::IApiUtils::GetStatus");
+        return status.load();
+    }
 
     std::atomic<UWorld*> world{nullptr};
     std::atomic<AShooterGameMode*> gameMode{nullptr};
@@ -107,7 +124,22 @@ ApiUtils& TheApiUtils() {
     return utils;
 }
 
+// The framework's own detour on the game's BeginPlay: once the game's has run, the server is
+// ready. Plugins' detours, installed later, run around it.
+void (*frameworkBeginPlayTrampoline)(AShooterGameMode*) = nullptr;
+
+void FrameworkBeginPlay(AShooterGameMode* gameMode) {
+    frameworkBeginPlayTrampoline(gameMode);
+    TheApiUtils().status = AsaApi::ServerStatus::Ready;
+}
+
 }  // namespace
+
+void InstallFrameworkHooks() {
+    AsaApi::GetHooks().SetHook("AShooterGameMode.BeginPlay()",
+                               reinterpret_cast<LPVOID>(&FrameworkBeginPlay),
+                               &frameworkBeginPlayTrampoline);
+}
 
 void RegisterFunction(const std::string& name, void* address) {
     auto& registry = TheRegistry();
@@ -161,10 +193,7 @@ void DropHooksOf(const std::filesystem::path& module) {
             if (!module::SameFile(module::PathOf(detours[i].function), module)) {
                 continue;
             }
-            if (i + 1 < detours.size()) {
-                *detours[i + 1].trampoline = *detours[i].trampoline;
-            }
-            detours.erase(detours.begin() + static_cast<std::ptrdiff_t>(i));
+            Unlink(detours, i);
             Log().info("Hook of {} removed from {}", module.filename().string(), name);
         }
     }
@@ -204,6 +233,7 @@ namespace {
 }  // namespace
 
 LPVOID GetAddress(const std::string& name) {
+    asahost::NoteFrameworkCall("GetAddress");
     auto& registry = asahost::TheRegistry();
     {
         std::shared_lock lock(registry.mutex);
@@ -220,6 +250,7 @@ LPVOID GetAddress(const std::string& name) {
 }
 
 DWORD64 GetAddress(const void* base, const std::string& name) {
+    asahost::NoteFrameworkCall("GetAddress");
     auto& registry = asahost::TheRegistry();
     std::ptrdiff_t offset = 0;
     {

@@ -2,6 +2,8 @@
 // Host-internal seams between its services and the plugin loader.
 
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include "API/UE/Containers/UnrealString.h"
 #include "Host/Runtime.h"
@@ -9,6 +11,28 @@
 namespace asahost {
 
 const Options& CurrentOptions();
+
+// While this thread opens a plugin's library: on Windows the library's DllMain runs then,
+// under the loader lock, where the framework must not be used. Each framework entry point a
+// plugin can call notes itself, so that the loader can say which ones ran there.
+class LoadNotification {
+  public:
+    LoadNotification();
+    ~LoadNotification();
+    LoadNotification(const LoadNotification&) = delete;
+    LoadNotification& operator=(const LoadNotification&) = delete;
+
+    // The entry points called so far, each once, in the order of their first call.
+    const std::vector<std::string>& Calls() const { return calls_; }
+
+  private:
+    std::vector<std::string> calls_;
+    std::vector<std::string>* previous_ = nullptr;
+};
+void NoteFrameworkCall(const char* what);
+
+// Removes the commands of RegisterLoaderCommands, if they were added: when the framework stops.
+void RemoveLoaderCommands();
 
 // Timer service.
 void StartTimers(double timeScale);

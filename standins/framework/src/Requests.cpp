@@ -267,6 +267,7 @@ bool Requests::CreatePostRequest(
         done,
     const std::string& body, const std::string& contentType, std::vector<std::string> headerLines) {
     using namespace asahost;
+    NoteFrameworkCall("API::Requests::CreatePostRequest");
     // The caller's module, whose unloading drops the request.
     const auto owner = module::PathOf(__builtin_return_address(0));
     if (const auto refusal = Refusal(url, contentType, headerLines); !refusal.empty()) {

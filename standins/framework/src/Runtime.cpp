@@ -83,6 +83,7 @@ void GameTick() {
 }
 
 void Stop() {
+    RemoveLoaderCommands();
     StopRequests();
     StopTimers();
     HostLogger().reset();
@@ -115,6 +116,7 @@ spdlog::logger& Log() {
 }  // namespace asahost
 
 std::vector<spdlog::sink_ptr>& GetLogSinks() {
+    asahost::NoteFrameworkCall("GetLogSinks");
     static std::vector<spdlog::sink_ptr> sinks;
     return sinks;
 }

@@ -190,11 +190,13 @@ Timer& Timer::Get() {
 void Timer::DelayExecuteInternal(const std::function<void()>& callback, int delaySeconds,
                                  const FString& identifier, const FString& owner) {
     using namespace asahost;
+    NoteFrameworkCall("API::Timer::DelayExecute");
     Timers().Add(
         {{}, callback, ToUtf8(*identifier, identifier.Len()), ToPath(owner), delaySeconds});
 }
 
 void Timer::UnloadTimerInternal(const FString& identifier) {
+    asahost::NoteFrameworkCall("API::Timer::UnloadTimer");
     asahost::Timers().DropIdentifier(asahost::ToUtf8(*identifier, identifier.Len()));
 }
 

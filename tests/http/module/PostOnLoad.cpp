@@ -1,4 +1,4 @@
-// A plugin for the unloading tests: when it is loaded it posts one request through the host,
+// A plugin for the unloading tests: when it is initialised it posts one request through the host,
 // with a completion whose code (and whose captured witness's destructor) is this module's.
 
 #include <memory>
@@ -19,7 +19,7 @@ struct Witness {
     ~Witness() { QvHttpTestReleased(); }
 };
 
-__attribute__((constructor)) void PostOnLoad() {
+void PostOnLoad() {
     auto witness = std::make_shared<Witness>();
     API::Requests::Get().CreatePostRequest(
         QvHttpTestUrl(),
@@ -30,3 +30,8 @@ __attribute__((constructor)) void PostOnLoad() {
 }
 
 }  // namespace
+
+// The framework calls it once the library is loaded, outside the loader lock.
+extern "C" __attribute__((visibility("default"))) void Plugin_Init() {
+    PostOnLoad();
+}

@@ -18,6 +18,10 @@ ARK_API void RegisterHookable(const std::string& name, void* original);
 // The current entry of a hookable function: the newest detour, or the original.
 ARK_API void* HookTarget(const std::string& name);
 
+// The framework's own hooks on the game, once its hookable functions are registered: on
+// AShooterGameMode.BeginPlay(), which makes the server ready after the game's own has run.
+ARK_API void InstallFrameworkHooks();
+
 ARK_API void SetServerStatus(AsaApi::ServerStatus status);
 ARK_API void SetWorld(UWorld* world);
 ARK_API void SetGameMode(AShooterGameMode* gameMode);

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -32,6 +33,9 @@ struct Options {
     // How long the framework waits, after logging a game name it does not know, before it
     // ends the process.
     std::chrono::milliseconds unknownNameWait{std::chrono::seconds(10)};
+    // The process's threads; when set, the loader logs how many a plugin's library started
+    // in its load notification.
+    std::function<int()> countThreads;
 };
 
 ARK_API void Start(const Options& options);
