@@ -28,7 +28,7 @@ struct Connection {
         auto sink = std::make_shared<spdlog::sinks::ostream_sink_st>(log);
         sink->set_pattern("%v");
         context.password = std::move(password);
-        context.console = [](const std::string& command) {
+        context.console = [](const std::string& command, int) -> gameserver::RconAnswer {
             // Sometimes silent, so that the listener's own answer is given.
             return command.size() % 2 == 0 ? std::string() : "ran " + command;
         };
@@ -78,28 +78,32 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 const auto outcome = session.Respond(*request);
                 if (request->type == rcon::kAuth) {
                     loggedIn = !password.empty() && request->body == password;
-                    Require(outcome.reply && !outcome.close, "a login without an answer");
-                    Require(outcome.reply->type == rcon::kAuthResponse &&
-                                outcome.reply->body.empty() &&
-                                outcome.reply->id == (loggedIn ? request->id : rcon::kAuthFailedId),
+                    Require(outcome.replies.size() == 1 && !outcome.close,
+                            "a login not answered once");
+                    const auto& reply = outcome.replies.front();
+                    Require(reply.type == rcon::kAuthResponse && reply.body.empty() &&
+                                reply.id == (loggedIn ? request->id : rcon::kAuthFailedId),
                             "a login answered wrongly");
                 } else if (request->type == rcon::kExecCommand && loggedIn) {
                     ++commands;
-                    Require(outcome.reply && !outcome.close, "a command without an answer");
-                    Require(outcome.reply->type == rcon::kResponseValue &&
-                                outcome.reply->id == request->id && !outcome.reply->body.empty(),
+                    Require(outcome.replies.size() == 1 && !outcome.close,
+                            "a command not answered once");
+                    const auto& reply = outcome.replies.front();
+                    Require(reply.type == rcon::kResponseValue && reply.id == request->id &&
+                                !reply.body.empty(),
                             "a command answered wrongly");
                     const auto recorded = connection.record.All();
                     Require(recorded.size() == commands && recorded.back().command == request->body,
                             "a command not recorded as received");
                 } else if (request->type == rcon::kExecCommand) {
-                    Require(outcome.close && !outcome.reply, "a command before login not refused");
+                    Require(outcome.close && outcome.replies.empty(),
+                            "a command before login not refused");
                     closed = true;
                 } else {
-                    Require(!outcome.close && !outcome.reply, "an ignored type answered");
+                    Require(!outcome.close && outcome.replies.empty(), "an ignored type answered");
                 }
-                if (outcome.reply) {
-                    CheckOnTheWire(*outcome.reply);
+                for (const auto& reply : outcome.replies) {
+                    CheckOnTheWire(reply);
                 }
             }
         } catch (const rcon::Error& e) {

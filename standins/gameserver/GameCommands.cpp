@@ -15,7 +15,7 @@ namespace {
 
 // The game's connection object as far as commands see it: what they send back.
 struct Connection {
-    std::string reply;
+    std::vector<RconMessage> sent;
 };
 
 std::string Bytes(const FString& text) {
@@ -26,8 +26,8 @@ std::string Bytes(const FString& text) {
     return out;
 }
 
-void SendMessage(RCONClientConnection* connection, int, int, FString* message) {
-    reinterpret_cast<Connection*>(connection)->reply += Bytes(*message);
+void SendMessage(RCONClientConnection* connection, int id, int type, FString* message) {
+    reinterpret_cast<Connection*>(connection)->sent.push_back({id, type, Bytes(*message)});
 }
 
 std::map<std::string, std::function<std::string(const std::string&)>>& GameOwnCommands() {
@@ -92,15 +92,15 @@ void AddGameCommand(const std::string& name,
     GameOwnCommands()[Lower(name)] = std::move(command);
 }
 
-std::string RunRconCommand(const std::string& body) {
+GameRconAnswer RunRconCommand(const std::string& body, int id) {
     Connection connection;
-    // The listener answers with the request's id itself; 2 is an EXECCOMMAND.
-    RCONPacket packet{static_cast<int>(body.size()) + 10, 0, 2, FString(body.c_str())};
+    // 2 is an EXECCOMMAND.
+    RCONPacket packet{static_cast<int>(body.size()) + 10, id, 2, FString(body.c_str())};
     if (!asahost::RunRconCommand(reinterpret_cast<RCONClientConnection*>(&connection), &packet,
                                  AsaApi::GetApiUtils().GetWorld())) {
-        return RunGameCommand(body).value_or("");
+        return {std::nullopt, RunGameCommand(body).value_or("")};
     }
-    return connection.reply;
+    return {std::move(connection.sent), {}};
 }
 
 bool RunConsoleLine(const std::string& line) {

@@ -4,7 +4,9 @@
 // the game's own answer.
 
 #include <functional>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace gameserver {
 
@@ -16,9 +18,23 @@ void RegisterGameCommands();
 void AddGameCommand(const std::string& name,
                     std::function<std::string(const std::string& argument)> command);
 
-// On the game thread: the answer to an authenticated RCON command, empty when nothing was
-// said (the listener then sends the servers' usual "no response" text).
-std::string RunRconCommand(const std::string& body);
+// One message a command sent back through RCONClientConnection.SendMessage.
+struct RconMessage {
+    int id;
+    int type;
+    std::string body;
+};
+
+// The game's answer to an RCON command: what a plugin's command sent, one message per call
+// (none when it made none), or, when no plugin took it, the game's own output (empty when
+// nothing was said: the listener then sends the servers' usual "no response" text).
+struct GameRconAnswer {
+    std::optional<std::vector<RconMessage>> sent;
+    std::string output;
+};
+
+// On the game thread: the answer to the authenticated RCON command `body` of request `id`.
+GameRconAnswer RunRconCommand(const std::string& body, int id);
 
 // On the game thread: whether a plugin's console command took the line, typed by the
 // player "Admin"; what a plugin shows that player is logged as "Server message to Admin: ...".

@@ -87,8 +87,10 @@ ServerArgs ParseServerArgs(const std::vector<std::string>& arguments) {
             args.console = true;
         } else if (argument.starts_with("--players=")) {
             args.players = static_cast<int>(ParseNumber("--players", value("--players=")));
+        } else if (argument == "--unload-at-exit") {
+            args.unloadAtExit = true;
         } else if (argument == "--exit-without-unload") {
-            args.exitWithoutUnload = true;
+            args.unloadAtExit = false;
         } else if (argument.starts_with("--name=")) {
             args.name = value("--name=");
         } else if (!argument.starts_with("-") && argument.find('?') != std::string::npos) {

@@ -30,9 +30,11 @@ struct ServerArgs {
     std::optional<double> unknownNameWait;
     bool console = false;  // --console: console commands, one a line, from standard input
     int players = 0;       // --players=N: players on the server (setplayers N changes it)
-    // --exit-without-unload: the process ends as a real server's does, the plugins still
-    // loaded: no Plugin_Unload, and the libraries' detach runs with the process exiting.
-    bool exitWithoutUnload = false;
+    // The process ends as a real server's does, the plugins still loaded: no Plugin_Unload,
+    // and the libraries' detach runs with the process exiting. --unload-at-exit unloads every
+    // plugin first instead (which the real framework never does), for tests that look at what
+    // is left after the plugins; --exit-without-unload, the default, is taken too.
+    bool unloadAtExit = false;
 };
 
 // Throws std::invalid_argument for a malformed value of a known option.

@@ -44,8 +44,21 @@ std::unique_ptr<gameserver::RconListener> StartRcon(const gameserver::ServerArgs
         options.recordFile = args.rconRecord;
         options.log = asahost::MakeLogger("RCON");
         // Commands run on the game thread, where the plugins' commands take theirs.
-        options.console = [&tasks](const std::string& command) {
-            return tasks.Run([&] { return gameserver::RunRconCommand(command); }).value_or("");
+        options.console = [&tasks](const std::string& command, int id) {
+            gameserver::GameRconAnswer answer;
+            // Nothing when the server is stopping: the console's "no response".
+            tasks.Run([&] {
+                answer = gameserver::RunRconCommand(command, id);
+                return std::string();
+            });
+            gameserver::RconAnswer out(std::move(answer.output));
+            if (answer.sent) {
+                out.sent.emplace();
+                for (auto& message : *answer.sent) {
+                    out.sent->push_back({message.id, message.type, std::move(message.body)});
+                }
+            }
+            return out;
         };
         auto listener = std::make_unique<gameserver::RconListener>(std::move(options));
         listener->Start();
@@ -115,6 +128,9 @@ int main(int argc, char** argv) {
 
     asahost::Options options;
     options.timeScale = args.timeScale;
+    if (args.reportResources) {
+        options.countThreads = &gameserver::ThreadCount;
+    }
     if (args.unknownNameWait) {
         options.unknownNameWait =
             std::chrono::milliseconds(static_cast<long long>(*args.unknownNameWait * 1000));
@@ -131,6 +147,8 @@ int main(int argc, char** argv) {
     for (const auto& name : args.missingNames) {
         asahost::ForgetName(name);
     }
+    asahost::InstallFrameworkHooks();
+    asahost::RegisterLoaderCommands();
     asahost::SetServerStatus(args.readyBeforeLoad ? AsaApi::ServerStatus::Ready
                                                   : AsaApi::ServerStatus::Loading);
     // Up before the plugins: an event may come at the first timer tick.
@@ -144,11 +162,6 @@ int main(int argc, char** argv) {
         log->info("Threads before the plugins: {}", threadsBefore);
     }
     asahost::LoadPlugins();
-    if (args.reportResources) {
-        // Under the loader's lock on Windows: a plugin must start none there.
-        log->info("Threads started while the plugins loaded: {}",
-                  gameserver::ThreadCount() - threadsBefore);
-    }
 
     gameserver::GameWorld world(map);
     world.SetPlayers(args.players);
@@ -162,16 +175,24 @@ int main(int argc, char** argv) {
             return std::string("usage: setplayers N");
         }
     });
+    gameserver::AddGameCommand("leaveplayers", [&world](const std::string& argument) {
+        try {
+            return std::to_string(world.LeavePlayers(std::stoi(argument))) +
+                   " player(s) left; their slots stay listed";
+        } catch (const std::exception&) {
+            return std::string("usage: leaveplayers N");
+        }
+    });
     asahost::SetWorld(world.World());
+    // The framework's own detour makes the server ready once the game's BeginPlay has run.
     for (int run = 0; run < args.beginPlayRuns; ++run) {
         gameserver::RunBeginPlay(gameserver::TheGameMode());
     }
-    asahost::SetServerStatus(AsaApi::ServerStatus::Ready);
     log->info("Server is ready");
 
     RunUntilStopped(args, *tasks);
     tasks->Close();
-    if (args.exitWithoutUnload) {
+    if (!args.unloadAtExit) {
         log->info("Exiting with the plugins loaded");
         log.reset();
         // The framework's own services end; the process exits around everything else.

@@ -111,7 +111,9 @@ TEST(ClusterTest, EveryServerAndDiscordGetExactlyTheConfiguredTexts) {
             "TheIsland_WP?listen?RCONPort=" + std::to_string(server->port) +
                 "?ServerAdminPassword=pw" + server->key,
             "-serverkey=" + server->key, "--time-scale=60",
-            "--rcon-record=" + (server->dir.Path() / "rcon.jsonl").string()};
+            "--rcon-record=" + (server->dir.Path() / "rcon.jsonl").string(),
+            // So that what the plugin leaves once unloaded can be seen.
+            "--unload-at-exit"};
         arguments.insert(arguments.end(), server->extraArguments.begin(),
                          server->extraArguments.end());
         server->process = std::make_unique<testing_support::BackgroundProcess>(

@@ -42,7 +42,7 @@ class TimedListener {
                            std::chrono::milliseconds answerAfter = {}) {
         gameserver::RconListenerOptions options;
         options.password = std::move(password);
-        options.console = [this, answerAfter](const std::string& command) {
+        options.console = [this, answerAfter](const std::string& command, int) {
             {
                 std::lock_guard lock(mutex_);
                 arrivals_.emplace_back(command, Clock::now());

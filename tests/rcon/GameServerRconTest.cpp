@@ -54,7 +54,7 @@ TEST(GameServerRconTest, ListensRecordsAndStops) {
         return testing_support::RunProcess(
             GAMESERVER_FILE,
             {"TheIsland_WP?listen?RCONPort=" + std::to_string(port) + "?ServerAdminPassword=s3cret",
-             "-serverkey=Island", "--rcon-record=record.jsonl", "--run-for=4"},
+             "-serverkey=Island", "--rcon-record=record.jsonl", "--run-for=4", "--unload-at-exit"},
             dir.path);
     });
     ASSERT_TRUE(WaitUntilListening(port, 10s));

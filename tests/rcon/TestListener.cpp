@@ -10,7 +10,7 @@ TestListener::TestListener(const std::string& password, const std::filesystem::p
     options.password = password;
     options.recordFile = recordFile;
     options.log = std::make_shared<spdlog::logger>("RCON", sink_);
-    options.console = [](const std::string& command) {
+    options.console = [](const std::string& command, int) -> gameserver::RconAnswer {
         return command.starts_with("echo ") ? command.substr(5) : std::string();
     };
     listener_ = std::make_unique<gameserver::RconListener>(std::move(options));

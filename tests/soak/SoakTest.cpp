@@ -66,7 +66,7 @@ TEST(SoakTest, TenThousandEventsToEightServersOneSilent) {
         testing_support::GameServerProgram(),
         {"-serverkey=Server3", "--time-scale=" + std::to_string(scale),
          "--stop-after-timers=" + std::to_string(events), "--run-for=" + std::to_string(limit),
-         "--report-resources"},
+         "--report-resources", "--unload-at-exit"},
         dir.Path(), std::chrono::seconds(static_cast<long>(limit) + 600));
     unsetenv("QUORVANE_SOAK_SILENT");
     ASSERT_EQ(result.exitCode, 0) << result.output.substr(0, 20000);

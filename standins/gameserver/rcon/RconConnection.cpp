@@ -33,7 +33,15 @@ class Conversation {
     // False once the connection is to be closed.
     bool Answer(const rcon::Packet& request) {
         const auto outcome = session_.Respond(request);
-        return !outcome.close && (!outcome.reply || Send(*outcome.reply));
+        if (outcome.close) {
+            return false;
+        }
+        for (const auto& reply : outcome.replies) {
+            if (!Send(reply)) {
+                return false;
+            }
+        }
+        return true;
     }
 
     bool Send(const rcon::Packet& packet) {
@@ -62,7 +70,7 @@ RconSession::Outcome RconSession::Respond(const rcon::Packet& request) {
             c_.log->warn("Login refused from {}", peer_);
         }
         return {
-            rcon::Packet{loggedIn_ ? request.id : rcon::kAuthFailedId, rcon::kAuthResponse, ""}};
+            {rcon::Packet{loggedIn_ ? request.id : rcon::kAuthFailedId, rcon::kAuthResponse, ""}}};
     }
     if (request.type != rcon::kExecCommand) {
         c_.log->warn("Ignored a packet of type {} from {}", request.type, peer_);
@@ -70,12 +78,16 @@ RconSession::Outcome RconSession::Respond(const rcon::Packet& request) {
     }
     if (!loggedIn_) {
         c_.log->warn("Command before login from {}; connection closed", peer_);
-        return {std::nullopt, true};
+        return {{}, true};
     }
     c_.log->info("Command from {}: {}", peer_, Quoted(request.body));
     c_.record->Add({request.body, peer_});
-    std::string output = c_.console ? c_.console(request.body) : std::string();
-    return {rcon::Packet{request.id, rcon::kResponseValue, output.empty() ? kNoResponse : output}};
+    RconAnswer answer = c_.console ? c_.console(request.body, request.id) : RconAnswer();
+    if (answer.sent) {
+        return {std::move(*answer.sent)};
+    }
+    return {{rcon::Packet{request.id, rcon::kResponseValue,
+                          answer.output.empty() ? kNoResponse : std::move(answer.output)}}};
 }
 
 void ServeRconConnection(rcon::net::Accepted connection, const RconContext& context,

@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include <spdlog/logger.h>
 
@@ -19,10 +20,19 @@ namespace gameserver {
 // What the servers answer to a command that prints nothing.
 inline constexpr const char* kNoResponse = "Server received, But no response!! \n ";
 
+// What the game answers to one command. A plugin's command answers through SendMessage, each
+// call its own packet with the id and type it gave, and none when it makes no call; a command
+// no plugin takes is answered with the console's output, one packet, kNoResponse when empty.
+struct RconAnswer {
+    RconAnswer(std::string consoleOutput = {}) : output(std::move(consoleOutput)) {}
+    std::optional<std::vector<rcon::Packet>> sent;  // what a plugin's command sent
+    std::string output;
+};
+
 struct RconContext {
     std::string password;
-    // The console's output for a command; empty output is answered with kNoResponse.
-    std::function<std::string(const std::string& command)> console;
+    // The game's answer to the command of request `id`.
+    std::function<RconAnswer(const std::string& command, int id)> console;
     RconRecord* record = nullptr;
     std::shared_ptr<spdlog::logger> log;
 };
@@ -35,7 +45,7 @@ class RconSession {
         : c_(context), peer_(std::move(peer)) {}
 
     struct Outcome {
-        std::optional<rcon::Packet> reply;  // none for an ignored packet type
+        std::vector<rcon::Packet> replies;  // none for an ignored packet type
         bool close = false;                 // a command before login ends the connection
     };
     Outcome Respond(const rcon::Packet& request);

@@ -29,7 +29,8 @@ struct RconListenerOptions {
     std::string password;
     std::filesystem::path recordFile;     // empty: the record stays in memory
     std::shared_ptr<spdlog::logger> log;  // null: nothing is logged
-    std::function<std::string(const std::string& command)> console;  // null: no output
+    // The game's answer to a command; null: no output.
+    std::function<RconAnswer(const std::string& command, int id)> console;
 };
 
 class RconListener {

@@ -45,6 +45,11 @@ struct WeakPointer {
     int serial;
 };
 
+// A player's controller; plugins reach it only through FWeakObjectPtr.Get.
+struct PlayerController {
+    int number;
+};
+
 // The world behind the framework's UWorld.
 struct WorldObject {
     char header[16];
@@ -73,6 +78,20 @@ constexpr std::ptrdiff_t kOriginMax = 112;
 // Classes reachable by their path through UVictoryCore.StringReferenceToClass.
 std::mutex classesMutex;
 std::unordered_map<std::string, UClass*> classesByPath;
+
+// The objects alive, by their weak pointers' index: a weak pointer to one that is gone, or
+// to its slot reused by another (a new serial), finds nothing.
+std::mutex objectsMutex;
+std::unordered_map<int, std::pair<int, void*>> liveObjects;
+int nextObjectIndex = 1;
+
+void* WeakGet(WeakPointer* pointer, bool) {
+    std::lock_guard lock(objectsMutex);
+    const auto found = liveObjects.find(pointer->index);
+    return found != liveObjects.end() && found->second.first == pointer->serial
+               ? found->second.second
+               : nullptr;
+}
 
 // Whether the game finds reflection data for FMapData.
 std::atomic<bool> staticStructAvailable{true};
@@ -127,6 +146,8 @@ FVector Vector(const nlohmann::json& values) {
 struct GameWorld::Objects {
     WorldObject world{};
     std::vector<WeakPointer> players;
+    // Alive while their player is on the server.
+    std::vector<std::unique_ptr<PlayerController>> controllers;
     APrimalWorldSettings settings{};
     UClass minimapClass{};
     UMinimapData minimapData{};
@@ -184,6 +205,7 @@ void RegisterWorldNames() {
                      reinterpret_cast<void*>(&StringReferenceToClass));
     RegisterFunction("Global.StaticFindObject(UClass*,UObject*,wchar_t*,bool)",
                      reinterpret_cast<void*>(&StaticFindObject));
+    RegisterFunction("FWeakObjectPtr.Get()", reinterpret_cast<void*>(&WeakGet));
     RegisterField("APrimalWorldSettings.CurrentMinimapData",
                   offsetof(APrimalWorldSettings, currentMinimapData));
     RegisterField("UMinimapData.MinimapData", offsetof(UMinimapData, minimapData));
@@ -227,6 +249,7 @@ GameWorld::GameWorld(const MapSettings& settings) : objects_(std::make_unique<Ob
 }
 
 GameWorld::~GameWorld() {
+    SetPlayers(0);
     if (objects_->registeredFallback) {
         std::lock_guard lock(classesMutex);
         const auto found = classesByPath.find(kFallbackClassPath);
@@ -242,13 +265,34 @@ UWorld* GameWorld::World() const {
 
 void GameWorld::SetPlayers(int count) {
     auto& o = *objects_;
-    o.players.resize(static_cast<std::size_t>(count > 0 ? count : 0));
-    for (std::size_t i = 0; i < o.players.size(); ++i) {
-        o.players[i] = {static_cast<int>(i) + 1, 1};
+    {
+        std::lock_guard lock(objectsMutex);
+        for (const auto& slot : o.players) {
+            liveObjects.erase(slot.index);
+        }
+        o.players.clear();
+        o.controllers.clear();
+        for (int i = 0; i < count; ++i) {
+            auto controller = std::make_unique<PlayerController>(PlayerController{i + 1});
+            const int index = nextObjectIndex++;
+            liveObjects[index] = {1, controller.get()};
+            o.players.push_back({index, 1});
+            o.controllers.push_back(std::move(controller));
+        }
     }
     o.world.playerControllers.Data = o.players.data();
     o.world.playerControllers.ArrayNum = static_cast<int>(o.players.size());
     o.world.playerControllers.ArrayMax = o.world.playerControllers.ArrayNum;
+}
+
+int GameWorld::LeavePlayers(int count) {
+    auto& o = *objects_;
+    std::lock_guard lock(objectsMutex);
+    int left = 0;
+    for (auto slot = o.players.rbegin(); slot != o.players.rend() && left < count; ++slot) {
+        left += static_cast<int>(liveObjects.erase(slot->index));
+    }
+    return left;
 }
 
 }  // namespace gameserver

@@ -48,6 +48,9 @@ class GameWorld {
     UWorld* World() const;
     // The players on the server, as UWorld.PlayerControllerList holds them. On the game thread.
     void SetPlayers(int count);
+    // `count` of them leave: their controllers go, their slots stay listed, as between a
+    // player's logout and the list's next clean-up. How many left. On the game thread.
+    int LeavePlayers(int count);
 
   private:
     struct Objects;
