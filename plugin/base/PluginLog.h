@@ -14,5 +14,7 @@ std::shared_ptr<spdlog::logger>& PluginLog();
 // Builds the logger over a copy of the host's sinks: line layout "%D %R [%n][%l] %v" in
 // local time, every line flushed. It is not registered anywhere.
 void CreatePluginLog();
+// Drops the logger once the plugin's threads are gone: when it is unloaded.
+void ReleasePluginLog();
 
 }  // namespace quorvane

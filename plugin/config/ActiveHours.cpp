@@ -1,21 +1,21 @@
 #include "config/ActiveHours.h"
 
-#include <charconv>
-
 namespace quorvane {
 namespace {
 
-// "HH:MM" as minutes after midnight, up to `latest`; -1 when it is not that.
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// "HH:MM", two digits each, as minutes after midnight, up to `latest`; -1 when it is not that.
 int Minutes(std::string_view text, int latest) {
-    if (text.size() != 5 || text[2] != ':') {
+    if (text.size() != 5 || text[2] != ':' || !IsDigit(text[0]) || !IsDigit(text[1]) ||
+        !IsDigit(text[3]) || !IsDigit(text[4])) {
         return -1;
     }
-    int hours = 0;
-    int minutes = 0;
-    const auto h = std::from_chars(text.data(), text.data() + 2, hours);
-    const auto m = std::from_chars(text.data() + 3, text.data() + 5, minutes);
-    if (h.ec != std::errc() || h.ptr != text.data() + 2 || m.ec != std::errc() ||
-        m.ptr != text.data() + 5 || minutes > 59) {
+    const int hours = (text[0] - '0') * 10 + (text[1] - '0');
+    const int minutes = (text[3] - '0') * 10 + (text[4] - '0');
+    if (minutes > 59) {
         return -1;
     }
     const int total = hours * 60 + minutes;

@@ -295,6 +295,12 @@ class Parser {
                 break;
             }
         }
+        for (const auto& event : s_.RandomEvents) {
+            if (event.RandomCCCs.empty()) {
+                Warn("Event " + event.EventId + " (" + event.Eventlabel +
+                     ") has no coordinates: it never starts");
+            }
+        }
         const auto events = static_cast<std::int32_t>(s_.RandomEvents.size());
         if (s_.AvoidRepeats > 0 && s_.AvoidRepeats >= events) {
             Warn("AvoidRepeats (" + std::to_string(s_.AvoidRepeats) +

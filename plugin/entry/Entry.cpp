@@ -1,22 +1,26 @@
-// The library entry. The plugin starts when the loader attaches it. Its one export,
-// Plugin_Unload, is what the framework calls on the game thread before it frees the library,
-// outside the loader's lock: the whole stop happens there. At process exit the framework
-// calls nothing, and the detach notification must do nothing: the other threads are gone,
-// perhaps in the middle of holding a lock of ours or the framework's.
+// The library entry. The framework calls the two exports on the game thread, outside the
+// loader's lock: Plugin_Init right after it has loaded the library, where the whole load
+// happens (reading files, hooking, starting the plugin's threads), and Plugin_Unload before it
+// frees the library, where the whole stop happens. The load notification itself runs under
+// the loader lock and does nothing. At process exit the framework calls nothing, and the
+// detach notification must do nothing: the other threads are gone, perhaps in the middle of
+// holding a lock of ours or the framework's.
 
 #include "entry/Plugin.h"
 
 #if defined(_WIN32)
 #include <windows.h>
 
+extern "C" __declspec(dllexport) void Plugin_Init() {
+    quorvane::Plugin::Load();
+}
+
 extern "C" __declspec(dllexport) void Plugin_Unload() {
     quorvane::Plugin::Stop();
 }
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
-    if (reason == DLL_PROCESS_ATTACH) {
-        quorvane::Plugin::Load();
-    } else if (reason == DLL_PROCESS_DETACH) {
+    if (reason == DLL_PROCESS_DETACH) {
         // Not null when the process is exiting.
         quorvane::Plugin::Detach(reserved != nullptr);
     }
@@ -38,13 +42,16 @@ void MarkProcessExiting() {
 
 }  // namespace
 
+extern "C" __attribute__((visibility("default"))) void Plugin_Init() {
+    quorvane::Plugin::Load();
+}
+
 extern "C" __attribute__((visibility("default"))) void Plugin_Unload() {
     quorvane::Plugin::Stop();
 }
 
 __attribute__((constructor)) static void OnAttach() {
     std::atexit(&MarkProcessExiting);
-    quorvane::Plugin::Load();
 }
 __attribute__((destructor)) static void OnDetach() {
     quorvane::Plugin::Detach(processExiting);

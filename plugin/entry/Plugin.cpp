@@ -67,6 +67,7 @@ Plugin* Plugin::Get() {
 }
 
 void Plugin::Load() {
+    stopped = false;
     try {
         CreatePluginLog();
     } catch (const std::exception& e) {
@@ -95,6 +96,9 @@ void Plugin::Load() {
 }
 
 void Plugin::Activate() {
+    // Outside the loader lock, and before any event: no event waits for a thread to start.
+    history_.Start();
+    rcon_.Start();
     if (!seeded_) {
         chain_.Random().SeedFromDevice();
         seeded_ = true;
@@ -162,6 +166,8 @@ void Plugin::Stop() {
     } catch (const std::exception& e) {
         PluginLog()->error("Unloading: {}", e.what());
     }
+    plugin.reset();
+    ReleasePluginLog();
 }
 
 void Plugin::Detach(bool processExiting) {

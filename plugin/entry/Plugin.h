@@ -22,10 +22,10 @@ class Plugin {
     // The running plugin; null before Load and after Stop.
     static Plugin* Get();
 
-    // The library's attach notification: the log, the commands, the settings, the BeginPlay
-    // hook and, when the server is up already, the first event's timer. It starts no thread
-    // (the loader's lock is held). A standard exception is logged and leaves the plugin
-    // inactive.
+    // Plugin_Init, which the framework calls on the game thread once it has loaded the
+    // library, outside the loader lock: the log, the commands, the settings, the plugin's
+    // threads, the BeginPlay hook and, when the server is up already, the first event's timer.
+    // A standard exception is logged and leaves the plugin inactive.
     static void Load();
     // Plugin_Unload, which the framework calls on the game thread before it frees the
     // library: the timers, the hook, the commands, the RCON delivery and its clients, and the
@@ -56,8 +56,8 @@ class Plugin {
 
   private:
     Plugin();
-    // The steps after the settings, each once: the random engine, the hook, and the first
-    // event when the server is up already.
+    // The steps after the settings: the plugin's threads, the random engine and the hook, each
+    // once, and the first event when the server is up already.
     void Activate();
     void Shutdown();
 

@@ -15,20 +15,33 @@ std::uint32_t WeightOf(const RandomEvent& event) {
 std::uint32_t DrawEventIndex(const std::vector<RandomEvent>& events,
                              const std::deque<std::string>& recent, std::int32_t avoidRepeats,
                              EventRandom& random) {
-    // The events that may come: those not started lately, or all when none of them is left.
+    // The events that may come. Avoiding repeats, those that can start (an event without
+    // coordinates never can, and would be left as the only one, at every turn) and were not
+    // started lately; when none is left, those that can start; when none can, all.
     const std::size_t avoided =
         avoidRepeats > 0 ? (std::min)(recent.size(), static_cast<std::size_t>(avoidRepeats)) : 0;
     const auto lately = recent.end() - static_cast<std::ptrdiff_t>(avoided);
+    const auto those = [&](auto&& wanted) {
+        std::vector<std::uint32_t> found;
+        for (std::uint32_t i = 0; i < events.size(); ++i) {
+            if (wanted(events[i])) {
+                found.push_back(i);
+            }
+        }
+        return found;
+    };
+    const auto canStart = [](const RandomEvent& e) { return !e.RandomCCCs.empty(); };
     std::vector<std::uint32_t> candidates;
-    for (std::uint32_t i = 0; i < events.size(); ++i) {
-        if (std::find(lately, recent.end(), events[i].EventId) == recent.end()) {
-            candidates.push_back(i);
+    if (avoidRepeats > 0) {
+        candidates = those([&](const RandomEvent& e) {
+            return canStart(e) && std::find(lately, recent.end(), e.EventId) == recent.end();
+        });
+        if (candidates.empty()) {
+            candidates = those(canStart);
         }
     }
     if (candidates.empty()) {
-        for (std::uint32_t i = 0; i < events.size(); ++i) {
-            candidates.push_back(i);
-        }
+        candidates = those([](const RandomEvent&) { return true; });
     }
     const bool alike = std::all_of(candidates.begin(), candidates.end(),
                                    [&](std::uint32_t i) { return WeightOf(events[i]) == 1; });

@@ -1,7 +1,8 @@
 #pragma once
 // Which event a run starts: every event alike when each weighs 1 (one uniform draw of an
 // index), else by weight (one uniform draw over the sum of the weights, in the order of the
-// events); either way without the events among the last `avoidRepeats` started while another
+// events); either way, with `avoidRepeats`, only among the events that can start (those with
+// coordinates) and without those among the last `avoidRepeats` started while another
 // remains. Pure.
 
 #include <cstdint>

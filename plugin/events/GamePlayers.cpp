@@ -6,7 +6,18 @@ namespace quorvane {
 
 int GamePlayersOnline() {
     UWorld* world = AsaApi::GetApiUtils().GetWorld();
-    return world == nullptr ? 0 : world->PlayerControllerListField().Num();
+    if (world == nullptr) {
+        return 0;
+    }
+    // As the framework's own loops count them: a slot whose controller is gone (a player who
+    // has left) is no player.
+    int players = 0;
+    for (TWeakObjectPtr<APlayerController> controller : world->PlayerControllerListField()) {
+        if (controller.Get() != nullptr) {
+            ++players;
+        }
+    }
+    return players;
 }
 
 }  // namespace quorvane

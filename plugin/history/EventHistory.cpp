@@ -1,14 +1,11 @@
 #include "history/EventHistory.h"
 
-#include <system_error>
 #include <utility>
-
-#include "base/PluginLog.h"
 
 namespace quorvane {
 
 EventHistory::EventHistory(std::filesystem::path file, std::uintmax_t rotateAt)
-    : file_(std::move(file)), rotateAt_(rotateAt) {}
+    : writer_(std::move(file), rotateAt) {}
 
 void EventHistory::Add(EventRecord record) {
     auto entry = std::make_shared<Entry>(Entry{std::move(record), true, true});
@@ -58,11 +55,14 @@ void EventHistory::Update(std::uint64_t id, const std::function<void(Entry&)>& c
 }
 
 void EventHistory::Flush() {
-    std::lock_guard lock(mutex_);
-    for (const auto& [id, entry] : pending_) {
-        Write(entry->record);
+    {
+        std::lock_guard lock(mutex_);
+        for (const auto& [id, entry] : pending_) {
+            Write(entry->record);
+        }
+        pending_.clear();
     }
-    pending_.clear();
+    writer_.Stop();
 }
 
 std::vector<EventRecord> EventHistory::Recent() const {
@@ -90,24 +90,7 @@ void EventHistory::FinishIfDone(std::uint64_t id) {
 }
 
 void EventHistory::Write(const EventRecord& record) {
-    const std::string line = ToJsonLine(record) + "\n";
-    std::error_code error;
-    const auto size = std::filesystem::file_size(file_, error);
-    if (!error && size + line.size() > rotateAt_) {
-        std::filesystem::path old = file_;
-        old.replace_extension(".1" + file_.extension().string());
-        std::filesystem::rename(file_, old, error);
-    }
-    std::ofstream out(file_, std::ios::app | std::ios::binary);
-    out << line << std::flush;
-    if (!out) {
-        if (!std::exchange(failing_, true)) {
-            PluginLog()->warn("The event history {} cannot be written; events go on without it",
-                              file_.string());
-        }
-        return;
-    }
-    failing_ = false;
+    writer_.Append(ToJsonLine(record));
 }
 
 }  // namespace quorvane

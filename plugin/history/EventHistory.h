@@ -1,14 +1,12 @@
 #pragma once
 // The event history: every due event one JSON line appended to events.jsonl beside
-// config.json, flushed with each line; at 10 MB the file becomes events.1.jsonl (one old file
-// kept). A started event's line is written once its RCON delivery and its Discord post are
-// done. A file that cannot be written is one warning, and no event waits for it. The last five
-// lines stay in memory. Safe from any thread.
+// config.json by the history's writer (HistoryWriter), off the game thread and in order. A
+// started event's line is written once its RCON delivery and its Discord post are done. The
+// last five lines stay in memory. Safe from any thread.
 
 #include <cstdint>
 #include <deque>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <map>
 #include <memory>
@@ -17,6 +15,7 @@
 #include <vector>
 
 #include "history/EventRecord.h"
+#include "history/HistoryWriter.h"
 
 namespace quorvane {
 
@@ -25,6 +24,9 @@ class EventHistory {
     static constexpr std::uintmax_t kRotateAt = 10 * 1024 * 1024;
 
     explicit EventHistory(std::filesystem::path file, std::uintmax_t rotateAt = kRotateAt);
+
+    // Starts the writer's thread; until then lines are written by the thread that ends them.
+    void Start() { writer_.Start(); }
 
     // An event that did not start: written at once.
     void Add(EventRecord record);
@@ -35,8 +37,13 @@ class EventHistory {
     // The delivery did not take the event: it did not start.
     void Refused(std::uint64_t id, std::string reason);
     void DiscordDone(std::uint64_t id, std::string outcome);
-    // Writes what is under way as it stands: when the plugin unloads.
+    // Writes what is under way as it stands, and waits until every line is written: when the
+    // plugin unloads.
     void Flush();
+    // Until every line ended so far is written; false at the limit. For tests and benchmarks.
+    bool WaitUntilWritten(std::chrono::milliseconds limit) {
+        return writer_.WaitUntilWritten(limit);
+    }
 
     // The last five records, the newest last.
     std::vector<EventRecord> Recent() const;
@@ -53,13 +60,12 @@ class EventHistory {
     void FinishIfDone(std::uint64_t id);
     void Write(const EventRecord& record);
 
-    const std::filesystem::path file_;
-    const std::uintmax_t rotateAt_;
+    // Its lines are handed over under mutex_, so that they keep the order of the events.
+    HistoryWriter writer_;
     mutable std::mutex mutex_;
     std::map<std::uint64_t, std::shared_ptr<Entry>> pending_;
     std::deque<std::shared_ptr<Entry>> recent_;
     std::uint64_t nextId_ = 1;
-    bool failing_ = false;  // warned once until a line is written again
 };
 
 }  // namespace quorvane

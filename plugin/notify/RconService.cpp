@@ -21,6 +21,13 @@ RconService::~RconService() {
     Stop();
 }
 
+void RconService::Start() {
+    std::lock_guard lock(mutex_);
+    if (!stopping_) {
+        StartThreads(kMaxClients);
+    }
+}
+
 std::optional<std::string> RconService::Submit(RconJob job) {
     std::string refusal;
     {
@@ -52,14 +59,18 @@ std::optional<std::string> RconService::StartThreads(std::size_t wanted) {
     while (threads_.size() < wanted) {
         try {
             threads_.push_back(env_->StartThread([this] { Run(); }));
+            startFailing_ = false;
         } catch (const std::exception& e) {
             if (threads_.empty()) {
                 return std::string("no thread for the RCON delivery could be started: ") + e.what();
             }
-            PluginLog()->warn(
-                "RCON delivery goes on with {} thread(s); no more could be "
-                "started: {}",
-                threads_.size(), e.what());
+            // Once, until a start succeeds again: it is tried again at every event.
+            if (!std::exchange(startFailing_, true)) {
+                PluginLog()->warn(
+                    "RCON delivery goes on with {} thread(s); no more could be "
+                    "started: {}",
+                    threads_.size(), e.what());
+            }
             break;
         }
     }
@@ -80,6 +91,9 @@ void RconService::Stop() {
         // A message never sent still ends its job, so that no event is taken for delivered.
         for (const Task& task : tasks_) {
             task.job->deliveries[task.index].Exit = {platform::ClientExit::Kind::Ended, 0, {}};
+            if (task.index == 0) {
+                CutOffBroadcasts(*task.job);
+            }
             if (--task.job->unfinished == 0) {
                 cutOff.push_back(task.job);
             }
@@ -159,7 +173,9 @@ void RconService::RunTask(const Task& task) {
 
     std::unique_lock lock(mutex_);
     state.deliveries[task.index].Exit = std::move(exit);
-    if (task.index == 0 && !stopping_) {
+    if (task.index == 0 && stopping_) {
+        CutOffBroadcasts(state);
+    } else if (task.index == 0) {
         // The own server has its command: now the broadcasts, side by side.
         for (const auto& target : job.Targets) {
             state.deliveries.push_back({false, &target, {}});
@@ -175,6 +191,12 @@ void RconService::RunTask(const Task& task) {
         if (--unfinishedJobs_ == 0) {
             idle_.notify_all();
         }
+    }
+}
+
+void RconService::CutOffBroadcasts(JobState& state) {
+    for (const auto& target : state.job.Targets) {
+        state.deliveries.push_back({false, &target, {platform::ClientExit::Kind::Ended, 0, {}}});
     }
 }
 

@@ -2,7 +2,8 @@
 // Delivery of events over RCON through the external client: the own server's event command
 // first, then the broadcast to every server at once, at most 16 clients at a time, each with
 // a deadline. Nothing of it runs on the game thread but the hand-over; its threads start with
-// its first work, never while the plugin is being loaded.
+// Start, when the plugin is initialised (outside the loader lock), so that no event waits for
+// them.
 
 #include <chrono>
 #include <condition_variable>
@@ -31,6 +32,9 @@ class RconService {
     ~RconService();  // Stop
     RconService(const RconService&) = delete;
     RconService& operator=(const RconService&) = delete;
+
+    // Starts the service's threads. Those that cannot start are tried again at each event.
+    void Start();
 
     // Hands one event over and returns at once, on the game thread. The reason, logged as a
     // warning, when it is refused: the service is stopping, too much waits already, or no
@@ -70,6 +74,9 @@ class RconService {
     // Starts threads up to `wanted`, as many as the work at hand can use; the reason when
     // none runs. Under the lock.
     std::optional<std::string> StartThreads(std::size_t wanted);
+    // The job ends before its broadcasts were handed out: each of them is cut off. Under the
+    // lock.
+    void CutOffBroadcasts(JobState& state);
     void Run();
     void RunTask(const Task& task);
     void Finish(JobState& state);
@@ -85,6 +92,7 @@ class RconService {
     std::size_t busy_ = 0;  // threads running a task
     std::size_t unfinishedJobs_ = 0;
     bool stopping_ = false;
+    bool startFailing_ = false;  // warned once until a thread starts again
 };
 
 }  // namespace quorvane

@@ -1,7 +1,8 @@
 #include <fcntl.h>
 #include <poll.h>
+#include <pthread.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -14,42 +15,69 @@
 
 #include "platform/ClientEnv.h"
 
-extern char** environ;
-
 namespace quorvane::platform {
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Blocked signals and ignored dispositions are inherited through exec; the client gets the
-// defaults, and /dev/null for its standard streams, as a hidden window would.
-struct SpawnSetup {
-    posix_spawn_file_actions_t actions;
-    posix_spawnattr_t attributes;
-
-    SpawnSetup() {
-        posix_spawn_file_actions_init(&actions);
-        for (int fd = 0; fd <= 2; ++fd) {
-            posix_spawn_file_actions_addopen(&actions, fd, "/dev/null",
-                                             fd == 0 ? O_RDONLY : O_WRONLY, 0);
+// Starts the client as a child that the kernel kills when the thread that started it ends,
+// which the server's exit does to every thread, Plugin_Unload or not (PR_SET_PDEATHSIG: what
+// posix_spawn cannot ask for). vfork, as posix_spawn does, so that a server of many gigabytes
+// is not copied for it; between vfork and exec the child makes only system calls and writes
+// only `error`. It gets the default signal dispositions, an empty signal mask and /dev/null
+// for its standard streams, as a hidden window would. The errno of a failed exec, else 0.
+int SpawnTiedToThisThread(char* const argv[], pid_t& pid) {
+    sigset_t all;
+    sigset_t previous;
+    sigfillset(&all);
+    // No handler of the server's may run in the child before its dispositions are reset.
+    pthread_sigmask(SIG_SETMASK, &all, &previous);
+    const pid_t parent = getpid();
+    volatile int error = 0;
+    pid = vfork();
+    if (pid == 0) {
+        for (int signal = 1; signal < NSIG; ++signal) {
+            struct sigaction action {};
+            if (sigaction(signal, nullptr, &action) == 0 && action.sa_handler != SIG_DFL &&
+                signal != SIGKILL && signal != SIGSTOP) {
+                action.sa_handler = SIG_DFL;
+                action.sa_flags = 0;
+                sigaction(signal, &action, nullptr);
+            }
         }
-        posix_spawn_file_actions_addclosefrom_np(&actions, 3);
-        posix_spawnattr_init(&attributes);
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (getppid() != parent) {
+            _exit(127);  // the server is gone already
+        }
+        const int null = open("/dev/null", O_RDWR);
+        for (int fd = 0; fd <= 2; ++fd) {
+            dup2(null, fd);
+        }
+        if (syscall(SYS_close_range, 3U, ~0U, 0U) != 0) {  // kernels before 5.9
+            for (int fd = 3; fd < 65536; ++fd) {
+                close(fd);
+            }
+        }
         sigset_t none;
         sigemptyset(&none);
-        posix_spawnattr_setsigmask(&attributes, &none);
-        sigset_t defaults;
-        sigfillset(&defaults);
-        posix_spawnattr_setsigdefault(&attributes, &defaults);
-        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+        sigprocmask(SIG_SETMASK, &none, nullptr);
+        execvp(argv[0], argv);
+        error = errno;
+        _exit(127);
     }
-    ~SpawnSetup() {
-        posix_spawnattr_destroy(&attributes);
-        posix_spawn_file_actions_destroy(&actions);
+    const int forkError = pid < 0 ? errno : 0;
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    if (forkError != 0) {
+        return forkError;
     }
-    SpawnSetup(const SpawnSetup&) = delete;
-    SpawnSetup& operator=(const SpawnSetup&) = delete;
-};
+    if (error != 0) {
+        int status = 0;
+        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        }
+        return error;
+    }
+    return 0;
+}
 
 ClientExit NotStarted(std::string reason) {
     return {ClientExit::Kind::NotStarted, 0, std::move(reason)};
@@ -128,11 +156,9 @@ ClientExit PosixClientEnv::RunClient(const std::vector<std::string>& arguments,
             return {ClientExit::Kind::Ended, 0, {}};
         }
     }
-    const SpawnSetup setup;
     pid_t pid = 0;
     // Not under the lock: clients of one event start side by side.
-    if (const int error =
-            posix_spawnp(&pid, argv[0], &setup.actions, &setup.attributes, argv.data(), environ)) {
+    if (const int error = SpawnTiedToThisThread(argv.data(), pid)) {
         return NotStarted((error == ENOENT ? "client not found: " : "client not started: ") +
                           arguments[0] +
                           (error == ENOENT ? "" : ": " + std::string(std::strerror(error))));

@@ -40,14 +40,38 @@ std::string SystemMessage(DWORD error) {
     return message;
 }
 
+// A job that ends its processes when its last handle closes: when the plugin unloads, or when
+// the server exits, however it exits, since Windows then closes the server's handles.
+HANDLE KillOnCloseJob() {
+    HANDLE job = CreateJobObjectW(nullptr, nullptr);
+    if (job == nullptr) {
+        return nullptr;
+    }
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    if (!SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof(limits))) {
+        CloseHandle(job);
+        return nullptr;
+    }
+    return job;
+}
+
 // Client processes, and the ones being waited for, so that unloading can end them.
 class WindowsClientEnv final : public ClientEnv {
   public:
+    WindowsClientEnv() : job_(KillOnCloseJob()) {}
+    ~WindowsClientEnv() override {
+        if (job_ != nullptr) {
+            CloseHandle(job_);
+        }
+    }
     ClientExit RunClient(const std::vector<std::string>& arguments,
                          std::chrono::milliseconds deadline) override;
     void EndClients() override;
 
   private:
+    // Null when the system gives none: the clients then only end at their deadline.
+    const HANDLE job_;
     std::mutex mutex_;
     std::set<HANDLE> processes_;
     bool ending_ = false;
@@ -77,14 +101,20 @@ ClientExit WindowsClientEnv::RunClient(const std::vector<std::string>& arguments
     PROCESS_INFORMATION process{};
     // Not under the lock: starting a process may wait for the loader lock, which is held while
     // the plugin unloads.
-    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
-                        nullptr, &startup, &process)) {
+    // Suspended until it is in the job, so that it cannot start a process outside it.
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE,
+                        CREATE_NO_WINDOW | CREATE_SUSPENDED, nullptr, nullptr, &startup,
+                        &process)) {
         const DWORD error = GetLastError();
         if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
             return NotStarted("client not found: " + arguments[0]);
         }
         return NotStarted("client not started: " + arguments[0] + ": " + SystemMessage(error));
     }
+    if (job_ != nullptr) {
+        AssignProcessToJobObject(job_, process.hProcess);
+    }
+    ResumeThread(process.hThread);
     CloseHandle(process.hThread);
     {
         std::lock_guard lock(mutex_);

@@ -124,6 +124,7 @@ TEST_F(ConfigReaderTest, DebugDumpsTheWholeConfigurationLineByLine) {
     const std::vector<std::string> expected = {
         "[Quorvane][info] Server Key: Island",
         "[Quorvane][info] Server Label: The Island",
+        "[Quorvane][warning] Event calm (Calm) has no coordinates: it never starts",
         "[Quorvane][info] Config Loaded",
         "[Quorvane][info] Server Key: Island",
         "[Quorvane][info] MinimumTimeToWait: 5",
