@@ -219,11 +219,11 @@ void RconService::Finish(JobState& state) {
             target.ServerKey,
             ServerDelivery{target.ServerKey, target.RconIP + ":" + std::to_string(target.RconPort),
                            "delivered", now});
-        if (!reason.empty()) {
-            entry->second.Outcome = entry->second.Outcome == "delivered"
-                                        ? reason
-                                        : entry->second.Outcome + "; " + reason;
+        auto& outcome = entry->second.Outcome;
+        if (reason.empty() || outcome == reason) {
+            continue;
         }
+        outcome = outcome == "delivered" ? reason : outcome + "; " + reason;
     }
     if (finished_) {
         std::map<std::string, std::string> texts;

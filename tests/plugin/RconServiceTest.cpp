@@ -176,7 +176,8 @@ TEST_F(RconServiceTest, AHangingClientHoldsUpNoOtherServerAndUnloadingEndsIt) {
 }
 
 // Unloading with messages still running or waiting still ends the event's delivery, and
-// none of those messages counts as delivered.
+// none of those messages counts as delivered; an event whose own command was still waiting
+// names every server it did not reach.
 TEST_F(RconServiceTest, AnEventCutOffByUnloadingIsDoneAndNotDelivered) {
     std::vector<std::map<std::string, std::string>> finished;
     service_.OnFinished([&](const RconJob&, const std::map<std::string, std::string>& sent) {
@@ -190,14 +191,34 @@ TEST_F(RconServiceTest, AnEventCutOffByUnloadingIsDoneAndNotDelivered) {
     }
     ASSERT_FALSE(service_.Submit(Job(targets)));
     ASSERT_TRUE(env_->WaitForRuns(17));  // the own server's, then 16 that hang; 4 wait
+    ASSERT_FALSE(service_.Submit(Job(Two())));  // its own command waits too
     service_.Stop();
-    ASSERT_EQ(finished.size(), 1u);
+    ASSERT_EQ(finished.size(), 2u);
     std::map<std::string, std::string> expected{{"Own", "delivered"}};
     for (const auto& target : targets) {
         expected[target.ServerKey] = "cut off by unloading";
     }
     EXPECT_EQ(finished[0], expected);
-    EXPECT_EQ(host_.PluginLines(), Args{"[Quorvane][info] Unloading: 4 RCON message(s) not sent"});
+    EXPECT_EQ(finished[1], (std::map<std::string, std::string>{{"A", "cut off by unloading"},
+                                                               {"Own", "cut off by unloading"}}));
+    EXPECT_EQ(host_.PluginLines(), Args{"[Quorvane][info] Unloading: 5 RCON message(s) not sent"});
+}
+
+// The own server's command still running at unloading: its broadcasts were never handed out,
+// and each server is named as not reached.
+TEST_F(RconServiceTest, AnEventWhoseOwnCommandRunsAtUnloadingNamesEveryServer) {
+    std::vector<std::map<std::string, std::string>> finished;
+    service_.OnFinished([&](const RconJob&, const std::map<std::string, std::string>& sent) {
+        finished.push_back(sent);
+    });
+    env_->Script("-H10.0.0.9", {{}, /*hang=*/true});
+    auto job = Job(Two());
+    job.Own = {"10.0.0.9", 27020, "own", "Own"};
+    ASSERT_FALSE(service_.Submit(std::move(job)));
+    ASSERT_TRUE(env_->WaitForRuns(1));
+    service_.Stop();
+    EXPECT_EQ(finished, (std::vector<std::map<std::string, std::string>>{
+                            {{"A", "cut off by unloading"}, {"Own", "cut off by unloading"}}}));
 }
 
 TEST_F(RconServiceTest, LastDeliveriesSayWhatBecameOfEachServer) {
@@ -228,9 +249,20 @@ TEST_F(RconServiceTest, AThreadThatCannotStartIsAWarningNeverAHang) {
     Deliver(Job({}));  // one thread: enough for the own server alone
     env_->RefuseThreads(100);
     Deliver(Job(Two()));  // a second thread is refused: the first carries both broadcasts
-    EXPECT_EQ(env_->Runs().size(), 4u);
-    EXPECT_EQ(host_.PluginLines(), (Args{"[Quorvane][warning] RCON delivery goes on with 1 "
-                                         "thread(s); no more could be started: no more threads"}));
+    Deliver(Job(Two()));  // refused again: said once until a start succeeds
+    EXPECT_EQ(env_->Runs().size(), 7u);
+    const Args goesOn{"[Quorvane][warning] RCON delivery goes on with 1 thread(s); no more could "
+                      "be started: no more threads"};
+    EXPECT_EQ(host_.PluginLines(), goesOn);
+    env_->RefuseThreads(0);
+    Deliver(Job(Two()));  // three threads now
+    env_->RefuseThreads(100);
+    auto three = Two();
+    three.push_back({"10.0.0.3", 27022, "b", "B"});
+    Deliver(Job(three));  // a fourth thread refused: said again
+    EXPECT_EQ(host_.PluginLines(),
+              (Args{goesOn[0], "[Quorvane][warning] RCON delivery goes on with 3 thread(s); no "
+                               "more could be started: no more threads"}));
 }
 
 // An exception inside a client run is an error line with the server, and the service goes on.
