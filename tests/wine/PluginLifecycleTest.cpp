@@ -1,7 +1,8 @@
-// The plugin DLL under Windows' own loader: DllMain's attach runs Load inside LoadLibrary and
-// starts no thread there, Plugin_Unload does the whole stop before FreeLibrary, a process
-// exit with the plugin loaded does nothing, a broken configuration still answers TRUE, and
-// the event timer goes with Plugin_Unload by the DLL's full Windows path.
+// The plugin DLL under Windows' own loader: DllMain's attach does nothing and Plugin_Init,
+// called once LoadLibrary has returned, does the load; Plugin_Unload does the whole stop before
+// FreeLibrary; a process exit with the plugin loaded does nothing and takes its clients with
+// it; a broken configuration still loads; and the event timer goes with Plugin_Unload by the
+// DLL's full Windows path.
 
 #include <gtest/gtest.h>
 
@@ -40,12 +41,17 @@ Lines HostAndPluginLines(const std::string& output) {
     return kept;
 }
 
+// The server unloads the plugin before it exits, as plugins.unload would (a real server never
+// does), so that the whole stop can be seen.
 testing_support::ProcessResult RunOnce(const WindowsServerDir& dir) {
     return wine_testing::RunWindows(wine_testing::WindowsProgram("GameServer.exe"),
-                                    {"-serverkey=Island", "--run-for=0"}, dir.Path());
+                                    {"-serverkey=Island", "--run-for=0", "--unload-at-exit"},
+                                    dir.Path());
 }
 
-TEST(PluginLifecycleTest, AttachRunsLoadAndPluginUnloadStopsEverything) {
+const std::string kFrameworkHook = "[AsaApi][info] Hook set on AShooterGameMode.BeginPlay()";
+
+TEST(PluginLifecycleTest, PluginInitLoadsAndPluginUnloadStopsEverything) {
     WindowsServerDir dir;
     auto config = IslandConfig("rcon.exe", 27020, 60);
     config["Island"]["StartEventOnBootSettings"] = {{"MinimumTimeToWait", 60},
@@ -53,10 +59,11 @@ TEST(PluginLifecycleTest, AttachRunsLoadAndPluginUnloadStopsEverything) {
     dir.WriteConfig(config);
     const auto result = RunOnce(dir);
     ASSERT_EQ(result.exitCode, 0) << result.output;
-    // The plugin's lines come before LoadLibrary returns; Plugin_Unload takes off the hook,
-    // and its timer and commands, so the host finds nothing of the plugin's left to drop.
+    // The framework's own hook first; Plugin_Unload takes off the plugin's hook, and its timer
+    // and commands, so the host finds nothing of the plugin's left to drop.
     EXPECT_EQ(HostAndPluginLines(result.output),
-              (Lines{"[Quorvane][info] Server Key: Island", "[Quorvane][info] Server Key: Island",
+              (Lines{kFrameworkHook, "[Quorvane][info] Server Key: Island",
+                     "[Quorvane][info] Server Key: Island",
                      "[Quorvane][info] Server Label: The Island",
                      "[AsaApi][info] Hook set on AShooterGameMode.BeginPlay()", kLoaded,
                      "[AsaApi][info] AShooterGameMode.BeginPlay() ran",
@@ -65,9 +72,9 @@ TEST(PluginLifecycleTest, AttachRunsLoadAndPluginUnloadStopsEverything) {
         << result.output;
 }
 
-// With the server up before the plugin loads, its first event's timer is armed inside
-// DllMain; its threads come with the first event, never under the loader's lock.
-TEST(PluginLifecycleTest, NoThreadStartsUnderTheLoaderLock) {
+// With the server up before the plugin loads, its first event's timer is armed by Plugin_Init;
+// nothing of the load runs in DllMain, under the loader's lock: no framework call, no thread.
+TEST(PluginLifecycleTest, NothingRunsUnderTheLoaderLock) {
     rcon_testing::TestListener own("pw");
     WindowsServerDir dir;
     auto config = IslandConfig(WindowsPath(dir.InstallClient()), own.Port(), 1000);
@@ -83,13 +90,17 @@ TEST(PluginLifecycleTest, NoThreadStartsUnderTheLoaderLock) {
     ASSERT_EQ(result.exitCode, 0) << result.output;
     const auto lines = testing_support::LogLines(result.output);
     EXPECT_NE(std::find(lines.begin(), lines.end(),
-                        "[GameServer][info] Threads started while the plugins loaded: 0"),
+                        "[AsaApi][info] Threads started in the load notification of Quorvane: 0"),
               lines.end())
         << result.output;
+    for (const auto& line : lines) {
+        EXPECT_EQ(line.find("in its load notification"), std::string::npos) << line;
+    }
 }
 
 // A real server's exit: no Plugin_Unload, and DllMain's detach sees the process going away.
-// With a client waiting for a server that never answers, the exit does not wait for it.
+// With a client waiting for a server that never answers, the exit does not wait for it, and
+// the client, which has no time-out of its own, goes with the server.
 TEST(PluginLifecycleTest, AProcessExitWithEventsInFlightDoesNoUnloadWork) {
     std::promise<void> connected;
     rcon_testing::ScriptedServer silent([&](rcon_testing::ScriptPeer& peer) {
@@ -97,13 +108,13 @@ TEST(PluginLifecycleTest, AProcessExitWithEventsInFlightDoesNoUnloadWork) {
         peer.WaitForClose();
     });
     WindowsServerDir dir;
-    auto config = IslandConfig(WindowsPath(dir.InstallClient()), silent.Port(), 1000);
+    auto config =
+        IslandConfig(WindowsPath(dir.InstallClient("patient-rcon.exe")), silent.Port(), 1000);
     config["RconClientTimeoutSeconds"] = 3600;
     dir.WriteConfig(config);
-    wine_testing::WineProcess server(
-        wine_testing::WindowsProgram("GameServer.exe"),
-        {"-serverkey=Island", "--time-scale=600", "--run-for=4", "--exit-without-unload"},
-        dir.Path());
+    wine_testing::WineProcess server(wine_testing::WindowsProgram("GameServer.exe"),
+                                     {"-serverkey=Island", "--time-scale=600", "--run-for=4"},
+                                     dir.Path());
     ASSERT_EQ(connected.get_future().wait_for(std::chrono::seconds(60)), std::future_status::ready)
         << server.Output();
     const auto result = server.Wait(std::chrono::seconds(60));
@@ -114,6 +125,7 @@ TEST(PluginLifecycleTest, AProcessExitWithEventsInFlightDoesNoUnloadWork) {
           "[AsaApi][info] Unloaded plugin Quorvane"}) {
         EXPECT_EQ(std::find(lines.begin(), lines.end(), unloading), lines.end()) << unloading;
     }
+    EXPECT_EQ(silent.Finish(), "");  // the client's end of the connection was closed
 }
 
 // What nlohmann::json says of `text`, the library the DLL reads its configuration with.
@@ -167,6 +179,7 @@ TEST(PluginLifecycleTest, BrokenConfigIsReportedAndThePluginStaysAttached) {
         // DllMain answered TRUE: LoadLibrary succeeded; Plugin_Unload removes the commands it
         // added and asks to remove the never-set hook, which the host turns down.
         Lines expected = c.pluginLines;
+        expected.insert(expected.begin(), kFrameworkHook);
         auto& error = expected.back();
         error.replace(error.find("FILE"), 4, WindowsPath(dir.PluginDir() / "config.json"));
         expected.insert(expected.end(),

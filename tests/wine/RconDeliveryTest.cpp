@@ -97,7 +97,8 @@ TEST(RconDeliveryTest, ClientPathNamingNoFileStopsNothing) {
 
     const auto result = wine_testing::RunWindows(
         wine_testing::WindowsProgram("GameServer.exe"),
-        {"-serverkey=Island", "--time-scale=600", "--run-for=3.1"}, dir.Path());
+        {"-serverkey=Island", "--time-scale=600", "--run-for=3.1", "--unload-at-exit"},
+        dir.Path());
     EXPECT_EQ(result.exitCode, 0) << result.output;
 
     const auto plugin = testing_support::LogLinesOf(result.output, "Quorvane");
@@ -119,7 +120,7 @@ TEST(RconDeliveryTest, ClientPathNamingNoFileStopsNothing) {
     EXPECT_EQ(dir.Files(), filesAfter);
 }
 
-// Stopping while a client waits for its server: Plugin_Unload ends the client and waits for
+// Unloading while a client waits for its server: Plugin_Unload ends the client and waits for
 // the delivery's threads before FreeLibrary (each of them keeps the plugin loaded while it
 // runs, so nothing waits under the loader lock), the server shuts down cleanly, and the
 // client is ended with it.
@@ -133,7 +134,8 @@ TEST(RconDeliveryTest, StoppingWhileAClientWaitsEndsIt) {
     WindowsServerDir dir;
     dir.WriteConfig(IslandConfig(WindowsPath(dir.InstallClient()), silent.Port(), 1000));
     wine_testing::WineProcess server(wine_testing::WindowsProgram("GameServer.exe"),
-                                     {"-serverkey=Island", "--time-scale=600"}, dir.Path());
+                                     {"-serverkey=Island", "--time-scale=600", "--unload-at-exit"},
+                                     dir.Path());
     ASSERT_EQ(connected.get_future().wait_for(60s), std::future_status::ready) << server.Output();
     const auto result = server.Stop();
     EXPECT_EQ(result.exitCode, 0) << result.output;

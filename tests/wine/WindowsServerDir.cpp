@@ -33,12 +33,12 @@ void WindowsServerDir::WriteConfig(const std::string& text) const {
     std::ofstream(PluginDir() / "config.json", std::ios::binary) << text;
 }
 
-std::filesystem::path WindowsServerDir::InstallClient() const {
+std::filesystem::path WindowsServerDir::InstallClient(const std::string& program) const {
     const auto folder = path_ / "Rcon Tools";
     std::filesystem::create_directories(folder);
-    std::filesystem::copy_file(WindowsProgram("quorvane-rcon.exe"), folder / "quorvane-rcon.exe",
+    std::filesystem::copy_file(WindowsProgram(program), folder / program,
                                std::filesystem::copy_options::overwrite_existing);
-    return folder / "quorvane-rcon.exe";
+    return folder / program;
 }
 
 std::vector<std::string> WindowsServerDir::Files() const {

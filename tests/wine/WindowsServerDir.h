@@ -23,8 +23,9 @@ class WindowsServerDir {
     std::filesystem::path PluginDir() const;
     void WriteConfig(const std::string& text) const;
     void WriteConfig(const nlohmann::json& config) const { WriteConfig(config.dump(2)); }
-    // A copy of the Windows RCON client in a folder with a blank in its name; its path.
-    std::filesystem::path InstallClient() const;
+    // A copy of a Windows RCON client (quorvane-rcon.exe, or patient-rcon.exe, which has no
+    // time-out of its own) in a folder with a blank in its name; its path.
+    std::filesystem::path InstallClient(const std::string& program = "quorvane-rcon.exe") const;
     // Every file below the directory, as relative paths with '/', sorted.
     std::vector<std::string> Files() const;
 
