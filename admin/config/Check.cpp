@@ -58,9 +58,6 @@ std::vector<std::string> ServerWarnings(const Settings& s, const MapData& map) {
         if (HasNonAscii(event.Eventlabel)) {
             out.push_back("the label of event " + event.EventId + arrives);
         }
-        if (event.RandomCCCs.empty()) {
-            out.push_back("event " + event.EventId + " has no coordinates: it is never started");
-        }
         for (const auto& coordinate : event.RandomCCCs) {
             if (map.HasMap() && !map.Holds(coordinate)) {
                 out.push_back("coordinate " + Coordinate(coordinate) + " of event " +
