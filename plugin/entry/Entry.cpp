@@ -27,16 +27,18 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
     return TRUE;
 }
 #else
-#include <cstdlib>
+extern "C" int __cxa_atexit(void (*)(void*), void*, void*);
+extern "C" void* __dso_handle;
 
 namespace {
 
 // At exit the process's exit handlers run before the libraries' destructors; when the library
 // is closed, its own handlers run after its destructor: the mirror of DllMain's reserved
-// pointer.
+// pointer. Registered for this library itself, so that it goes with the library (a plain
+// atexit may outlive it, as under ThreadSanitizer's).
 bool processExiting = false;
 
-void MarkProcessExiting() {
+void MarkProcessExiting(void*) {
     processExiting = true;
 }
 
@@ -51,7 +53,7 @@ extern "C" __attribute__((visibility("default"))) void Plugin_Unload() {
 }
 
 __attribute__((constructor)) static void OnAttach() {
-    std::atexit(&MarkProcessExiting);
+    __cxa_atexit(&MarkProcessExiting, nullptr, &__dso_handle);
 }
 __attribute__((destructor)) static void OnDetach() {
     quorvane::Plugin::Detach(processExiting);

@@ -12,6 +12,7 @@
 #include <mutex>
 #include <set>
 #include <thread>
+#include <utility>
 
 #include "platform/ClientEnv.h"
 
@@ -23,17 +24,21 @@ using Clock = std::chrono::steady_clock;
 // Starts the client as a child that the kernel kills when the thread that started it ends,
 // which the server's exit does to every thread, Plugin_Unload or not (PR_SET_PDEATHSIG: what
 // posix_spawn cannot ask for). vfork, as posix_spawn does, so that a server of many gigabytes
-// is not copied for it; between vfork and exec the child makes only system calls and writes
-// only `error`. It gets the default signal dispositions, an empty signal mask and /dev/null
-// for its standard streams, as a hidden window would. The errno of a failed exec, else 0.
+// is not copied for it; between vfork and exec the child makes only system calls. It gets the
+// default signal dispositions, an empty signal mask and /dev/null for its standard streams, as
+// a hidden window would. A failed exec sends its errno through a pipe that the exec closes
+// (a sanitizer may turn vfork into fork, so no memory is shared). That errno, else 0.
 int SpawnTiedToThisThread(char* const argv[], pid_t& pid) {
+    int report[2];
+    if (pipe2(report, O_CLOEXEC) != 0) {
+        return errno;
+    }
     sigset_t all;
     sigset_t previous;
     sigfillset(&all);
     // No handler of the server's may run in the child before its dispositions are reset.
     pthread_sigmask(SIG_SETMASK, &all, &previous);
     const pid_t parent = getpid();
-    volatile int error = 0;
     pid = vfork();
     if (pid == 0) {
         for (int signal = 1; signal < NSIG; ++signal) {
@@ -53,20 +58,32 @@ int SpawnTiedToThisThread(char* const argv[], pid_t& pid) {
         for (int fd = 0; fd <= 2; ++fd) {
             dup2(null, fd);
         }
-        if (syscall(SYS_close_range, 3U, ~0U, 0U) != 0) {  // kernels before 5.9
-            for (int fd = 3; fd < 65536; ++fd) {
-                close(fd);
+        // Every other descriptor of the server's, but the report's own end.
+        const auto keep = static_cast<unsigned>(report[1]);
+        for (const auto& [first, last] : {std::pair{3U, keep - 1}, std::pair{keep + 1, ~0U}}) {
+            if (first <= last && syscall(SYS_close_range, first, last, 0U) != 0) {
+                for (unsigned fd = first; fd <= last && fd < 65536; ++fd) {  // before Linux 5.9
+                    close(static_cast<int>(fd));
+                }
             }
         }
         sigset_t none;
         sigemptyset(&none);
         sigprocmask(SIG_SETMASK, &none, nullptr);
         execvp(argv[0], argv);
-        error = errno;
+        const int error = errno;
+        (void)!write(report[1], &error, sizeof error);
         _exit(127);
     }
     const int forkError = pid < 0 ? errno : 0;
     pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    close(report[1]);
+    int error = 0;
+    if (forkError == 0) {
+        while (read(report[0], &error, sizeof error) < 0 && errno == EINTR) {
+        }
+    }
+    close(report[0]);
     if (forkError != 0) {
         return forkError;
     }
@@ -74,9 +91,8 @@ int SpawnTiedToThisThread(char* const argv[], pid_t& pid) {
         int status = 0;
         while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
         }
-        return error;
     }
-    return 0;
+    return error;
 }
 
 ClientExit NotStarted(std::string reason) {
