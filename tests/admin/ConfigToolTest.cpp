@@ -180,7 +180,9 @@ TEST(ConfigToolTest, CheckNamesTheServersAndCoordinatesOffTheMap) {
     }
     const auto report = json::parse(text);
     EXPECT_EQ(report["exit"], 2);
-    EXPECT_EQ(report["servers"], json::parse(R"([{"key": "Island", "active": true},
+    // The longest filled message, "Meteor on The Island at 50.000000 / 50.000000".
+    EXPECT_EQ(report["servers"], json::parse(R"([{"key": "Island", "active": true,
+                   "discord_embed_characters": 45},
                   {"key": "Scorched", "active": false, "pointer": "/Scorched/Serverlabel",
                    "reason": "type must be string, but is null",
                    "logged": "[json.exception.type_error.302] type must be string, but is null"}])"));
