@@ -306,7 +306,10 @@ class Parser {
     // An empty text is no value, as an empty DiscordWebhook is none.
     std::string DiscordText(const Node& parent, const std::string& key, Problem problem) {
         const auto member = parent.Member(key);
-        return member ? Checked(*member, problem) : std::string();
+        if (!member || member->Json() == "") {
+            return {};
+        }
+        return Checked(*member, problem);
     }
 
     std::string Checked(const Node& value, Problem problem) {
@@ -315,7 +318,7 @@ class Parser {
             return {};
         }
         auto text = value.Json().get<std::string>();
-        if (const auto why = text.empty() ? std::nullopt : problem(text)) {
+        if (const auto why = problem(text)) {
             LeftOut(value, *why);
             return {};
         }
