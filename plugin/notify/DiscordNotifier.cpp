@@ -77,7 +77,8 @@ void DiscordNotifier::OnAnswer(std::uint64_t id, bool success, const std::string
         return;
     }
     Attempt& attempt = found->second;
-    DiscordAnswer answer = ReadDiscordAnswer(success, result, headers, attempt.Retries);
+    DiscordAnswer answer =
+        ReadDiscordAnswer(success, result, headers, attempt.Retries, attempt.Post.ThreadId);
     // A webhook a reload has replaced since the post was made gets no retry and stops nothing.
     std::string replaced;
     if (attempt.Webhook != settings_.DiscordWebhook &&

@@ -118,6 +118,7 @@ std::optional<DiscordPost> MakeDiscordPost(const Settings& s, const DiscordEvent
         }
     }
     post.Url = s.DiscordWebhook;
+    post.ThreadId = s.DiscordThreadId;
     if (!s.DiscordThreadId.empty()) {
         post.Url += (post.Url.find('?') == std::string::npos ? "?" : "&");
         post.Url += "thread_id=" + s.DiscordThreadId;
@@ -128,7 +129,7 @@ std::optional<DiscordPost> MakeDiscordPost(const Settings& s, const DiscordEvent
 
 DiscordAnswer ReadDiscordAnswer(bool success, const std::string& result,
                                 const std::unordered_map<std::string, std::string>& headers,
-                                DiscordRetries& retries) {
+                                DiscordRetries& retries, const std::string& threadId) {
     using Kind = DiscordAnswer::Kind;
     if (success) {
         return {Kind::Posted, result, 0};
@@ -156,7 +157,11 @@ DiscordAnswer ReadDiscordAnswer(bool success, const std::string& result,
         return retryOnce(result);
     }
     if (status == 404) {
-        return {Kind::Stop, result + " (the webhook no longer exists)", 0};
+        return {Kind::Stop,
+                result + (threadId.empty()
+                              ? " (the webhook no longer exists)"
+                              : " (the webhook, or thread " + threadId + ", no longer exists)"),
+                0};
     }
     if (status == 401) {
         return {Kind::Stop, result + " (the webhook's token is wrong)", 0};

@@ -38,6 +38,8 @@ struct DiscordPost {
     std::vector<std::string> Cuts;
     // What Discord counts against its 6000 characters of all embeds together.
     std::size_t EmbedCharacters = 0;
+    // The thread it goes into, or empty.
+    std::string ThreadId;
 };
 
 // The one composition of a post from the settings and the event; none without a webhook, a
@@ -74,9 +76,10 @@ struct DiscordRetries {
 inline constexpr int kDiscordRetrySeconds = 5;
 inline constexpr int kDiscordLongestRetryAfter = 60;
 
-// `retries` counts the retry when the answer is one.
+// `retries` counts the retry when the answer is one. A 404 to a post into a thread may mean
+// that the thread is gone.
 DiscordAnswer ReadDiscordAnswer(bool success, const std::string& result,
                                 const std::unordered_map<std::string, std::string>& headers,
-                                DiscordRetries& retries);
+                                DiscordRetries& retries, const std::string& threadId = {});
 
 }  // namespace quorvane

@@ -305,10 +305,13 @@ TEST_F(DiscordNotifierTest, EachAnswerItsOwnFate) {
 // A deleted webhook or a wrong token: one warning, and no more posts until the settings are
 // read again.
 TEST_F(DiscordNotifierTest, AGoneWebhookStopsPostingUntilRestarted) {
-    for (const auto& [answer, what] :
-         {std::pair{Answer::UnknownWebhook, "404 Not Found (the webhook no longer exists)"},
-          std::pair{Answer::InvalidToken, "401 Unauthorized (the webhook's token is wrong)"}}) {
+    for (const auto& [answer, thread, what] :
+         {std::tuple{Answer::UnknownWebhook, "", "404 Not Found (the webhook no longer exists)"},
+          std::tuple{Answer::InvalidToken, "", "401 Unauthorized (the webhook's token is wrong)"},
+          std::tuple{Answer::UnknownWebhook, "333",
+                     "404 Not Found (the webhook, or thread 333, no longer exists)"}}) {
         SCOPED_TRACE(what);
+        settings_.DiscordThreadId = thread;
         host_.ClearLines();
         const auto before = receiver_.Records().size();
         Answering(answer);
