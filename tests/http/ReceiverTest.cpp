@@ -45,11 +45,15 @@ void Check(httplib::Client& client, const std::vector<Exchange>& exchanges) {
     }
 }
 
-TEST(ReceiverTest, AnswersWebhookPathsLikeDiscordAndRecordsEveryRequest) {
-    std::ostringstream console;
+webhook::ReceiverOptions ShownOn(std::ostream& console) {
     webhook::ReceiverOptions options;
     options.console = &console;
-    Receiver receiver(options);
+    return options;
+}
+
+TEST(ReceiverTest, AnswersWebhookPathsLikeDiscordAndRecordsEveryRequest) {
+    std::ostringstream console;
+    Receiver receiver(ShownOn(console));
     httplib::Client client("127.0.0.1", receiver.Start());
     Check(
         client,
@@ -93,9 +97,7 @@ TEST(ReceiverTest, AnswersWebhookPathsLikeDiscordAndRecordsEveryRequest) {
 // image; a thread id that is no snowflake is refused as Discord refuses it.
 TEST(ReceiverTest, ShowsThePingsTheImageAndTheThread) {
     std::ostringstream console;
-    webhook::ReceiverOptions options;
-    options.console = &console;
-    Receiver receiver(options);
+    Receiver receiver(ShownOn(console));
     httplib::Client client("127.0.0.1", receiver.Start());
     const std::string post =
         R"({"allowed_mentions":{"parse":[],"roles":["7"]},"content":"<@&7> @everyone Meteor",)"

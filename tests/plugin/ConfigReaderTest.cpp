@@ -67,6 +67,20 @@ class ConfigReaderTest : public ::testing::Test {
         return outcome;
     }
 
+    // The warnings of loading the base config with `patch` merged into it.
+    std::vector<std::string> WarningsOf(const json& patch) {
+        json config = BaseConfig();
+        config.merge_patch(patch);
+        host_.ClearLines();
+        const auto outcome = Load(config);
+        EXPECT_FALSE(outcome.error) << *outcome.error;
+        std::vector<std::string> warnings;
+        std::copy_if(
+            outcome.lines.begin(), outcome.lines.end(), std::back_inserter(warnings),
+            [](const std::string& line) { return line.starts_with("[Quorvane][warning]"); });
+        return warnings;
+    }
+
     // The settings of the last load that succeeded.
     quorvane::Settings& Read() { return read_; }
 
@@ -262,18 +276,7 @@ TEST_F(ConfigReaderTest, WarnsOfMinutesBetweenEventsAtOrBelowZeroAndOfColoursDis
         {{{"DiscordWebhookColor", "#E67E22"}, {"DiscordWebhook", ""}}, {}},  // Discord is off
     };
     for (const auto& c : cases) {
-        json config = BaseConfig();
-        config.merge_patch(c.patch);
-        host_.ClearLines();
-        const auto outcome = Load(config);
-        ASSERT_FALSE(outcome.error) << *outcome.error;
-        std::vector<std::string> warnings;
-        for (const auto& line : outcome.lines) {
-            if (line.starts_with("[Quorvane][warning]")) {
-                warnings.push_back(line);
-            }
-        }
-        EXPECT_EQ(warnings, c.warnings) << c.patch;
+        EXPECT_EQ(WarningsOf(c.patch), c.warnings) << c.patch;
     }
 }
 
@@ -454,18 +457,11 @@ TEST_F(ConfigReaderTest, DiscordPartsAreTakenOrLeftOutWithAWarning) {
          {"/Island/RandomEvents/meteor/DiscordImageUrl: \"example.org/m.png\"" + address}},
     };
     for (const auto& c : cases) {
-        json config = BaseConfig();
-        config.merge_patch(c.patch);
-        host_.ClearLines();
-        const auto outcome = Load(config);
-        ASSERT_FALSE(outcome.error) << *outcome.error;
-        Lines warnings;
-        for (const auto& line : outcome.lines) {
-            if (line.starts_with("[Quorvane][warning] ")) {
-                warnings.push_back(line.substr(20));
-            }
+        Lines expected;
+        for (const auto& warning : c.warnings) {
+            expected.push_back("[Quorvane][warning] " + warning);
         }
-        EXPECT_EQ(warnings, c.warnings) << c.patch;
+        EXPECT_EQ(WarningsOf(c.patch), expected) << c.patch;
         EXPECT_EQ(parts(Read()), c.read) << c.patch;
     }
 }
