@@ -107,6 +107,8 @@ TEST(ReceiverTest, ShowsThePingsTheImageAndTheThread) {
         {{"POST", "/api/webhooks/1/t?thread_id=9", post, 204, ""},
          {"POST", "/api/webhooks/1/t?thread_id=x", post, 400,
           R"({"code":50035,"errors":{"thread_id":{"_errors":[{"code":"NUMBER_TYPE_COERCE","message":"Value \"x\" is not snowflake."}]}},"message":"Invalid Form Body"})"}});
+    // Under the receiver's lock, which its console writes are made under.
+    ASSERT_TRUE(receiver.WaitForRecords(2, std::chrono::seconds(10)));
     EXPECT_EQ(console.str().substr(0, console.str().find("Discord | (answered 400")),
               "Discord | <@&7> @everyone Meteor\n"
               "Discord |   Go\n"
