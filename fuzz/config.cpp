@@ -10,7 +10,10 @@
 #include <string>
 
 #include "Check.h"
+#include "DiscordRules.h"
 #include "config/ConfigParser.h"
+#include "config/DiscordValues.h"
+#include "notify/DiscordPost.h"
 
 namespace {
 
@@ -50,6 +53,24 @@ void CheckSettings(const json& document, const std::string& key, bool debug,
                     "a coordinate that is not finite");
         }
     }
+    // What the plugin takes of a post's optional parts, Discord takes: a post with them, with
+    // each event's image, is accepted as our receiver accepts it.
+    quorvane::Settings posting = s;
+    posting.DiscordWebhook = "https://discord.example/api/webhooks/1/t";
+    posting.DiscordWebhookColor = "1";
+    std::vector<std::string> images{""};
+    for (const auto& event : s.RandomEvents) {
+        images.push_back(event.DiscordImageUrl);
+    }
+    for (const auto& image : images) {
+        const auto post =
+            quorvane::MakeDiscordPost(posting, {"m", "h", image, "2026-12-08T23:51:53Z"});
+        if (!post || webhook::CheckPost({"application/json"}, post->Body).status != 204) {
+            Fail("a post Discord refuses: " + fuzzing::Shown(post ? post->Body : ""));
+        }
+    }
+    Require(s.DiscordThreadId.empty() || !quorvane::SnowflakeProblem(s.DiscordThreadId),
+            "a thread id Discord refuses");
     const bool dumped = std::any_of(parsed.notes.begin(), parsed.notes.end(),
                                     [](const auto& note) { return note.text == "Config Loaded"; });
     Require(dumped == debug, "the dump does not follow Debug");

@@ -30,8 +30,9 @@ std::string Coordinate(const WorldCoordinate& c) {
 }
 
 // What the running server would run into with these settings, beyond what the plugin itself
-// warns of at load.
-std::vector<std::string> ServerWarnings(const Settings& s, const MapData& map) {
+// warns of at load; and the most characters a filled post puts into its embeds.
+std::vector<std::string> ServerWarnings(const Settings& s, const MapData& map,
+                                        std::size_t& longestEmbeds) {
     std::vector<std::string> out;
     if (s.RandomEvents.empty()) {
         out.push_back("no events: this server starts none");
@@ -69,6 +70,10 @@ std::vector<std::string> ServerWarnings(const Settings& s, const MapData& map) {
             longestBroadcast = std::max(longestBroadcast, texts.BroadcastText.size());
             longestHeader = std::max(longestHeader, CharacterCount(texts.DiscordHeader));
             longestMessage = std::max(longestMessage, CharacterCount(texts.DiscordMessage));
+            if (const auto post = MakeDiscordPost(
+                    s, {texts.DiscordMessage, texts.DiscordHeader, event.DiscordImageUrl, ""})) {
+                longestEmbeds = std::max(longestEmbeds, post->EmbedCharacters);
+            }
         }
     }
     if (longestBroadcast > kRconText) {
@@ -76,9 +81,14 @@ std::vector<std::string> ServerWarnings(const Settings& s, const MapData& map) {
                       " bytes; one RCON packet carries at most " + std::to_string(kRconText));
     }
     if (!s.DiscordWebhook.empty()) {
+        // Role mentions open every post's content.
+        std::size_t mentions = 0;
+        for (const auto& id : s.DiscordMentionRoleIds) {
+            mentions += id.size() + 5;
+        }
         for (const auto& [name, what, text, longest, limit] :
              {std::tuple{"DiscordBroadcastHeader", "header", &s.DiscordBroadcastHeader,
-                         longestHeader, kDiscordContentLimit},
+                         longestHeader, kDiscordContentLimit - mentions},
               std::tuple{"DiscordBroadcastMessage", "message", &s.DiscordBroadcastMessage,
                          longestMessage, kDiscordDescriptionLimit}}) {
             const std::size_t alone =
@@ -115,7 +125,7 @@ std::vector<std::string> FileWarnings(const json& document) {
 
 // A warning of the plugin's that concerns a setting all servers share.
 bool AboutSharedSetting(const std::string& text) {
-    return text.starts_with("DiscordWebhookColor ") ||
+    return text.starts_with("/Discord") || text.starts_with("DiscordWebhookColor ") ||
            text.starts_with("RconClientTimeoutSeconds ") ||
            text.starts_with("DiscordBroadcastHeader alone ") ||
            text.starts_with("DiscordBroadcastMessage alone ");
@@ -174,7 +184,7 @@ CheckReport CheckConfig(const std::filesystem::path& file, const std::optional<s
     std::vector<CheckWarning> perServer;
     for (const auto& name : keys) {
         const auto parsed = ParseConfig(document, [&] { return name; });
-        ServerVerdict verdict{name, !parsed.problem, {}, {}, {}};
+        ServerVerdict verdict{name, !parsed.problem, {}, {}, {}, {}};
         if (parsed.problem) {
             verdict.pointer = parsed.problem->pointer;
             verdict.reason = parsed.problem->reason;
@@ -188,7 +198,11 @@ CheckReport CheckConfig(const std::filesystem::path& file, const std::optional<s
             }
         }
         if (!parsed.problem) {
-            const auto more = ServerWarnings(parsed.settings, map);
+            std::size_t embeds = 0;
+            const auto more = ServerWarnings(parsed.settings, map, embeds);
+            if (embeds > 0) {
+                report.servers.back().discordEmbedCharacters = embeds;
+            }
             texts.insert(texts.end(), more.begin(), more.end());
         }
         for (auto& text : texts) {
@@ -223,6 +237,11 @@ std::string ToText(const CheckReport& report) {
     for (const auto& server : report.servers) {
         if (server.active) {
             out += server.key + ": active\n";
+            if (const auto embeds = server.discordEmbedCharacters) {
+                out += "  a filled Discord post has up to " + std::to_string(*embeds) + " of the " +
+                       std::to_string(kDiscordEmbedsLimit) +
+                       " characters Discord takes in all its embeds\n";
+            }
         } else {
             out += server.key + ": inactive: " + server.pointer + ": " + server.reason + "\n";
             out += "  the plugin logs: " + server.logged + "\n";
@@ -243,6 +262,9 @@ json ToJson(const CheckReport& report) {
     out["servers"] = json::array();
     for (const auto& server : report.servers) {
         json entry = {{"key", server.key}, {"active", server.active}};
+        if (server.discordEmbedCharacters) {
+            entry["discord_embed_characters"] = *server.discordEmbedCharacters;
+        }
         if (!server.active) {
             entry["pointer"] = server.pointer;
             entry["reason"] = server.reason;

@@ -20,6 +20,8 @@ struct ServerVerdict {
     std::string pointer;
     std::string reason;
     std::string logged;
+    // When active and posting: the most characters a filled post puts into its embeds.
+    std::optional<std::size_t> discordEmbedCharacters;
 };
 
 struct CheckWarning {

@@ -14,6 +14,11 @@ const Names kShared = {"$schema",
                        "DiscordWebhook",
                        "DiscordWebhookColor",
                        "DiscordKeepUnicode",
+                       "DiscordMentionRoleIds",
+                       "DiscordUsername",
+                       "DiscordAvatarUrl",
+                       "DiscordThreadId",
+                       "DiscordTimestamp",
                        "DiscordBroadcastHeader",
                        "DiscordBroadcastMessage",
                        "BroadcastStartEventMessage",
@@ -26,7 +31,7 @@ const Names kSection = {"Serverlabel",          "RconSettings", "StartEventOnBoo
 const Names kRcon = {"RconIP", "RconPort", "RconPassword"};
 const Names kBoot = {"MinimumTimeToWait", "MaximumTimeToWait"};
 const Names kBetween = {"MinimumTimeToNextEvent", "MaximumTimeToNextEvent"};
-const Names kEvent = {"Eventlabel", "RandomCCCs", "Weight"};
+const Names kEvent = {"Eventlabel", "RandomCCCs", "Weight", "DiscordImageUrl"};
 
 std::string Escaped(const std::string& key) {
     std::string out;

@@ -8,6 +8,7 @@
 #include "base/Text.h"
 #include "events/EventDraw.h"
 #include "events/EventTexts.h"
+#include "history/EventRecord.h"
 #include "notify/DiscordPost.h"
 #include "notify/RconJob.h"
 
@@ -57,7 +58,9 @@ json Preview(const Settings& s, const std::optional<std::string>& eventId, const
             for (const auto& target : job.Targets) {
                 entry["broadcasts"].push_back(Client(target, job.ClientPath, job.BroadcastText));
             }
-            if (const auto post = MakeDiscordPost(s, texts.DiscordMessage, texts.DiscordHeader)) {
+            if (const auto post = MakeDiscordPost(
+                    s, {texts.DiscordMessage, texts.DiscordHeader, event.DiscordImageUrl,
+                        UtcText(std::chrono::system_clock::now())})) {
                 entry["discord"] = {{"url", post->Url}, {"body", post->Body}};
                 if (!post->Cuts.empty()) {
                     entry["discord"]["cuts"] = post->Cuts;

@@ -1,9 +1,11 @@
 #include "SendTest.h"
 
+#include <algorithm>
 #include <thread>
 
 #include "HttpTransport.h"
 #include "HttpUrl.h"
+#include "history/EventRecord.h"
 #include "notify/DiscordPost.h"
 #include "notify/RconJob.h"
 #include "notify/RconReport.h"
@@ -83,8 +85,14 @@ SendReport SendTest(const Settings& s, const std::string& text) {
         report.webhook = "none (no DiscordWebhook)";
         return report;
     }
-    // The request the plugin would make, or none where the plugin makes none.
-    const auto discord = MakeDiscordPost(s, text, "Quorvane test");
+    // The request the plugin would make, or none where the plugin makes none; with the image
+    // of the first event that has one.
+    const auto withImage = std::find_if(s.RandomEvents.begin(), s.RandomEvents.end(),
+                                        [](const auto& e) { return !e.DiscordImageUrl.empty(); });
+    const auto discord =
+        MakeDiscordPost(s, {text, "Quorvane test",
+                            withImage == s.RandomEvents.end() ? "" : withImage->DiscordImageUrl,
+                            UtcText(std::chrono::system_clock::now())});
     if (!discord) {
         report.webhookSet = false;
         report.webhook = "none (no DiscordWebhookColor)";

@@ -1,5 +1,6 @@
 #include "base/Text.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdint>
 #include <cstdio>
@@ -95,6 +96,12 @@ std::wstring Replace(std::wstring_view text, std::wstring_view search, std::wstr
     }
     out.append(text.substr(position));
     return out;
+}
+
+std::size_t CharacterCount(std::string_view utf8) {
+    return static_cast<std::size_t>(std::count_if(utf8.begin(), utf8.end(), [](char byte) {
+        return (static_cast<unsigned char>(byte) & 0xC0) != 0x80;
+    }));
 }
 
 std::string FormatPercent(double value) {

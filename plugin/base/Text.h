@@ -25,6 +25,9 @@ std::string BytesOf(std::wstring_view units);
 // Every byte above 0x7F as "?": NarrowToAscii(WidenBytes(bytes)).
 std::string AsciiOnly(std::string_view bytes);
 
+// The code points of a UTF-8 text (a stray byte counts as one): what Discord counts.
+std::size_t CharacterCount(std::string_view utf8);
+
 // Position of the first occurrence of `search` at or after `from`, ignoring case; npos when
 // there is none. The first unit is compared with only 'a' to 'z' folded, the rest through
 // `compare`.

@@ -8,6 +8,7 @@
 
 #include "base/Text.h"
 #include "config/ActiveHours.h"
+#include "config/DiscordValues.h"
 
 namespace quorvane {
 namespace {
@@ -90,6 +91,7 @@ class Node {
     }
 
     json& Json() const { return value_; }
+    const std::string& Pointer() const { return pointer_; }
 
   private:
     // The library would keep an integer's low 32 bits and cast a float beyond the range
@@ -164,6 +166,7 @@ class Parser {
         s_.DiscordBroadcastHeader = doc["DiscordBroadcastHeader"].As<std::string>();
         s_.DiscordWebhookColor = doc["DiscordWebhookColor"].As<std::string>();
         s_.DiscordKeepUnicode = doc.Value("DiscordKeepUnicode", false);
+        ReadDiscordParts(doc);
         s_.ServerEventsCommand = doc["ServerEventsCommand"].As<std::string>();
         s_.RconSettings = ReadRconTarget(section["RconSettings"], s_.ServerKey);
         s_.BroadcastStartEventMessage = doc["BroadcastStartEventMessage"].As<std::string>();
@@ -257,7 +260,75 @@ class Parser {
             }
         });
         out.Weight = Ranged(event, "Weight", 1, 1000, 1, "Weight of event " + id);
+        out.DiscordImageUrl = DiscordText(event, "DiscordImageUrl", &WebAddressProblem);
         return out;
+    }
+
+    using Problem = std::optional<std::string> (*)(const std::string&);
+
+    // The optional parts of every Discord post. A value Discord would refuse is reported with
+    // its pointer and left out; none of them makes the plugin inactive.
+    void ReadDiscordParts(const Node& doc) {
+        if (const auto roles = doc.Member("DiscordMentionRoleIds")) {
+            ReadRoleIds(*roles);
+        }
+        s_.DiscordUsername = DiscordText(doc, "DiscordUsername", &WebhookNameProblem);
+        s_.DiscordAvatarUrl = DiscordText(doc, "DiscordAvatarUrl", &WebAddressProblem);
+        s_.DiscordThreadId = DiscordText(doc, "DiscordThreadId", &SnowflakeProblem);
+        if (const auto stamp = doc.Member("DiscordTimestamp")) {
+            if (stamp->Json().is_boolean()) {
+                s_.DiscordTimestamp = stamp->Json().get<bool>();
+            } else {
+                LeftOut(*stamp, "is not true or false");
+            }
+        }
+    }
+
+    void ReadRoleIds(const Node& roles) {
+        if (!roles.Json().is_array()) {
+            LeftOut(roles, "is not a list of role ids");
+            return;
+        }
+        auto& ids = s_.DiscordMentionRoleIds;
+        roles.ForEachItem([&](const std::string&, const Node& id) {
+            if (auto text = Checked(id, &SnowflakeProblem); !text.empty()) {
+                ids.push_back(std::move(text));
+            }
+        });
+        if (ids.size() > kDiscordMostRoleMentions) {
+            const std::string most = std::to_string(kDiscordMostRoleMentions);
+            Warn(roles.Pointer() + ": " + std::to_string(ids.size()) + " role ids, more than " +
+                 most + "; those after the " + most + "th are left out");
+            ids.resize(kDiscordMostRoleMentions);
+        }
+    }
+
+    // An empty text is no value, as an empty DiscordWebhook is none.
+    std::string DiscordText(const Node& parent, const std::string& key, Problem problem) {
+        const auto member = parent.Member(key);
+        if (!member || member->Json() == "") {
+            return {};
+        }
+        return Checked(*member, problem);
+    }
+
+    std::string Checked(const Node& value, Problem problem) {
+        if (!value.Json().is_string()) {
+            LeftOut(value, "is not a string");
+            return {};
+        }
+        auto text = value.Json().get<std::string>();
+        if (const auto why = problem(text)) {
+            LeftOut(value, *why);
+            return {};
+        }
+        return text;
+    }
+
+    void LeftOut(const Node& value, const std::string& why) {
+        Warn(value.Pointer() + ": " +
+             value.Json().dump(-1, ' ', false, json::error_handler_t::replace) + " " + why +
+             "; it is left out");
     }
 
     // The values are kept; the event engine swaps such a pair when it draws.

@@ -32,6 +32,8 @@ struct RandomEvent {
     std::vector<WorldCoordinate> RandomCCCs;
     // How often it is drawn against the others: 1 to 1000.
     std::int32_t Weight = 1;
+    // The Discord embed's image; empty: none.
+    std::string DiscordImageUrl = {};
 };
 
 struct Settings {
@@ -46,6 +48,13 @@ struct Settings {
     // The Discord texts keep the UTF-8 of the templates and labels; else they are ASCII, as
     // the RCON texts always are.
     bool DiscordKeepUnicode = false;
+    // The optional parts of every Discord post; empty or false: left out, as is a value
+    // Discord would refuse.
+    std::vector<std::string> DiscordMentionRoleIds;
+    std::string DiscordUsername;
+    std::string DiscordAvatarUrl;
+    std::string DiscordThreadId;
+    bool DiscordTimestamp = false;
     std::string ServerEventsCommand;
     RconTarget RconSettings;
     std::string BroadcastStartEventMessage;

@@ -130,7 +130,7 @@ std::string Plugin::Reload() {
         PluginLog()->warn("{}", line);
         return line + "\n" + (wasActive ? "The running settings stay" : "Quorvane stays inactive");
     }
-    discord_.Restart();
+    discord_.Reloaded();
     if (wasActive) {
         // From the next event on: the running chain waits by the new bounds.
         chain_.Rearm();

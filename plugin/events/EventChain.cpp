@@ -212,6 +212,7 @@ StartOutcome EventChain::Start(const Draw& draw, std::optional<std::int32_t> nex
     record.Eventlabel = event.Eventlabel;
     record.Coordinate = coordinate;
     record.Position = position;
+    const std::string startedUtc = UtcText(record.Time);
     const std::uint64_t id = services_.History.Begin(std::move(record), false, false);
     auto job = MakeRconJob(s, event.EventId, texts.EventCommand, texts.BroadcastText);
     job.RecordId = id;
@@ -225,7 +226,9 @@ StartOutcome EventChain::Start(const Draw& draw, std::optional<std::int32_t> nex
         }
     }
     // The announcement does not depend on the delivery taking the job.
-    if (!services_.Discord.Post(event.EventId, texts.DiscordMessage, texts.DiscordHeader, id)) {
+    if (!services_.Discord.Post(
+            event.EventId,
+            {texts.DiscordMessage, texts.DiscordHeader, event.DiscordImageUrl, startedUtc}, id)) {
         services_.History.DiscordDone(
             id, services_.Discord.Stopped() ? "not posted: posting stopped" : "none");
     }

@@ -19,18 +19,20 @@ std::string Announcement(const std::string& eventId) {
     return "Discord announcement of event " + eventId;
 }
 
+constexpr const char* kWebhookChanged = "DiscordWebhook was changed by quorvane.reload";
+
 }  // namespace
 
 DiscordNotifier::DiscordNotifier(const Settings& settings, std::string userAgent, Reenter reenter)
     : settings_(settings), userAgent_(std::move(userAgent)), reenter_(std::move(reenter)) {}
 
-bool DiscordNotifier::Post(const std::string& eventId, const std::string& message,
-                           const std::string& header, std::uint64_t recordId) {
+bool DiscordNotifier::Post(const std::string& eventId, const DiscordEvent& event,
+                           std::uint64_t recordId) {
     try {
         if (stopped_) {
             return false;
         }
-        auto post = MakeDiscordPost(settings_, message, header);
+        auto post = MakeDiscordPost(settings_, event);
         if (!post) {
             return false;
         }
@@ -38,7 +40,9 @@ bool DiscordNotifier::Post(const std::string& eventId, const std::string& messag
             PluginLog()->warn("{}: {}", Announcement(eventId), cut);
         }
         const std::uint64_t id = nextId_++;
-        attempts_[id] = Attempt{eventId, recordId, std::move(*post), {}, settings_.Debug};
+        attempts_[id] =
+            Attempt{eventId,         recordId, std::move(*post), settings_.DiscordWebhook, {},
+                    settings_.Debug, false};
         Send(id);
     } catch (const std::exception& e) {
         Fail(eventId, recordId, e.what());
@@ -73,8 +77,19 @@ void DiscordNotifier::OnAnswer(std::uint64_t id, bool success, const std::string
         return;
     }
     Attempt& attempt = found->second;
-    const DiscordAnswer answer = ReadDiscordAnswer(success, result, headers, attempt.Retries);
-    const std::string about = Announcement(attempt.EventId);
+    DiscordAnswer answer =
+        ReadDiscordAnswer(success, result, headers, attempt.Retries, attempt.Post.ThreadId);
+    // A webhook a reload has replaced since the post was made gets no retry and stops nothing.
+    std::string replaced;
+    if (attempt.Webhook != settings_.DiscordWebhook &&
+        (answer.Outcome == DiscordAnswer::Kind::Retry ||
+         answer.Outcome == DiscordAnswer::Kind::Stop)) {
+        replaced =
+            std::string(answer.Outcome == DiscordAnswer::Kind::Retry ? "; not retried: "
+                                                                     : "; posting goes on: ") +
+            kWebhookChanged;
+        answer.Outcome = DiscordAnswer::Kind::Failed;
+    }
     switch (answer.Outcome) {
         case DiscordAnswer::Kind::Posted: {
             if (attempt.Debug) {
@@ -90,10 +105,11 @@ void DiscordNotifier::OnAnswer(std::uint64_t id, bool success, const std::string
             break;
         }
         case DiscordAnswer::Kind::Retry: {
-            PluginLog()->warn("{} failed: {}, retried after {} s", about, answer.What,
-                              answer.RetrySeconds);
+            PluginLog()->warn("{} failed: {}, retried after {} s", Announcement(attempt.EventId),
+                              answer.What, answer.RetrySeconds);
             Remember(attempt.EventId,
                      "retrying in " + std::to_string(answer.RetrySeconds) + " s: " + answer.What);
+            attempt.WaitingForRetry = true;
             const std::function<void()> retry = [reenter = reenter_, id] {
                 reenter([id](DiscordNotifier& notifier) { notifier.Retry(id); });
             };
@@ -101,26 +117,32 @@ void DiscordNotifier::OnAnswer(std::uint64_t id, bool success, const std::string
             return;
         }
         case DiscordAnswer::Kind::Failed:
-            PluginLog()->warn("{} failed: {}", about, answer.What);
-            Remember(attempt.EventId, "failed: " + answer.What);
-            Finish(attempt.RecordId, last_->Outcome);
+            Fail(attempt.EventId, attempt.RecordId, answer.What + replaced);
             break;
         case DiscordAnswer::Kind::Stop:
-            PluginLog()->warn("{} failed: {}; no more posts until quorvane.reload", about,
-                              answer.What);
-            stopped_ = true;
-            Remember(attempt.EventId,
-                     "posting stopped: " + answer.What + "; quorvane.reload starts it again");
-            Finish(attempt.RecordId, "failed: " + answer.What);
+            StopPosting(attempt, answer);
             break;
     }
     attempts_.erase(found);
 }
 
+void DiscordNotifier::StopPosting(const Attempt& attempt, const DiscordAnswer& answer) {
+    // One warning, however many posts were under way when the first answer said so.
+    if (!std::exchange(stopped_, true)) {
+        PluginLog()->warn("{} failed: {}; no more posts until quorvane.reload",
+                          Announcement(attempt.EventId), answer.What);
+        Remember(attempt.EventId,
+                 "posting stopped: " + answer.What + "; quorvane.reload starts it again");
+    }
+    Finish(attempt.RecordId, "failed: " + answer.What);
+}
+
 void DiscordNotifier::Retry(std::uint64_t id) {
-    if (!attempts_.contains(id)) {
+    const auto found = attempts_.find(id);
+    if (found == attempts_.end()) {
         return;
     }
+    found->second.WaitingForRetry = false;
     if (stopped_) {
         Finish(attempts_.at(id).RecordId, "not retried: posting stopped");
         attempts_.erase(id);
@@ -146,8 +168,19 @@ void DiscordNotifier::Remember(const std::string& eventId, std::string outcome) 
     last_ = LastPost{eventId, std::move(outcome), std::chrono::steady_clock::now()};
 }
 
-void DiscordNotifier::Restart() {
+void DiscordNotifier::Reloaded() {
     stopped_ = false;
+    for (auto it = attempts_.begin(); it != attempts_.end();) {
+        const Attempt& attempt = it->second;
+        if (!attempt.WaitingForRetry || attempt.Webhook == settings_.DiscordWebhook) {
+            ++it;
+            continue;
+        }
+        PluginLog()->warn("{} not retried: {}", Announcement(attempt.EventId), kWebhookChanged);
+        Remember(attempt.EventId, std::string("not retried: ") + kWebhookChanged);
+        Finish(attempt.RecordId, last_->Outcome);
+        it = attempts_.erase(it);
+    }
 }
 
 void DiscordNotifier::DropTimers() {

@@ -2,7 +2,9 @@
 // Announcements on Discord, through the host's request service: each post named in the log
 // when it fails, retried when Discord asks to wait (429) or failed for a moment (5xx, no
 // answer), and no more posts once the webhook is gone or its token wrong (401, 404) until the
-// settings are read again. Retries wait on the host's timers; on the game thread.
+// settings are read again. A post belongs to the webhook it was made for: once a reload sets
+// another, its retries are dropped and its answers stop nothing. Retries wait on the host's
+// timers; on the game thread.
 
 #include <chrono>
 #include <cstdint>
@@ -26,19 +28,18 @@ class DiscordNotifier {
     // `settings` outlives the notifier; `userAgent` goes with every post.
     DiscordNotifier(const Settings& settings, std::string userAgent, Reenter reenter);
 
-    // Posts an event's header as the message content and its message as an embed in the
-    // configured colour. Skipped silently without a webhook, a colour or a message, and while
-    // posting is stopped: false then. Never throws.
-    bool Post(const std::string& eventId, const std::string& message, const std::string& header,
-              std::uint64_t recordId = 0);
+    // Posts an event as MakeDiscordPost composes it. Skipped silently without a webhook, a
+    // colour or a message, and while posting is stopped: false then. Never throws.
+    bool Post(const std::string& eventId, const DiscordEvent& event, std::uint64_t recordId = 0);
 
     // Told what finally became of each post made: "posted", "failed: ...", "posting stopped:
     // ...", with the post's record id.
     using Finished = std::function<void(std::uint64_t recordId, const std::string& outcome)>;
     void OnFinished(Finished finished) { finished_ = std::move(finished); }
 
-    // Posting starts again (after the settings are read again).
-    void Restart();
+    // The settings were read again: posting starts again, and the posts waiting to be retried
+    // for a webhook that is no longer set are dropped.
+    void Reloaded();
     // Drops the pending retries' timers.
     void DropTimers();
 
@@ -57,8 +58,11 @@ class DiscordNotifier {
         std::string EventId;
         std::uint64_t RecordId = 0;
         DiscordPost Post;
+        // DiscordWebhook when it was made.
+        std::string Webhook;
         DiscordRetries Retries;
         bool Debug = false;
+        bool WaitingForRetry = false;
     };
 
     void Send(std::uint64_t id);
@@ -66,6 +70,7 @@ class DiscordNotifier {
                   const std::unordered_map<std::string, std::string>& headers);
     void Retry(std::uint64_t id);
     void Fail(const std::string& eventId, std::uint64_t recordId, const std::string& what);
+    void StopPosting(const Attempt& attempt, const DiscordAnswer& answer);
     void Remember(const std::string& eventId, std::string outcome);
     void Finish(std::uint64_t recordId, const std::string& outcome);
 

@@ -51,11 +51,6 @@ int RetryAfter(const std::unordered_map<std::string, std::string>& headers) {
 
 }  // namespace
 
-std::size_t CharacterCount(std::string_view utf8) {
-    return static_cast<std::size_t>(
-        std::count_if(utf8.begin(), utf8.end(), [](char byte) { return !IsContinuation(byte); }));
-}
-
 std::string CutToLimit(std::string_view utf8, std::size_t limit) {
     if (CharacterCount(utf8) <= limit) {
         return std::string(utf8);
@@ -71,37 +66,70 @@ std::string CutToLimit(std::string_view utf8, std::size_t limit) {
     return std::string(utf8.substr(0, end)) + "...";
 }
 
-std::string DiscordBody(const std::string& message, const std::string& header,
-                        const std::string& colour) {
-    // The colour stays text, exactly as configured.
-    const nlohmann::json body = {
-        {"content", header},
-        {"embeds", nlohmann::json::array({{{"color", colour}, {"description", message}}})}};
-    return body.dump();
-}
-
-std::optional<DiscordPost> MakeDiscordPost(const Settings& s, const std::string& message,
-                                           const std::string& header) {
-    if (s.DiscordWebhook.empty() || message.empty() || s.DiscordWebhookColor.empty()) {
+std::optional<DiscordPost> MakeDiscordPost(const Settings& s, const DiscordEvent& event) {
+    if (s.DiscordWebhook.empty() || event.Message.empty() || s.DiscordWebhookColor.empty()) {
         return std::nullopt;
     }
+    using nlohmann::json;
+    const auto& roles = s.DiscordMentionRoleIds;
+    std::string mentions;
+    for (const auto& id : roles) {
+        mentions += "<@&" + id + "> ";
+    }
+    std::string header = event.Header;
+    std::string description = event.Message;
     DiscordPost post;
-    post.Url = s.DiscordWebhook;
-    std::string content = header;
-    std::string description = message;
-    for (auto cut : {Cut("header", content, kDiscordContentLimit),
+    for (auto cut : {Cut(mentions.empty() ? "header" : "header, after the role mentions,", header,
+                         kDiscordContentLimit - CharacterCount(mentions)),
                      Cut("message", description, kDiscordDescriptionLimit)}) {
         if (!cut.empty()) {
             post.Cuts.push_back(std::move(cut));
         }
     }
-    post.Body = DiscordBody(description, content, s.DiscordWebhookColor);
+    if (header.empty() && !mentions.empty()) {
+        mentions.pop_back();
+    }
+    // The colour stays text, exactly as configured.
+    json embed = {{"color", s.DiscordWebhookColor}, {"description", description}};
+    post.EmbedCharacters = CharacterCount(description);
+    if (!event.ImageUrl.empty()) {
+        embed["image"] = {{"url", event.ImageUrl}};
+    }
+    if (s.DiscordTimestamp) {
+        embed["timestamp"] = event.StartedUtc;
+    }
+    json body = {{"content", mentions + header}, {"embeds", json::array({embed})}};
+    if (!s.DiscordUsername.empty()) {
+        body["username"] = s.DiscordUsername;
+    }
+    if (!s.DiscordAvatarUrl.empty()) {
+        body["avatar_url"] = s.DiscordAvatarUrl;
+    }
+    // Settings with any of the newer parts ping only the roles they name, in every post, so
+    // that no label or template can ping @everyone; without them the post stays as it was.
+    const bool anyImage = !event.ImageUrl.empty() ||
+                          std::any_of(s.RandomEvents.begin(), s.RandomEvents.end(),
+                                      [](const auto& e) { return !e.DiscordImageUrl.empty(); });
+    if (!roles.empty() || !s.DiscordUsername.empty() || !s.DiscordAvatarUrl.empty() ||
+        !s.DiscordThreadId.empty() || s.DiscordTimestamp || anyImage) {
+        body["allowed_mentions"] = {{"parse", json::array()}};
+        if (!roles.empty()) {
+            body["allowed_mentions"]["roles"] = roles;
+        }
+    }
+    post.Url = s.DiscordWebhook;
+    post.ThreadId = s.DiscordThreadId;
+    if (!s.DiscordThreadId.empty()) {
+        post.Url += (post.Url.find('?') == std::string::npos ? "?" : "&");
+        post.Url += "thread_id=" + s.DiscordThreadId;
+    }
+    post.Body = body.dump();
     return post;
 }
 
 DiscordAnswer ReadDiscordAnswer(bool success, const std::string& result,
                                 const std::unordered_map<std::string, std::string>& headers,
-                                DiscordRetries& retries) {
+                                DiscordRetries& retries, const std::string& threadId) {
     using Kind = DiscordAnswer::Kind;
     if (success) {
         return {Kind::Posted, result, 0};
@@ -129,7 +157,11 @@ DiscordAnswer ReadDiscordAnswer(bool success, const std::string& result,
         return retryOnce(result);
     }
     if (status == 404) {
-        return {Kind::Stop, result + " (the webhook no longer exists)", 0};
+        return {Kind::Stop,
+                result + (threadId.empty()
+                              ? " (the webhook no longer exists)"
+                              : " (the webhook, or thread " + threadId + ", no longer exists)"),
+                0};
     }
     if (status == 401) {
         return {Kind::Stop, result + " (the webhook's token is wrong)", 0};

@@ -8,36 +8,47 @@
 #include <unordered_map>
 #include <vector>
 
+#include "base/Text.h"
 #include "config/Settings.h"
 
 namespace quorvane {
 
-// Discord's limits, in characters (the code points of the UTF-8 text): a message's content
-// and an embed's description. A post over either is refused whole.
+// Discord's limits, in characters (the code points of the UTF-8 text): a message's content,
+// an embed's description, and the texts of all embeds together. A post over any is refused
+// whole.
 inline constexpr std::size_t kDiscordContentLimit = 2000;
 inline constexpr std::size_t kDiscordDescriptionLimit = 4096;
+inline constexpr std::size_t kDiscordEmbedsLimit = 6000;
 
-// The code points of a UTF-8 text (a stray byte counts as one).
-std::size_t CharacterCount(std::string_view utf8);
 // The text cut to `limit` characters, the last three of them "...", when it is longer.
 std::string CutToLimit(std::string_view utf8, std::size_t limit);
+
+// What one event puts into its post besides the settings.
+struct DiscordEvent {
+    std::string Message;     // the filled DiscordBroadcastMessage: the embed's text
+    std::string Header;      // the filled DiscordBroadcastHeader: the content
+    std::string ImageUrl;    // the event's DiscordImageUrl, or empty
+    std::string StartedUtc;  // when it started: "2026-12-08T23:51:53Z"
+};
 
 struct DiscordPost {
     std::string Url;
     std::string Body;
     // For each text that had to be cut to Discord's limit, what a person should know.
     std::vector<std::string> Cuts;
+    // What Discord counts against its 6000 characters of all embeds together.
+    std::size_t EmbedCharacters = 0;
+    // The thread it goes into, or empty.
+    std::string ThreadId;
 };
 
-// The request body: {"content":HEADER,"embeds":[{"color":COLOUR,"description":MESSAGE}]},
-// compact, the colour as text exactly as configured.
-std::string DiscordBody(const std::string& message, const std::string& header,
-                        const std::string& colour);
-
-// The post of an event's two texts, each within Discord's limit; none without a webhook, a
-// colour or a message.
-std::optional<DiscordPost> MakeDiscordPost(const Settings& settings, const std::string& message,
-                                           const std::string& header);
+// The one composition of a post from the settings and the event; none without a webhook, a
+// colour or a message. Compact JSON, keys in byte order, the colour as text exactly as
+// configured. Without any of the optional parts set (role mentions, name, avatar, thread,
+// timestamp, an event's image) the body is {"content":HEADER,"embeds":[{"color":COLOUR,
+// "description":MESSAGE}]}; with any, "allowed_mentions" lets the post ping the listed roles
+// and nobody else, whatever its texts say.
+std::optional<DiscordPost> MakeDiscordPost(const Settings& settings, const DiscordEvent& event);
 
 // As Discord asks of every client: "Quorvane (URL, VERSION)".
 std::string DiscordUserAgent(const std::string& version);
@@ -65,9 +76,10 @@ struct DiscordRetries {
 inline constexpr int kDiscordRetrySeconds = 5;
 inline constexpr int kDiscordLongestRetryAfter = 60;
 
-// `retries` counts the retry when the answer is one.
+// `retries` counts the retry when the answer is one. A 404 to a post into a thread may mean
+// that the thread is gone.
 DiscordAnswer ReadDiscordAnswer(bool success, const std::string& result,
                                 const std::unordered_map<std::string, std::string>& headers,
-                                DiscordRetries& retries);
+                                DiscordRetries& retries, const std::string& threadId = {});
 
 }  // namespace quorvane

@@ -16,4 +16,8 @@ struct Verdict {
 // `contentTypes`: the values of every Content-Type header of the request.
 Verdict CheckPost(const std::vector<std::string>& contentTypes, const std::string& body);
 
+// Whom an accepted post notifies, as Discord reads its content under its "allowed_mentions"
+// (embeds notify nobody): "@everyone", "@here", "role ID", "user ID", in the content's order.
+std::vector<std::string> Pings(const std::string& body);
+
 }  // namespace webhook

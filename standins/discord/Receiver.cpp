@@ -31,6 +31,11 @@ Reply JsonReply(int status, const json& body) {
     return {status, Dump(body)};
 }
 
+std::optional<std::string> ThreadOf(const httplib::Request& request) {
+    return request.has_param("thread_id") ? std::optional(request.get_param_value("thread_id"))
+                                          : std::nullopt;
+}
+
 }  // namespace
 
 class Receiver::Impl {
@@ -138,8 +143,11 @@ class Receiver::Impl {
     }
 
     static Reply Decide(const httplib::Request& request, const Behaviour& behaviour) {
-        WebhookPost post{
-            request.matches[1], {}, request.body, WaitsForMessage(request.get_param_value("wait"))};
+        WebhookPost post{request.matches[1],
+                         {},
+                         request.body,
+                         WaitsForMessage(request.get_param_value("wait")),
+                         ThreadOf(request)};
         for (std::size_t i = 0; i < request.get_header_value_count("Content-Type"); ++i) {
             post.contentTypes.push_back(request.get_header_value("Content-Type", i));
         }
@@ -179,7 +187,7 @@ class Receiver::Impl {
         }
         if (options_.console != nullptr && record.method == "POST") {
             *options_.console << (reply.status / 100 == 2
-                                      ? FormatAnnouncement(record.body)
+                                      ? FormatAnnouncement(record.body, ThreadOf(request))
                                       : "Discord | (answered " + std::to_string(reply.status) +
                                             (reply.body.empty() ? "" : ": " + reply.body) + ")\n")
                               << std::flush;

@@ -25,6 +25,13 @@ Reply JsonReply(int status, const json& body) {
     return {status, Dump(body)};
 }
 
+Reply NotSnowflake(const char* name, const std::string& value) {
+    json errors;
+    errors[name]["_errors"].push_back(
+        {{"code", "NUMBER_TYPE_COERCE"}, {"message", "Value \"" + value + "\" is not snowflake."}});
+    return JsonReply(400, {{"code", 50035}, {"errors", errors}, {"message", "Invalid Form Body"}});
+}
+
 }  // namespace
 
 bool WaitsForMessage(const std::string& wait) {
@@ -34,12 +41,10 @@ bool WaitsForMessage(const std::string& wait) {
 Reply AnswerPost(const WebhookPost& post, const Behaviour& behaviour) {
     const std::string& id = post.webhookId;
     if (!IsSnowflake(id)) {
-        json errors;
-        errors["webhook_id"]["_errors"].push_back(
-            {{"code", "NUMBER_TYPE_COERCE"},
-             {"message", "Value \"" + id + "\" is not snowflake."}});
-        return JsonReply(400,
-                         {{"code", 50035}, {"errors", errors}, {"message", "Invalid Form Body"}});
+        return NotSnowflake("webhook_id", id);
+    }
+    if (post.threadId && !IsSnowflake(*post.threadId)) {
+        return NotSnowflake("thread_id", *post.threadId);
     }
     switch (behaviour.answer) {
         case Answer::BadRequest:

@@ -2,6 +2,7 @@
 // The receiver's answer to a request, from what the request says, apart from the HTTP
 // server, so that any request can be answered directly.
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,7 +24,8 @@ struct WebhookPost {
     std::string webhookId;                  // the path's <id>
     std::vector<std::string> contentTypes;  // every Content-Type header
     std::string body;
-    bool wantsMessage = false;  // ?wait=true
+    bool wantsMessage = false;            // ?wait=true
+    std::optional<std::string> threadId;  // ?thread_id=
 };
 
 // Whether the ?wait= value asks for the created message instead of 204 (Discord's boolean

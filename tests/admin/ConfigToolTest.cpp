@@ -137,6 +137,21 @@ TEST(ConfigToolTest, CheckGivesEachBrokenFileItsVerdict) {
          1,
          "warning: Island: the label of event meteor holds characters outside ASCII: over RCON "
          "each of their bytes arrives as ?"},
+        {"what a filled post puts into its embed: \"Meteor on The Island at -100.000000 / "
+         "-100.000000\"",
+         json::object(), 0,
+         "  a filled Discord post has up to 49 of the 6000 characters Discord takes in all its "
+         "embeds"},
+        {"a thread id that is no id",
+         {{"DiscordThreadId", "general"}},
+         1,
+         "warning: /DiscordThreadId: \"general\" is not a Discord id (the digits of a number up "
+         "to 18446744073709551615); it is left out"},
+        {"an image that is no address",
+         {{"Island", {{"RandomEvents", {{"meteor", {{"DiscordImageUrl", "m.png"}}}}}}}},
+         1,
+         "warning: Island: /Island/RandomEvents/meteor/DiscordImageUrl: \"m.png\" is not an "
+         "http:// or https:// address; it is left out"},
         {"a coordinate without three numbers",
          {{"Island", {{"RandomEvents", {{"meteor", {{"RandomCCCs", {"1 2", "3 4 5"}}}}}}}}},
          1,
@@ -180,7 +195,9 @@ TEST(ConfigToolTest, CheckNamesTheServersAndCoordinatesOffTheMap) {
     }
     const auto report = json::parse(text);
     EXPECT_EQ(report["exit"], 2);
-    EXPECT_EQ(report["servers"], json::parse(R"([{"key": "Island", "active": true},
+    // The longest filled message, "Meteor on The Island at 50.000000 / 50.000000".
+    EXPECT_EQ(report["servers"], json::parse(R"([{"key": "Island", "active": true,
+                   "discord_embed_characters": 45},
                   {"key": "Scorched", "active": false, "pointer": "/Scorched/Serverlabel",
                    "reason": "type must be string, but is null",
                    "logged": "[json.exception.type_error.302] type must be string, but is null"}])"));
@@ -264,6 +281,11 @@ TEST(ConfigToolTest, SendTestReportsEachServerAndTheWebhook) {
     config["Guarded"] = {
         {"RconSettings",
          {{"RconIP", "127.0.0.1"}, {"RconPort", wrongPassword.Port()}, {"RconPassword", "pw"}}}};
+    config.merge_patch({{"DiscordMentionRoleIds", {"111"}},
+                        {"DiscordThreadId", "333"},
+                        {"DiscordUsername", "Event Bot"},
+                        {"DiscordTimestamp", true}});
+    config["Island"]["RandomEvents"]["meteor"]["DiscordImageUrl"] = "https://example.org/m.png";
     dir.WriteFile("config.json", config.dump());
 
     const auto run =
@@ -285,6 +307,16 @@ TEST(ConfigToolTest, SendTestReportsEachServerAndTheWebhook) {
     EXPECT_EQ(live.Commands()[0].command, "Hello \"all\"");
     ASSERT_TRUE(receiver.WaitForRecords(1, std::chrono::seconds(10)));
     const auto records = receiver.Records();
+    // The post with every part the plugin's would have, accepted as Discord accepts it.
+    EXPECT_EQ(records[0].status, 204);
+    EXPECT_EQ(records[0].target, "/api/webhooks/1/x?thread_id=333");
+    auto body = json::parse(records[0].body);
+    EXPECT_TRUE(body["embeds"][0]["timestamp"].get<std::string>().ends_with("Z"));
+    body["embeds"][0].erase("timestamp");
+    EXPECT_EQ(body, json::parse(R"({"allowed_mentions":{"parse":[],"roles":["111"]},
+        "content":"<@&111> Quorvane test","username":"Event Bot",
+        "embeds":[{"color":"15105570","description":"Hello \"all\"",
+                   "image":{"url":"https://example.org/m.png"}}]})"));
     const auto& headers = records[0].headers;
     EXPECT_NE(std::find(headers.begin(), headers.end(),
                         std::pair<std::string, std::string>(

@@ -88,6 +88,51 @@ TEST(DiscordRulesTest, BodiesAndTheirAnswers) {
     }
 }
 
+// The optional parts of a post: the plugin's post with all of them, and Discord's answer to
+// each that it refuses.
+TEST(DiscordRulesTest, OptionalPartsOfAPost) {
+    const std::string invalid = R"({"code":50035,"errors":)";
+    const std::pair<std::string, std::string> cases[] = {
+        {R"({"allowed_mentions":{"parse":[],"roles":["111"]},"avatar_url":"https://e.org/a.png",)"
+         R"("content":"<@&111> x","embeds":[{"color":"1","description":"d","image":{"url":)"
+         R"("https://e.org/m.png"},"timestamp":"2026-12-08T23:51:53Z"}],"username":"Event Bot"})",
+         ""},
+        {R"({"content":"x","username":"Clyde Bot"})",
+         invalid +
+             R"({"username":{"_errors":[{"code":"USERNAME_INVALID_CONTAINS","message":"Username cannot contain \"clyde\""}]}},"message":"Invalid Form Body"})"},
+        {R"({"content":"x","avatar_url":"ftp://e.org/a.png"})",
+         invalid +
+             R"({"avatar_url":{"_errors":[{"code":"URL_TYPE_INVALID_SCHEME","message":"Scheme \"ftp\" is not supported. Scheme must be one of ('http', 'https')."}]}},"message":"Invalid Form Body"})"},
+        {R"({"embeds":[{"description":"d","image":{"url":"m.png"},"timestamp":"08.12.2026"}]})",
+         invalid +
+             R"({"embeds":{"0":{"image":{"url":{"_errors":[{"code":"URL_TYPE_INVALID_URL","message":"Not a well formed URL."}]}},"timestamp":{"_errors":[{"code":"DATE_TIME_TYPE_PARSE","message":"Could not parse 08.12.2026. Should be ISO8601."}]}}}},"message":"Invalid Form Body"})"},
+        {R"({"content":"x","allowed_mentions":{"parse":["roles","all"],"roles":["1"]}})",
+         invalid +
+             R"({"allowed_mentions":{"_errors":[{"code":"MESSAGE_ALLOWED_MENTIONS_PARSE_EXCLUSIVE","message":"parse:[\"roles\"] and roles: [ids] are mutually exclusive."}],"parse":{"1":{"_errors":[{"code":"BASE_TYPE_CHOICES","message":"Value must be one of {'roles', 'users', 'everyone'}."}]}}}},"message":"Invalid Form Body"})"},
+    };
+    for (const auto& [body, error] : cases) {
+        const auto verdict = CheckPost({"application/json"}, body);
+        EXPECT_EQ(verdict.error, error) << body;
+        EXPECT_EQ(verdict.status, error.empty() ? 204 : 400) << body;
+    }
+}
+
+// Only the content notifies anyone, and with "allowed_mentions" only whom it allows.
+TEST(DiscordRulesTest, WhomAPostPings) {
+    const std::string content = R"("content":"@everyone <@&1> <@!2> <@&3> @here")";
+    const std::pair<std::string, std::vector<std::string>> cases[] = {
+        {"{" + content + "}", {"@everyone", "role 1", "user 2", "role 3", "@here"}},
+        {"{" + content + R"(,"allowed_mentions":{"parse":[]}})", {}},
+        {"{" + content + R"(,"allowed_mentions":{"parse":[],"roles":["3"]}})", {"role 3"}},
+        {"{" + content + R"(,"allowed_mentions":{"parse":["everyone","users"]}})",
+         {"@everyone", "user 2", "@here"}},
+        {R"({"content":"","embeds":[{"description":"@everyone <@&1>"}]})", {}},
+    };
+    for (const auto& [body, pings] : cases) {
+        EXPECT_EQ(webhook::Pings(body), pings) << body;
+    }
+}
+
 TEST(DiscordRulesTest, ContentTypeHeaders) {
     const std::string refused =
         R"({"code":50035,"errors":{"_errors":[{"code":"CONTENT_TYPE_INVALID","message":"Expected one \"Content-Type\" header, application/json."}]},"message":"Invalid Form Body"})";

@@ -45,11 +45,15 @@ void Check(httplib::Client& client, const std::vector<Exchange>& exchanges) {
     }
 }
 
-TEST(ReceiverTest, AnswersWebhookPathsLikeDiscordAndRecordsEveryRequest) {
-    std::ostringstream console;
+webhook::ReceiverOptions ShownOn(std::ostream& console) {
     webhook::ReceiverOptions options;
     options.console = &console;
-    Receiver receiver(options);
+    return options;
+}
+
+TEST(ReceiverTest, AnswersWebhookPathsLikeDiscordAndRecordsEveryRequest) {
+    std::ostringstream console;
+    Receiver receiver(ShownOn(console));
     httplib::Client client("127.0.0.1", receiver.Start());
     Check(
         client,
@@ -87,6 +91,30 @@ TEST(ReceiverTest, AnswersWebhookPathsLikeDiscordAndRecordsEveryRequest) {
               "snowflake.\"}]}},\"message\":\"Invalid Form Body\"})\n"
               "Discord | (answered 400: {\"code\":50006,\"message\":\"Cannot send an empty "
               "message\"})\n");
+}
+
+// What the cluster demonstration shows of a post into a thread with a role mention and an
+// image; a thread id that is no snowflake is refused as Discord refuses it.
+TEST(ReceiverTest, ShowsThePingsTheImageAndTheThread) {
+    std::ostringstream console;
+    Receiver receiver(ShownOn(console));
+    httplib::Client client("127.0.0.1", receiver.Start());
+    const std::string post =
+        R"({"allowed_mentions":{"parse":[],"roles":["7"]},"content":"<@&7> @everyone Meteor",)"
+        R"("embeds":[{"description":"Go","image":{"url":"https://e.org/m.png"}}]})";
+    Check(
+        client,
+        {{"POST", "/api/webhooks/1/t?thread_id=9", post, 204, ""},
+         {"POST", "/api/webhooks/1/t?thread_id=x", post, 400,
+          R"({"code":50035,"errors":{"thread_id":{"_errors":[{"code":"NUMBER_TYPE_COERCE","message":"Value \"x\" is not snowflake."}]}},"message":"Invalid Form Body"})"}});
+    // Under the receiver's lock, which its console writes are made under.
+    ASSERT_TRUE(receiver.WaitForRecords(2, std::chrono::seconds(10)));
+    EXPECT_EQ(console.str().substr(0, console.str().find("Discord | (answered 400")),
+              "Discord | <@&7> @everyone Meteor\n"
+              "Discord |   Go\n"
+              "Discord |   image: https://e.org/m.png\n"
+              "Discord | pings: role 7\n"
+              "Discord | in thread 9\n");
 }
 
 TEST(ReceiverTest, ControlEndpointChangesTheAnswerBetweenRequests) {

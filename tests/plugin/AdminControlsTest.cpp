@@ -276,7 +276,8 @@ TEST_F(ChainControlsTest, AStartedEventIsOneLineOnceItsDeliveryAndPostAreDone) {
     settings_.DiscordWebhook = receiver.BaseUrl() + "/api/webhooks/1/x";
     settings_.DiscordWebhookColor = "1";
     settings_.DiscordBroadcastMessage = "{Eventlabel}";
-    settings_.RandomEvents = {{"a", "A", {{1000, -2000, 0.1f}}}};
+    settings_.DiscordTimestamp = true;
+    settings_.RandomEvents = {{"a", "A", {{1000, -2000, 0.1f}}, 1, "https://example.org/a.png"}};
     settings_.RconInfos = {{"127.0.0.1", 27020, "pw", "Island"}, {"10.0.0.2", 27021, "pw", "B"}};
     env_->Script("-H10.0.0.2", {{ClientExit::Kind::Exited, 3, {}}});
     const auto waitForLines = [&](std::size_t count) {
@@ -299,8 +300,16 @@ TEST_F(ChainControlsTest, AStartedEventIsOneLineOnceItsDeliveryAndPostAreDone) {
     const auto lines = HistoryLines();
     ASSERT_EQ(lines.size(), 4u);
     std::set<std::string> discord;
+    std::set<std::string> times;
     for (const auto& text : lines) {
         discord.insert(nlohmann::json::parse(text)["discord"].get<std::string>());
+        times.insert(nlohmann::json::parse(text)["time"].get<std::string>());
+    }
+    // Each post shows its event's image and start, the time of its history line.
+    for (const auto& record : receiver.Records()) {
+        const auto embed = nlohmann::json::parse(record.body)["embeds"][0];
+        EXPECT_EQ(embed["image"]["url"], "https://example.org/a.png");
+        EXPECT_TRUE(times.contains(embed["timestamp"].get<std::string>())) << embed;
     }
     EXPECT_EQ(discord, (std::set<std::string>{"failed: 400 Bad Request", "posted",
                                               "failed: 404 Not Found (the webhook no longer "

@@ -13,6 +13,7 @@
 namespace {
 
 using nlohmann::json;
+using Lines = std::vector<std::string>;
 
 json BaseConfig() {
     return json::parse(R"({
@@ -64,6 +65,20 @@ class ConfigReaderTest : public ::testing::Test {
         }
         outcome.lines = host_.PluginLines();
         return outcome;
+    }
+
+    // The warnings of loading the base config with `patch` merged into it.
+    std::vector<std::string> WarningsOf(const json& patch) {
+        json config = BaseConfig();
+        config.merge_patch(patch);
+        host_.ClearLines();
+        const auto outcome = Load(config);
+        EXPECT_FALSE(outcome.error) << *outcome.error;
+        std::vector<std::string> warnings;
+        std::copy_if(
+            outcome.lines.begin(), outcome.lines.end(), std::back_inserter(warnings),
+            [](const std::string& line) { return line.starts_with("[Quorvane][warning]"); });
+        return warnings;
     }
 
     // The settings of the last load that succeeded.
@@ -262,18 +277,7 @@ TEST_F(ConfigReaderTest, WarnsOfMinutesBetweenEventsAtOrBelowZeroAndOfColoursDis
         {{{"DiscordWebhookColor", "#E67E22"}, {"DiscordWebhook", ""}}, {}},  // Discord is off
     };
     for (const auto& c : cases) {
-        json config = BaseConfig();
-        config.merge_patch(c.patch);
-        host_.ClearLines();
-        const auto outcome = Load(config);
-        ASSERT_FALSE(outcome.error) << *outcome.error;
-        std::vector<std::string> warnings;
-        for (const auto& line : outcome.lines) {
-            if (line.starts_with("[Quorvane][warning]")) {
-                warnings.push_back(line);
-            }
-        }
-        EXPECT_EQ(warnings, c.warnings) << c.patch;
+        EXPECT_EQ(WarningsOf(c.patch), c.warnings) << c.patch;
     }
 }
 
@@ -325,16 +329,7 @@ TEST_F(ConfigReaderTest, AdminControlsAreTakenInTheirRangesOrWarnedOf) {
                     "has run within that many, repeats cannot be avoided"}},
     };
     for (const auto& c : cases) {
-        json config = BaseConfig();
-        config["Island"].merge_patch(c.patch);
-        host_.ClearLines();
-        const auto outcome = Load(config);
-        ASSERT_FALSE(outcome.error) << *outcome.error;
-        std::vector<std::string> warnings;
-        std::copy_if(
-            outcome.lines.begin(), outcome.lines.end(), std::back_inserter(warnings),
-            [](const std::string& line) { return line.starts_with("[Quorvane][warning]"); });
-        EXPECT_EQ(warnings, c.warnings) << c.patch;
+        EXPECT_EQ(WarningsOf({{"Island", c.patch}}), c.warnings) << c.patch;
         EXPECT_EQ(Read().RandomEvents.at(0).Weight, c.weight) << c.patch;
         EXPECT_EQ(Read().AvoidRepeats, c.avoidRepeats) << c.patch;
         EXPECT_EQ(Read().MinimumPlayersOnline, c.players) << c.patch;
@@ -348,6 +343,119 @@ TEST_F(ConfigReaderTest, AdminControlsAreTakenInTheirRangesOrWarnedOf) {
     config = BaseConfig();
     config["Island"]["RandomEvents"]["meteor"]["Weight"] = "2";
     EXPECT_EQ(Load(config).pointer, "/Island/RandomEvents/meteor/Weight");
+}
+
+// The optional parts of Discord posts: each taken when Discord would take it; otherwise a
+// warning with its pointer and the value left out, and the plugin stays active.
+TEST_F(ConfigReaderTest, DiscordPartsAreTakenOrLeftOutWithAWarning) {
+    const auto parts = [](const quorvane::Settings& s) {
+        return json{
+            {"roles", s.DiscordMentionRoleIds}, {"name", s.DiscordUsername},
+            {"avatar", s.DiscordAvatarUrl},     {"thread", s.DiscordThreadId},
+            {"timestamp", s.DiscordTimestamp},  {"image", s.RandomEvents.at(0).DiscordImageUrl}};
+    };
+    const json none = {{"roles", json::array()}, {"name", ""},         {"avatar", ""},
+                       {"thread", ""},           {"timestamp", false}, {"image", ""}};
+    const auto with = [&](json changes) {
+        json out = none;
+        out.merge_patch(changes);
+        return out;
+    };
+    const auto image = [](json url) {
+        return json{{"Island", {{"RandomEvents", {{"meteor", {{"DiscordImageUrl", url}}}}}}}};
+    };
+    const std::string id =
+        " is not a Discord id (the digits of a number up to "
+        "18446744073709551615); it is left out";
+    const std::string address = " is not an http:// or https:// address; it is left out";
+    struct Case {
+        json patch;  // merged into the file
+        json read;
+        Lines warnings;
+    };
+    json all = {{"DiscordMentionRoleIds", {"111", "18446744073709551615"}},
+                {"DiscordUsername", "Event Bot"},
+                {"DiscordAvatarUrl", "HTTPS://example.org/a.png"},
+                {"DiscordThreadId", "333"},
+                {"DiscordTimestamp", true}};
+    all.merge_patch(image("http://example.org/m.png?size=2"));
+    std::string eighty;
+    for (int i = 0; i < 80; ++i) {
+        eighty += "\xC3\xA9";
+    }
+    json fiftyOne = json::array();
+    for (int i = 1; i <= 51; ++i) {
+        fiftyOne.push_back(std::to_string(i));
+    }
+    const Case cases[] = {
+        {all,
+         {{"roles", {"111", "18446744073709551615"}},
+          {"name", "Event Bot"},
+          {"avatar", "HTTPS://example.org/a.png"},
+          {"thread", "333"},
+          {"timestamp", true},
+          {"image", "http://example.org/m.png?size=2"}},
+         {}},
+        // Empty texts are no value, as an empty DiscordWebhook is none.
+        {{{"DiscordUsername", ""}, {"DiscordAvatarUrl", ""}, {"DiscordThreadId", ""}}, none, {}},
+        {{{"DiscordMentionRoleIds", {"111", "12a", 5, "18446744073709551616", ""}}},
+         with({{"roles", {"111"}}}),
+         {"/DiscordMentionRoleIds/1: \"12a\"" + id,
+          "/DiscordMentionRoleIds/2: 5 is not a string; it is left out",
+          "/DiscordMentionRoleIds/3: \"18446744073709551616\"" + id,
+          "/DiscordMentionRoleIds/4: \"\"" + id}},
+        {{{"DiscordMentionRoleIds", "111"}},
+         none,
+         {"/DiscordMentionRoleIds: \"111\" is not a list of role ids; it is left out"}},
+        {{{"DiscordMentionRoleIds", fiftyOne}},
+         with({{"roles", std::vector<json>(fiftyOne.begin(), fiftyOne.end() - 1)}}),
+         {"/DiscordMentionRoleIds: 51 role ids, more than 50; those after the 50th are left out"}},
+        {{{"DiscordUsername", "Discord Events"}},
+         none,
+         {"/DiscordUsername: \"Discord Events\" holds \"discord\", which Discord refuses in a "
+          "webhook's name; it is left out"}},
+        {{{"DiscordUsername", "Mr CLYDE"}},
+         none,
+         {"/DiscordUsername: \"Mr CLYDE\" holds \"clyde\", which Discord refuses in a webhook's "
+          "name; it is left out"}},
+        {{{"DiscordUsername", "  "}},
+         none,
+         {"/DiscordUsername: \"  \" is blank; Discord takes a name of 1 to 80 characters; it is "
+          "left out"}},
+        {{{"DiscordUsername", std::string(81, 'x')}},
+         none,
+         {"/DiscordUsername: \"" + std::string(81, 'x') +
+          "\" has 81 characters; Discord takes 1 to 80; it is left out"}},
+        // 80 characters of two bytes each.
+        {{{"DiscordUsername", eighty}}, with({{"name", eighty}}), {}},
+        {{{"DiscordAvatarUrl", "ftp://example.org/a.png"}},
+         none,
+         {"/DiscordAvatarUrl: \"ftp://example.org/a.png\"" + address}},
+        {{{"DiscordAvatarUrl", "https:///a.png"}},
+         none,
+         {"/DiscordAvatarUrl: \"https:///a.png\"" + address}},
+        {{{"DiscordAvatarUrl", "https://example.org/a b.png"}},
+         none,
+         {"/DiscordAvatarUrl: \"https://example.org/a b.png\"" + address}},
+        {{{"DiscordThreadId", 333}},
+         none,
+         {"/DiscordThreadId: 333 is not a string; it is left out"}},
+        {{{"DiscordThreadId", "thread-1"}}, none, {"/DiscordThreadId: \"thread-1\"" + id}},
+        {{{"DiscordTimestamp", "yes"}},
+         none,
+         {"/DiscordTimestamp: \"yes\" is not true or false; it is left out"}},
+        {image("example.org/m.png"),
+         none,
+         {"/Island/RandomEvents/meteor/DiscordImageUrl: \"example.org/m.png\"" + address}},
+    };
+    for (const auto& c : cases) {
+        Lines expected;
+        for (const auto& warning : c.warnings) {
+            expected.push_back("[Quorvane][warning] " + warning);
+        }
+        EXPECT_EQ(WarningsOf(c.patch), expected) << c.patch;
+        EXPECT_EQ(parts(Read()), c.read) << c.patch;
+    }
 }
 
 TEST_F(ConfigReaderTest, NumbersConvertLikeTheJsonLibrary) {

@@ -8,6 +8,8 @@
 
 #include <thread>
 
+#include "DiscordRules.h"
+#include "Host/Timers.h"
 #include "PluginHost.h"
 #include "Receiver.h"
 #include "notify/DiscordNotifier.h"
@@ -41,7 +43,7 @@ class DiscordNotifierTest : public ::testing::Test {
 
     // On the game thread, where completions and timers run too.
     void Post(const std::string& message, const std::string& header = "header") {
-        host_.Game().Run([&] { notifier_.Post("meteor", message, header); });
+        host_.Game().Run([&] { notifier_.Post("meteor", {message, header, "", ""}); });
     }
     std::string LastOutcome() {
         std::string outcome;
@@ -60,6 +62,16 @@ class DiscordNotifierTest : public ::testing::Test {
         }
         return outcome;
     }
+    // Until `count` posts have their final outcome.
+    bool WaitForFinished(std::size_t count) {
+        const auto deadline = std::chrono::steady_clock::now() + kWait;
+        std::size_t done = 0;
+        while (done < count && std::chrono::steady_clock::now() < deadline) {
+            host_.Game().Run([&] { done = finished_.size(); });
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        return done >= count;
+    }
     void Answering(webhook::Answer answer, int times = 0) {
         receiver_.SetBehaviour({answer, 1, times});
     }
@@ -68,6 +80,8 @@ class DiscordNotifierTest : public ::testing::Test {
     webhook::Receiver receiver_;
     quorvane::Settings settings_;
     bool alive_ = true;
+    // The final outcomes of posts, as the history is told them; on the game thread.
+    Lines finished_;
     DiscordNotifier notifier_{settings_, kUserAgent, [this](const auto& what) {
                                   if (alive_) {
                                       what(notifier_);
@@ -82,6 +96,103 @@ std::string Header(const webhook::Record& record, const char* name) {
         }
     }
     return "(none)";
+}
+
+// Each optional part of a post as the body carries it, each accepted by our receiver as by
+// Discord, and whom the post then pings. Without any of them the body is what it always was,
+// and "@everyone" in a text pings everyone; with any, only the listed roles are pinged.
+TEST_F(DiscordNotifierTest, EachPartOfAPostItsBody) {
+    const std::string webhook = settings_.DiscordWebhook;
+    const std::string embed = R"("embeds":[{"color":"255","description":"Go"}])";
+    const std::string nobody = R"("allowed_mentions":{"parse":[]},)";
+    struct Case {
+        const char* what;
+        std::function<void(quorvane::Settings&)> set;
+        std::string image;
+        std::string target;  // after the webhook's path
+        std::string body;
+        Lines pings;
+    };
+    const Case cases[] = {
+        {"none",
+         [](auto&) {},
+         "",
+         "",
+         R"({"content":"@everyone Meteor",)" + embed + "}",
+         {"@everyone"}},
+        {"role mentions",
+         [](auto& s) {
+             s.DiscordMentionRoleIds = {"111", "222"};
+         },
+         "",
+         "",
+         R"({"allowed_mentions":{"parse":[],"roles":["111","222"]},"content":"<@&111> <@&222> )"
+         R"(@everyone Meteor",)" +
+             embed + "}",
+         {"role 111", "role 222"}},
+        {"a name",
+         [](auto& s) { s.DiscordUsername = "Event Bot"; },
+         "",
+         "",
+         "{" + nobody + R"("content":"@everyone Meteor",)" + embed + R"(,"username":"Event Bot"})",
+         {}},
+        {"an avatar",
+         [](auto& s) { s.DiscordAvatarUrl = "https://example.org/a.png"; },
+         "",
+         "",
+         "{" + nobody +
+             R"("avatar_url":"https://example.org/a.png","content":"@everyone Meteor",)" + embed +
+             "}",
+         {}},
+        {"a thread",
+         [](auto& s) { s.DiscordThreadId = "333"; },
+         "",
+         "?thread_id=333",
+         "{" + nobody + R"("content":"@everyone Meteor",)" + embed + "}",
+         {}},
+        {"a thread after the webhook's own query",
+         [&](auto& s) {
+             s.DiscordWebhook = webhook + "?wait=true";
+             s.DiscordThreadId = "333";
+         },
+         "",
+         "?wait=true&thread_id=333",
+         "{" + nobody + R"("content":"@everyone Meteor",)" + embed + "}",
+         {}},
+        {"a timestamp",
+         [](auto& s) { s.DiscordTimestamp = true; },
+         "",
+         "",
+         "{" + nobody +
+             R"("content":"@everyone Meteor","embeds":[{"color":"255","description":"Go",)"
+             R"("timestamp":"2026-12-08T23:51:53Z"}]})",
+         {}},
+        {"an image",
+         [](auto&) {},
+         "https://example.org/m.png",
+         "",
+         "{" + nobody +
+             R"("content":"@everyone Meteor","embeds":[{"color":"255","description":"Go",)"
+             R"("image":{"url":"https://example.org/m.png"}}]})",
+         {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        settings_ = {};
+        settings_.DiscordWebhook = webhook;
+        settings_.DiscordWebhookColor = "255";
+        c.set(settings_);
+        const auto before = receiver_.Records().size();
+        host_.Game().Run([&] {
+            notifier_.Post("meteor", {"Go", "@everyone Meteor", c.image, "2026-12-08T23:51:53Z"});
+        });
+        EXPECT_EQ(SettledOutcome(), "posted");
+        ASSERT_EQ(receiver_.Records().size(), before + 1);
+        const auto record = receiver_.Records().back();
+        EXPECT_EQ(record.target, "/api/webhooks/1234/token" + c.target);
+        EXPECT_EQ(record.body, c.body);
+        EXPECT_EQ(webhook::Pings(record.body), c.pings);
+    }
 }
 
 TEST_F(DiscordNotifierTest, PostsTheHeaderAsContentAndTheMessageAsAnEmbed) {
@@ -194,10 +305,13 @@ TEST_F(DiscordNotifierTest, EachAnswerItsOwnFate) {
 // A deleted webhook or a wrong token: one warning, and no more posts until the settings are
 // read again.
 TEST_F(DiscordNotifierTest, AGoneWebhookStopsPostingUntilRestarted) {
-    for (const auto& [answer, what] :
-         {std::pair{Answer::UnknownWebhook, "404 Not Found (the webhook no longer exists)"},
-          std::pair{Answer::InvalidToken, "401 Unauthorized (the webhook's token is wrong)"}}) {
+    for (const auto& [answer, thread, what] :
+         {std::tuple{Answer::UnknownWebhook, "", "404 Not Found (the webhook no longer exists)"},
+          std::tuple{Answer::InvalidToken, "", "401 Unauthorized (the webhook's token is wrong)"},
+          std::tuple{Answer::UnknownWebhook, "333",
+                     "404 Not Found (the webhook, or thread 333, no longer exists)"}}) {
         SCOPED_TRACE(what);
+        settings_.DiscordThreadId = thread;
         host_.ClearLines();
         const auto before = receiver_.Records().size();
         Answering(answer);
@@ -212,11 +326,107 @@ TEST_F(DiscordNotifierTest, AGoneWebhookStopsPostingUntilRestarted) {
                                     "failed: ") +
                         what + "; no more posts until quorvane.reload"});
         Answering(Answer::Discord);
-        host_.Game().Run([&] { notifier_.Restart(); });
+        host_.Game().Run([&] { notifier_.Reloaded(); });
         Post("after the reload");
         EXPECT_EQ(SettledOutcome(), "posted");
         EXPECT_EQ(receiver_.Records().size(), before + 2);
     }
+}
+
+// Posts under way when the first 401 or 404 arrives: one warning however many they are, and
+// each post's own outcome.
+TEST_F(DiscordNotifierTest, PostsUnderWayWhenTheWebhookIsGoneAreOneWarning) {
+    Answering(Answer::UnknownWebhook);
+    host_.Game().Run([&] {
+        notifier_.OnFinished(
+            [&](std::uint64_t, const std::string& outcome) { finished_.push_back(outcome); });
+        for (const char* message : {"one", "two", "three"}) {
+            notifier_.Post("meteor", {message, "", "", ""});
+        }
+    });
+    ASSERT_TRUE(WaitForFinished(3));
+    const std::string gone = "404 Not Found (the webhook no longer exists)";
+    EXPECT_EQ(finished_, Lines(3, "failed: " + gone));
+    EXPECT_EQ(host_.PluginLines(),
+              Lines{"[Quorvane][warning] Discord announcement of event meteor failed: " + gone +
+                    "; no more posts until quorvane.reload"});
+    EXPECT_EQ(LastOutcome(), "posting stopped: " + gone + "; quorvane.reload starts it again");
+}
+
+// A reload is a clean break. The old webhook answers 429, then 404: the retry it asked for is
+// dropped at the reload, its 404 to a post still under way stops nothing, and the new webhook
+// takes the next post. Emptying the webhook drops a waiting retry too.
+TEST_F(DiscordNotifierTest, AReloadDropsTheOldWebhooksRetriesAndItsAnswersStopNothing) {
+    webhook::Receiver old;
+    old.Start();
+    old.SetBehaviour({Answer::RateLimited, 60, 1});
+    settings_.DiscordWebhook = old.BaseUrl() + "/api/webhooks/1/old";
+    const std::string replaced = receiver_.BaseUrl() + "/api/webhooks/2/new";
+    host_.Game().Run([&] {
+        notifier_.OnFinished([&](std::uint64_t id, const std::string& outcome) {
+            finished_.push_back(std::to_string(id) + " " + outcome);
+        });
+        notifier_.Post("meteor", {"first", "", "", ""}, 1);
+    });
+    // The retry's timer runs on the game thread too: the reload comes before it.
+    const auto reloadWhileRetrying = [&](const std::string& webhook,
+                                         const std::function<void()>& before) {
+        const auto deadline = std::chrono::steady_clock::now() + kWait;
+        bool reloaded = false;
+        while (!reloaded && std::chrono::steady_clock::now() < deadline) {
+            host_.Game().Run([&] {
+                if (notifier_.Last() && notifier_.Last()->Outcome.starts_with("retrying")) {
+                    before();
+                    settings_.DiscordWebhook = webhook;
+                    notifier_.Reloaded();
+                    reloaded = true;
+                }
+            });
+        }
+        return reloaded;
+    };
+    ASSERT_TRUE(reloadWhileRetrying(replaced, [&] {
+        old.SetBehaviour({Answer::UnknownWebhook, 1, 0});
+        notifier_.Post("storm", {"second", "", "", ""}, 2);
+    }));
+    ASSERT_TRUE(WaitForFinished(2));
+    host_.Game().Run([&] { notifier_.Post("supply", {"third", "", "", ""}, 3); });
+    EXPECT_EQ(SettledOutcome(), "posted");
+
+    receiver_.SetBehaviour({Answer::RateLimited, 60, 1});
+    host_.Game().Run([&] { notifier_.Post("eclipse", {"fourth", "", "", ""}, 4); });
+    ASSERT_TRUE(reloadWhileRetrying("", [] {}));
+    // Until the dropped retries' timers have fired.
+    const auto deadline = std::chrono::steady_clock::now() + kWait;
+    while (!asahost::PendingTimers().empty() && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_TRUE(WaitForFinished(4));
+
+    const auto statuses = [](const webhook::Receiver& receiver) {
+        std::vector<std::pair<std::string, int>> out;
+        for (const auto& record : receiver.Records()) {
+            out.emplace_back(record.target, record.status);
+        }
+        return out;
+    };
+    using Sent = std::vector<std::pair<std::string, int>>;
+    EXPECT_EQ(statuses(old), (Sent{{"/api/webhooks/1/old", 429}, {"/api/webhooks/1/old", 404}}));
+    EXPECT_EQ(statuses(receiver_),
+              (Sent{{"/api/webhooks/2/new", 204}, {"/api/webhooks/2/new", 429}}));
+    const std::string changed = "DiscordWebhook was changed by quorvane.reload";
+    const std::string gone = "404 Not Found (the webhook no longer exists)";
+    EXPECT_EQ(finished_, (Lines{"1 not retried: " + changed,
+                                "2 failed: " + gone + "; posting goes on: " + changed, "3 posted",
+                                "4 not retried: " + changed}));
+    const std::string about = "[Quorvane][warning] Discord announcement of event ";
+    EXPECT_EQ(host_.PluginLines(),
+              (Lines{about + "meteor failed: 429 Too Many Requests, retried after 60 s",
+                     about + "meteor not retried: " + changed,
+                     about + "storm failed: " + gone + "; posting goes on: " + changed,
+                     about + "eclipse failed: 429 Too Many Requests, retried after 60 s",
+                     about + "eclipse not retried: " + changed}));
+    old.Stop();
 }
 
 // A stalled request costs its whole timeout, so this one is short.

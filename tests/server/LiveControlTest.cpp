@@ -248,6 +248,44 @@ TEST_F(LiveControlTest, AGoneWebhookStopsPostingUntilAReload) {
     receiver.Stop();
 }
 
+// The last post in each of its states, as quorvane.status ends. A game second is a real one
+// here, so a retry after 60 s is still waiting when the status is asked.
+TEST_F(LiveControlTest, StatusShowsTheLastPostInEachState) {
+    webhook::Receiver receiver;
+    receiver.Start();
+    json config = Config(port_);
+    config["DiscordWebhook"] = receiver.BaseUrl() + "/api/webhooks/1/x";
+    Start(config, {"--time-scale=1"});
+    const struct {
+        webhook::Answer answer;
+        const char* event;
+        std::string status;
+    } cases[] = {
+        {webhook::Answer::Discord, "meteor", "posted"},
+        {webhook::Answer::BadRequest, "storm", "failed: 400 Bad Request"},
+        {webhook::Answer::RateLimited, "meteor", "retrying in 60 s: 429 Too Many Requests"},
+        {webhook::Answer::UnknownWebhook, "storm",
+         "posting stopped: 404 Not Found (the webhook no longer exists); quorvane.reload starts "
+         "it again"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.status);
+        receiver.SetBehaviour({c.answer, 60, 1});
+        ASSERT_EQ(Send("quorvane.next " + std::string(c.event)).size(), 1u);
+        const std::string expected =
+            "Discord (event " + std::string(c.event) + "): " + c.status + ", ";
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        std::string last = Send("quorvane.status").back();
+        while (!last.starts_with(expected) && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            last = Send("quorvane.status").back();
+        }
+        EXPECT_TRUE(last.starts_with(expected) && last.ends_with(" s ago")) << last;
+    }
+    EXPECT_EQ(server_->Stop(), 0);
+    receiver.Stop();
+}
+
 // Every coordinate on the running map (the stand-in's map data: a main map and a cave), a
 // point off every playable area flagged.
 TEST_F(LiveControlTest, CoordsShowEachPlaceOnTheMapAndFlagThoseOffIt) {
