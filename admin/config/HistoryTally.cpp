@@ -40,18 +40,6 @@ void KeepLatest(std::optional<TimePoint>& into, std::optional<TimePoint> time) {
     }
 }
 
-// The newest `count` of two lists that are each the newest first.
-std::vector<EventRecord> Newest(std::vector<EventRecord> a, std::vector<EventRecord> b,
-                                std::size_t count) {
-    std::vector<EventRecord> out;
-    std::merge(std::make_move_iterator(a.begin()), std::make_move_iterator(a.end()),
-               std::make_move_iterator(b.begin()), std::make_move_iterator(b.end()),
-               std::back_inserter(out),
-               [](const EventRecord& x, const EventRecord& y) { return x.Time > y.Time; });
-    out.resize((std::min)(out.size(), count));
-    return out;
-}
-
 void Merge(ServerTally& into, ServerTally&& from) {
     into.Due += from.Due;
     into.Started += from.Started;
@@ -99,10 +87,21 @@ void Merge(ServerTally& into, ServerTally&& from) {
     } else {
         into.Runs.clear();
     }
-    into.Last = Newest(std::move(into.Last), std::move(from.Last), ServerTally::kLastRecords);
+    into.Last.insert(into.Last.end(), std::make_move_iterator(from.Last.begin()),
+                     std::make_move_iterator(from.Last.end()));
+    into.KeepNewest();
 }
 
 }  // namespace
+
+void ServerTally::KeepNewest() {
+    std::stable_sort(Last.begin(), Last.end(),
+                     [](const EventRecord& a, const EventRecord& b) { return a.Time > b.Time; });
+    if (Last.size() >= kLastRecords) {
+        Last.resize(kLastRecords);
+        LastCut = Last.back().Time;
+    }
+}
 
 std::string Cut(std::string text, std::size_t bytes) {
     if (text.size() > bytes) {
@@ -203,14 +202,15 @@ void HistoryTally::Add(EventRecord r, const TimeZone& zone) {
         auto* count = Entry(s.Refusals, r.Reason.empty() ? r.Outcome : r.Reason);
         count ? void(++*count) : void(++s.Untallied);
     }
-    const auto newer = [](const EventRecord& a, const EventRecord& b) { return a.Time > b.Time; };
-    if (s.Last.size() < ServerTally::kLastRecords || r.Time > s.Last.back().Time) {
+    // Sorted only now and then: a history comes oldest first, so nearly every record is
+    // among the newest so far.
+    if (!s.LastCut || r.Time > *s.LastCut) {
         r.Server = Cut(std::move(r.Server), kText);
         r.EventId = id;
         r.Eventlabel = Cut(r.Eventlabel.value_or(""), kText);
-        s.Last.insert(std::upper_bound(s.Last.begin(), s.Last.end(), r, newer), std::move(r));
-        if (s.Last.size() > ServerTally::kLastRecords) {
-            s.Last.pop_back();
+        s.Last.push_back(std::move(r));
+        if (s.Last.size() >= 8 * ServerTally::kLastRecords) {
+            s.KeepNewest();
         }
     }
 }

@@ -38,7 +38,7 @@ struct Spot {
 
 struct ServerTally {
     // While a server has at most this many runs with a position, each one is kept.
-    static constexpr std::size_t kEachRun = 200;
+    static constexpr std::size_t kEachRun = 100;
     static constexpr std::size_t kLastRecords = 15;
 
     struct Event {
@@ -65,8 +65,14 @@ struct ServerTally {
     std::map<SpotKey, Spot> Spots;
     std::map<CoordinateKey, std::size_t> RunsAt;  // by event id and coordinate
     std::size_t Positioned = 0;                   // runs whose line gives Lat and Lon
-    std::vector<EventRecord> Last;                // the newest first
+    // The newest records, the newest first once KeepNewest ran; until then unordered, and
+    // none older than LastCut is added.
+    std::vector<EventRecord> Last;
+    std::optional<TimePoint> LastCut;
     std::size_t Untallied = 0;  // records whose event, kind or reason was one name too many
+
+    // Last as its newest kLastRecords, the newest first.
+    void KeepNewest();
 };
 
 struct FileTally {

@@ -157,17 +157,21 @@ std::pair<TimeZone, std::string> ChooseZone(const json& document) {
 
 ClusterReport MakeClusterReport(const std::string& configName, const json& document,
                                 const std::map<std::string, PositionSource>& positions,
-                                HistoryTally&& history, const TimeZone& zone,
-                                std::string zoneNote) {
+                                std::vector<std::string> historyNames, HistoryTally&& history,
+                                const TimeZone& zone, std::string zoneNote) {
     ClusterReport out;
     out.ConfigName = configName;
+    out.HistoryNames = std::move(historyNames);
     out.Zone = zone;
     out.ZoneNote = std::move(zoneNote);
     auto servers = std::move(history.Servers);
     out.History = std::move(history);
     out.History.Servers.clear();
 
-    for (const auto& [key, value] : document.items()) {
+    for (const auto& item : document.items()) {
+        // Not a structured binding: a lambda below takes the key.
+        const std::string key = item.key();
+        const json& value = item.value();
         if (!value.is_object()) {
             continue;
         }
@@ -176,6 +180,7 @@ ClusterReport MakeClusterReport(const std::string& configName, const json& docum
         server.InConfig = true;
         if (const auto found = servers.find(key); found != servers.end()) {
             server.History = std::move(found->second);
+            server.History.KeepNewest();
             servers.erase(found);
         }
         const auto parsed = ParseConfig(document, [&] { return key; });
@@ -211,6 +216,7 @@ ClusterReport MakeClusterReport(const std::string& configName, const json& docum
         server.Key = others[i].first;
         server.Label = others[i].first;
         server.History = std::move(others[i].second);
+        server.History.KeepNewest();
         ListEvents(server, nullptr);
         Mark(server);
         out.Servers.push_back(std::move(server));
@@ -241,7 +247,10 @@ ClusterReport MakeReport(const ReportOptions& options) {
         return found->second;
     };
     std::map<std::string, PositionSource> positions;
-    for (const auto& [key, value] : document.items()) {
+    for (const auto& item : document.items()) {
+        // Not a structured binding: a lambda below takes the key.
+        const std::string key = item.key();
+        const json& value = item.value();
         if (!value.is_object()) {
             continue;
         }
@@ -263,13 +272,12 @@ ClusterReport MakeReport(const ReportOptions& options) {
             positions.emplace(key, std::move(source));
         }
     }
-    auto history = TallyHistories(options.Histories, zone);
-    auto report = MakeClusterReport(options.Config.string(), document, positions,
-                                    std::move(history), zone, zoneNote);
+    std::vector<std::string> names;
     for (const auto& file : options.Histories) {
-        report.HistoryNames.push_back(file.string());
+        names.push_back(file.string());
     }
-    return report;
+    return MakeClusterReport(options.Config.string(), document, positions, std::move(names),
+                             TallyHistories(options.Histories, zone), zone, zoneNote);
 }
 
 }  // namespace quorvane::admin

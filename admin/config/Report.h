@@ -108,11 +108,12 @@ struct PositionSource {
     std::string MapName;
 };
 
-// The report of an already read cluster document and tallied histories. `positions` by
-// server key; a key without one has no positions.
+// The report of an already read cluster document and tallied histories, whose file numbers
+// index `historyNames`. `positions` by server key; a key without one has no positions.
 ClusterReport MakeClusterReport(const std::string& configName, const nlohmann::json& document,
                                 const std::map<std::string, PositionSource>& positions,
-                                HistoryTally&& history, const TimeZone& zone, std::string zoneNote);
+                                std::vector<std::string> historyNames, HistoryTally&& history,
+                                const TimeZone& zone, std::string zoneNote);
 
 // Reads every file the options name. Throws std::runtime_error for a file that cannot be
 // read, ConfigFileError for a config that is no cluster file.

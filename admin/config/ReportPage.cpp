@@ -329,9 +329,11 @@ std::string Header(const ClusterReport& report) {
         out += h.BadLines.size() < h.Unreadable ? "; the first ones:" : ":";
         out += "</p><ul>";
         for (const auto& line : h.BadLines) {
-            out += "<li><code>" + Escaped(report.HistoryNames.at(line.File)) + ":" +
-                   std::to_string(line.Line) + "</code> <code>" + Escaped(line.Start) +
-                   "</code></li>";
+            const std::string file = line.File < report.HistoryNames.size()
+                                         ? report.HistoryNames[line.File]
+                                         : "file " + std::to_string(line.File + 1);
+            out += "<li><code>" + Escaped(file) + ":" + std::to_string(line.Line) +
+                   "</code> <code>" + Escaped(line.Start) + "</code></li>";
         }
         out += "</ul></div>";
     }

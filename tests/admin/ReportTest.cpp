@@ -89,7 +89,7 @@ TEST(ReportTest, TimesAreOnTheClusterFilesClock) {
 }
 
 // Two files' runs of one server on two spots, tallied apart and merged: each run is a mark up
-// to 200 runs, beyond that one mark per spot that counts them.
+// to kEachRun runs, beyond that one mark per spot that counts them.
 TEST(ReportTest, ManyRunsBecomeOneMarkPerSpot) {
     const TimeZone utc;
     const auto line = [](double lat) {
@@ -98,10 +98,11 @@ TEST(ReportTest, ManyRunsBecomeOneMarkPerSpot) {
                std::to_string(lat) + R"(,"lon":43.75})";
     };
     const json document = json::parse(R"({"Island": {}})");
-    for (const auto& [second, eachRun] : {std::pair{50, true}, std::pair{51, false}}) {
+    constexpr std::size_t kFirst = ServerTally::kEachRun - 30;
+    for (const auto& [second, eachRun] : {std::pair{30, true}, std::pair{31, false}}) {
         HistoryTally first;
         HistoryTally later;
-        for (int i = 0; i < 150; ++i) {
+        for (std::size_t i = 0; i < kFirst; ++i) {
             first.AddLine(0, i + 1, line(56.25), utc);
         }
         for (int i = 0; i < second; ++i) {
@@ -109,17 +110,18 @@ TEST(ReportTest, ManyRunsBecomeOneMarkPerSpot) {
         }
         first.Merge(std::move(later));
         const auto report =
-            MakeClusterReport("config.json", document, {}, std::move(first), utc, "");
+            MakeClusterReport("config.json", document, {}, {"events.1.jsonl", "events.jsonl"},
+                              std::move(first), utc, "");
         ASSERT_EQ(report.Servers.size(), 1u);
         const auto& server = report.Servers[0];
         EXPECT_EQ(server.EachRun, eachRun);
         if (eachRun) {
-            EXPECT_EQ(server.Marks.size(), 200u);
+            EXPECT_EQ(server.Marks.size(), ServerTally::kEachRun);
         } else {
             ASSERT_EQ(server.Marks.size(), 2u);
-            EXPECT_EQ(server.Marks[0].Runs, 150u);
+            EXPECT_EQ(server.Marks[0].Runs, kFirst);
             EXPECT_EQ(server.Marks[0].Position.Lat, 56.25);
-            EXPECT_EQ(server.Marks[1].Runs, 51u);
+            EXPECT_EQ(server.Marks[1].Runs, 31u);
             EXPECT_EQ(server.UndrawnRuns, 0u);
         }
     }

@@ -5,7 +5,7 @@
 //
 //   node report-browser.js QUORVANE_CONFIG OUT_DIR CONFIG MAP_DATA HISTORY...
 //
-// The inputs must give each server at most 200 runs with a position, so that each run is a mark.
+// The inputs must give each server at most 100 runs with a position, so that each run is a mark.
 "use strict";
 
 const assert = require("node:assert/strict");
