@@ -37,6 +37,7 @@ th,td{text-align:left;padding:.25rem .5rem;border-bottom:1px solid var(--line);v
 td.n,th.n{text-align:right;font-variant-numeric:tabular-nums}
 .bars{min-width:8rem}.bar{height:.55rem;margin:.12rem 0;background:currentColor}.bar.want{background:none;border:1.5px solid var(--fg);opacity:.7}
 .key{display:inline-block;width:1.4em;height:.55rem;vertical-align:middle;background:currentColor}.key.want{background:none;border:1.5px solid var(--fg)}
+@media (max-width:32rem){body{padding:.6rem}svg.map text{font-size:4.2px}th,td{padding:.25rem .3rem}}
 )";
 
 std::string Percent(double share) {
@@ -310,7 +311,7 @@ std::string Header(const ClusterReport& report) {
                       Plural(report.Servers.size(), "server", "servers") + ". " +
                       Escaped(report.ZoneNote) + "</p><p>";
     if (report.HistoryNames.empty()) {
-        out += "No history given: only the configured coordinates are shown.";
+        out += "No history given: only the configured coordinates are shown.</p>";
     } else {
         out += "History: " + Plural(h.Records, "record", "records") +
                Span(h.First, h.Latest, report.Zone) + ", in</p><ul>";
@@ -319,9 +320,8 @@ std::string Header(const ClusterReport& report) {
             out += "<li><code>" + Escaped(report.HistoryNames[i]) +
                    "</code>: " + Plural(file.Lines, "line", "lines") + "</li>";
         }
-        out += "</ul><p>";
+        out += "</ul>";
     }
-    out += "</p>";
     if (h.Unreadable > 0) {
         out += "<div class=\"warn\"><p>" +
                Plural(h.Unreadable, "line is no record", "lines are no record") +
