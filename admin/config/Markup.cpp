@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "history/EventRecord.h"
+
 namespace quorvane::admin {
 namespace {
 
@@ -107,18 +109,11 @@ std::string Number(double value, int decimals) {
 }
 
 std::string ClockText(std::chrono::system_clock::time_point time, const TimeZone& zone) {
-    const auto utc = std::chrono::floor<std::chrono::seconds>(time);
-    const ZoneOffset offset = zone.At(utc);
-    const auto local = utc.time_since_epoch() + offset.Offset;
-    const auto days = std::chrono::floor<std::chrono::days>(local);
-    const std::chrono::year_month_day date{std::chrono::sys_days(days)};
-    const std::chrono::hh_mm_ss clock(local - days);
-    char text[48];
-    std::snprintf(text, sizeof text, "%04d-%02u-%02u %02d:%02d:%02d ",
-                  static_cast<int>(date.year()), static_cast<unsigned>(date.month()),
-                  static_cast<unsigned>(date.day()), static_cast<int>(clock.hours().count()),
-                  static_cast<int>(clock.minutes().count()),
-                  static_cast<int>(clock.seconds().count()));
+    const ZoneOffset offset = zone.At(std::chrono::floor<std::chrono::seconds>(time));
+    // The local time written as UTC is, "2026-12-09T11:19:48Z", made a wall clock's.
+    std::string text = UtcText(time + offset.Offset);
+    text[10] = ' ';
+    text.back() = ' ';
     return text + offset.Abbreviation;
 }
 

@@ -103,6 +103,17 @@ void ListCoordinates(ServerReport& server, const Settings& settings, const Posit
     }
 }
 
+// The server sections' keys: every member that is an object.
+std::vector<std::string> Sections(const json& document) {
+    std::vector<std::string> keys;
+    for (const auto& [key, value] : document.items()) {
+        if (value.is_object()) {
+            keys.push_back(key);
+        }
+    }
+    return keys;
+}
+
 std::optional<std::size_t> EventIndex(const ServerReport& server, const std::string& id) {
     for (std::size_t i = 0; i < server.Events.size(); ++i) {
         if (server.Events[i].Id == id) {
@@ -168,13 +179,8 @@ ClusterReport MakeClusterReport(const std::string& configName, const json& docum
     out.History = std::move(history);
     out.History.Servers.clear();
 
-    for (const auto& item : document.items()) {
-        // Not a structured binding: a lambda below takes the key.
-        const std::string key = item.key();
-        const json& value = item.value();
-        if (!value.is_object()) {
-            continue;
-        }
+    for (const auto& key : Sections(document)) {
+        const json& value = document.at(key);
         ServerReport server;
         server.Key = key;
         server.InConfig = true;
@@ -247,13 +253,7 @@ ClusterReport MakeReport(const ReportOptions& options) {
         return found->second;
     };
     std::map<std::string, PositionSource> positions;
-    for (const auto& item : document.items()) {
-        // Not a structured binding: a lambda below takes the key.
-        const std::string key = item.key();
-        const json& value = item.value();
-        if (!value.is_object()) {
-            continue;
-        }
+    for (const auto& key : Sections(document)) {
         PositionSource source;
         if (const auto coords = options.Coords.find(key); coords != options.Coords.end()) {
             const auto parsed = ParseConfig(document, [&] { return key; });
