@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include <nlohmann/json.hpp>
 
 #include "CoordsAnswer.h"
@@ -86,6 +88,23 @@ TEST(ReportTest, TimesAreOnTheClusterFilesClock) {
         EXPECT_EQ(ClockText(winter, zone), c.winter) << note;
         EXPECT_EQ(ClockText(summer, zone), c.summer) << note;
     }
+
+    // Events per hour of the day across the change to summer time (01:00 UTC on 29 March
+    // 2026), read one after the other.
+    const TimeZone berlin("Europe/Berlin");
+    HistoryTally tally;
+    std::size_t line = 0;
+    for (const char* time :
+         {"2026-03-29T00:30:00Z", "2026-03-29T01:30:00Z", "2026-03-29T23:30:00Z"}) {
+        tally.AddLine(
+            0, ++line,
+            std::string(R"({"server":"Island","outcome":"started","time":")") + time + R"("})",
+            berlin);
+    }
+    std::array<std::size_t, 24> hours{};
+    hours[1] = 2;  // 01:30 CET, and 01:30 CEST the next day
+    hours[3] = 1;  // 03:30 CEST
+    EXPECT_EQ(tally.Servers.at("Island").StartedByHour, hours);
 }
 
 // Two files' runs of one server on two spots, tallied apart and merged: each run is a mark up
