@@ -252,8 +252,18 @@ ClusterReport MakeReport(const ReportOptions& options) {
         }
         return found->second;
     };
+    const auto sections = Sections(document);
+    // A mistyped key would leave its server without positions, and the page would not say why.
+    for (const auto* given : {&options.Coords, &options.MapFileOf}) {
+        for (const auto& [key, file] : *given) {
+            if (std::find(sections.begin(), sections.end(), key) == sections.end()) {
+                throw std::runtime_error(key + "=" + file.string() + ": " +
+                                         options.Config.string() + " has no server section " + key);
+            }
+        }
+    }
     std::map<std::string, PositionSource> positions;
-    for (const auto& key : Sections(document)) {
+    for (const auto& key : sections) {
         PositionSource source;
         if (const auto coords = options.Coords.find(key); coords != options.Coords.end()) {
             const auto parsed = ParseConfig(document, [&] { return key; });

@@ -452,6 +452,10 @@ TEST(ConfigToolTest, ReportShowsEveryServerFromItsHistoriesAndPositions) {
     const auto noHistory = Tool(dir, {"report", "config.json", "gone.jsonl"});
     EXPECT_EQ(noHistory.exit, 3);
     EXPECT_EQ(noHistory.lines, Lines{"quorvane-config: cannot read gone.jsonl"});
+    const auto typo = Tool(dir, {"report", "config.json", "--coords", "Islnd=coords.txt"});
+    EXPECT_EQ(typo.exit, 3);
+    EXPECT_EQ(typo.lines, Lines{"quorvane-config: Islnd=coords.txt: config.json has no server "
+                                "section Islnd"});
 }
 
 }  // namespace
