@@ -1,6 +1,6 @@
 // The event history as quorvane-config reads it: lines of events.jsonl, any bytes. Never a
 // crash; every non-empty line is a record or counted as none; the counts add up; and a record
-// read back and written again reads back the same.
+// read back and written again reads back the same, its coordinate and position included.
 // Input: the file's bytes.
 
 #include <cstdint>
@@ -17,8 +17,17 @@ namespace {
 
 using fuzzing::Require;
 
+bool SamePlace(const quorvane::EventRecord& a, const quorvane::EventRecord& b) {
+    const auto& p = a.Position;
+    const auto& q = b.Position;
+    const auto& c = a.Coordinate;
+    const auto& d = b.Coordinate;
+    return p.has_value() == q.has_value() && (!p || (p->Lat == q->Lat && p->Lon == q->Lon)) &&
+           c.has_value() == d.has_value() && (!c || (c->X == d->X && c->Y == d->Y && c->Z == d->Z));
+}
+
 bool Same(const quorvane::EventRecord& a, const quorvane::EventRecord& b) {
-    return a.Time == b.Time && a.Server == b.Server && a.Trigger == b.Trigger &&
+    return SamePlace(a, b) && a.Time == b.Time && a.Server == b.Server && a.Trigger == b.Trigger &&
            a.Outcome == b.Outcome && a.Reason == b.Reason && a.SkipKind == b.SkipKind &&
            a.EventId == b.EventId && a.Eventlabel == b.Eventlabel &&
            // A skipped event reached no server and no webhook, so none is written.

@@ -11,6 +11,8 @@ packages=(
     g++-mingw-w64-x86-64-posix wine64
     libcpp-httplib-dev pkgconf
     clang-14 libclang-rt-14-dev
+    libhowardhinnant-date-dev tzdata  # time zones (zone/)
+    chromium  # the report page in a real browser (tests/node/report-browser.js)
 )
 # Node.js runs independent protocol peers in the tests; a machine may already have its own.
 command -v node >/dev/null 2>&1 && command -v npm >/dev/null 2>&1 || packages+=(nodejs npm)

@@ -5,9 +5,7 @@
 #include <stdexcept>
 
 namespace quorvane::admin {
-namespace {
 
-// What a skip's kind means, for people.
 std::string SkipText(const std::string& kind) {
     if (kind == "players") {
         return "fewer players online than MinimumPlayersOnline";
@@ -24,24 +22,28 @@ std::string SkipText(const std::string& kind) {
     return kind;
 }
 
-}  // namespace
-
 std::string SharePercent(double share) {
     char text[32];
     std::snprintf(text, sizeof text, "%.1f %%", share * 100);
     return text;
 }
 
+void ForEachLine(const std::filesystem::path& file,
+                 const std::function<void(std::size_t, const std::string&)>& visit) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in) {
+        throw std::runtime_error("cannot read " + file.string());
+    }
+    std::size_t number = 0;
+    for (std::string line; std::getline(in, line);) {
+        visit(++number, line);
+    }
+}
+
 HistorySummary ReadHistory(const std::vector<std::filesystem::path>& files) {
     std::vector<std::string> lines;
     for (const auto& file : files) {
-        std::ifstream in(file, std::ios::binary);
-        if (!in) {
-            throw std::runtime_error("cannot read " + file.string());
-        }
-        for (std::string line; std::getline(in, line);) {
-            lines.push_back(std::move(line));
-        }
+        ForEachLine(file, [&](std::size_t, const std::string& line) { lines.push_back(line); });
     }
     return Summarize(lines);
 }

@@ -1,6 +1,8 @@
 #include "MapData.h"
 
+#include <algorithm>
 #include <fstream>
+#include <limits>
 #include <stdexcept>
 
 #include <nlohmann/json.hpp>
@@ -48,6 +50,33 @@ LatLon MapData::Position(const WorldCoordinate& coordinate) const {
 
 bool MapData::Holds(const WorldCoordinate& coordinate) const {
     return ChooseEntry(entries_, coordinate).has_value();
+}
+
+}  // namespace quorvane::admin
+
+namespace quorvane::admin {
+
+bool MapData::Playable(const WorldCoordinate& coordinate) const {
+    return std::any_of(entries_.begin(), entries_.end(),
+                       [&](const MapEntry& entry) { return quorvane::Holds(entry, coordinate); });
+}
+
+std::optional<std::pair<LatLon, LatLon>> MapData::PlayableBox() const {
+    if (asRead_.empty()) {
+        return std::nullopt;
+    }
+    const auto& box = asRead_.front();
+    const std::vector<MapEntry> main{box};
+    const auto at = [&](double x, double y) {
+        constexpr double kFloat = (std::numeric_limits<float>::max)();
+        return Project(main, {static_cast<float>(std::clamp(x, -kFloat, kFloat)),
+                              static_cast<float>(std::clamp(y, -kFloat, kFloat)), 0})
+            .Position;
+    };
+    const LatLon a = at(box.PlayableMin.X, box.PlayableMin.Y);
+    const LatLon b = at(box.PlayableMax.X, box.PlayableMax.Y);
+    return std::pair{LatLon{(std::min)(a.Lat, b.Lat), (std::min)(a.Lon, b.Lon)},
+                     LatLon{(std::max)(a.Lat, b.Lat), (std::max)(a.Lon, b.Lon)}};
 }
 
 }  // namespace quorvane::admin

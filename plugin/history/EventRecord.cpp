@@ -1,7 +1,9 @@
 #include "history/EventRecord.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
+#include <limits>
 
 #include <nlohmann/json.hpp>
 
@@ -36,6 +38,183 @@ std::optional<Clock::time_point> ParseUtc(const std::string& text) {
     return std::chrono::sys_days(date) + std::chrono::hours(hours) + std::chrono::minutes(minutes) +
            std::chrono::seconds(seconds);
 }
+
+// One line's members as the parser meets them, without building the document: a year of a
+// cluster's history is a million lines. A member given twice counts as its last value, as in
+// the document.
+class RecordReader final : public json::json_sax_t {
+  public:
+    bool IsRecord() const { return object_ && parsed_ && timeOk_ && outcomeOk_; }
+    EventRecord Take() {
+        if (lat_ && lon_) {
+            record_.Position = LatLon{*lat_, *lon_};
+        }
+        return std::move(record_);
+    }
+
+    bool null() override { return Scalar(); }
+    bool boolean(bool) override { return Scalar(); }
+    bool number_integer(number_integer_t value) override {
+        return Number(static_cast<double>(value));
+    }
+    bool number_unsigned(number_unsigned_t value) override {
+        return Number(static_cast<double>(value));
+    }
+    bool number_float(number_float_t value, const string_t&) override { return Number(value); }
+    bool string(string_t& value) override {
+        if (depth_ == 1) {
+            SetText(key_, &value);
+        } else if (depth_ == 2 && inRcon_) {
+            record_.Rcon[memberKey_] = std::move(value);
+        } else {
+            Scalar();
+        }
+        return true;
+    }
+    bool binary(binary_t&) override { return Scalar(); }
+    bool start_object(std::size_t) override {
+        if (depth_ == 0) {
+            object_ = true;
+        } else if (depth_ == 1) {
+            SetNone(key_);
+            inRcon_ = key_ == "rcon";
+            if (inRcon_) {
+                record_.Rcon.clear();
+            }
+        } else {
+            Nested();
+        }
+        ++depth_;
+        return true;
+    }
+    bool end_object() override { return End(); }
+    bool start_array(std::size_t) override {
+        if (depth_ == 1) {
+            SetNone(key_);
+            inCoordinate_ = key_ == "coordinate";
+            coordinate_.clear();
+        } else if (depth_ > 1) {
+            Nested();
+        }
+        ++depth_;
+        return true;
+    }
+    bool end_array() override {
+        if (depth_ == 2 && inCoordinate_) {
+            inCoordinate_ = false;
+            // A component beyond float is no coordinate the plugin could have written.
+            const auto fits = [](double v) {
+                return std::fabs(v) <= (std::numeric_limits<float>::max)();
+            };
+            if (coordinate_.size() == 3 &&
+                std::all_of(coordinate_.begin(), coordinate_.end(), fits)) {
+                record_.Coordinate = WorldCoordinate{static_cast<float>(coordinate_[0]),
+                                                     static_cast<float>(coordinate_[1]),
+                                                     static_cast<float>(coordinate_[2])};
+            }
+        }
+        return End();
+    }
+    bool key(string_t& name) override {
+        if (depth_ == 1) {
+            key_ = std::move(name);
+        } else if (depth_ == 2) {
+            memberKey_ = std::move(name);
+        }
+        return true;
+    }
+    bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) override {
+        parsed_ = false;
+        return false;
+    }
+
+  private:
+    bool Scalar() {
+        if (depth_ == 1) {
+            SetNone(key_);
+        } else if (depth_ == 2) {
+            Nested();
+        }
+        return true;
+    }
+    bool Number(double value) {
+        if (depth_ == 1 && (key_ == "lat" || key_ == "lon")) {
+            (key_ == "lat" ? lat_ : lon_) = value;
+            return true;
+        }
+        if (depth_ == 2 && inCoordinate_) {
+            coordinate_.push_back(value);
+            return true;
+        }
+        return Scalar();
+    }
+    // Something at the second level that is not what it should be there.
+    void Nested() {
+        if (inRcon_ && depth_ == 2) {
+            record_.Rcon.erase(memberKey_);
+        }
+        if (inCoordinate_) {
+            coordinate_.push_back(std::numeric_limits<double>::infinity());
+        }
+    }
+    bool End() {
+        --depth_;
+        if (depth_ == 1) {
+            inRcon_ = false;
+            inCoordinate_ = false;
+        }
+        return true;
+    }
+    void SetNone(const std::string& name) { SetText(name, nullptr); }
+    // Text members; any other value leaves them unset.
+    void SetText(const std::string& name, std::string* value) {
+        const auto text = [&] { return value ? std::move(*value) : std::string(); };
+        if (name == "time") {
+            const auto parsed = value ? ParseUtc(*value) : std::nullopt;
+            timeOk_ = parsed.has_value();
+            record_.Time = parsed.value_or(Clock::time_point());
+        } else if (name == "outcome") {
+            outcomeOk_ = value != nullptr;
+            record_.Outcome = text();
+        } else if (name == "server") {
+            record_.Server = text();
+        } else if (name == "trigger") {
+            record_.Trigger = text();
+        } else if (name == "reason") {
+            record_.Reason = text();
+        } else if (name == "skip") {
+            record_.SkipKind = text();
+        } else if (name == "event") {
+            record_.EventId = value ? std::optional(text()) : std::nullopt;
+        } else if (name == "label") {
+            record_.Eventlabel = value ? std::optional(text()) : std::nullopt;
+        } else if (name == "discord") {
+            record_.Discord = value ? std::optional(text()) : std::nullopt;
+        } else if (name == "lat") {
+            lat_.reset();
+        } else if (name == "lon") {
+            lon_.reset();
+        } else if (name == "coordinate") {
+            record_.Coordinate.reset();
+        } else if (name == "rcon") {
+            record_.Rcon.clear();
+        }
+    }
+
+    EventRecord record_;
+    bool object_ = false;
+    bool parsed_ = true;
+    bool timeOk_ = false;
+    bool outcomeOk_ = false;
+    int depth_ = 0;
+    std::string key_;        // the member being read
+    std::string memberKey_;  // the rcon member being read
+    bool inRcon_ = false;
+    bool inCoordinate_ = false;
+    std::vector<double> coordinate_;
+    std::optional<double> lat_;
+    std::optional<double> lon_;
+};
 
 }  // namespace
 
@@ -87,39 +266,11 @@ std::string ToJsonLine(const EventRecord& r) {
 }
 
 std::optional<EventRecord> FromJsonLine(const std::string& text) {
-    const auto line = json::parse(text, nullptr, false);
-    if (!line.is_object()) {
+    RecordReader reader;
+    if (!json::sax_parse(text, &reader) || !reader.IsRecord()) {
         return std::nullopt;
     }
-    const auto string = [&](const char* key) -> std::optional<std::string> {
-        const auto found = line.find(key);
-        return found != line.end() && found->is_string() ? std::optional(found->get<std::string>())
-                                                         : std::nullopt;
-    };
-    const auto time = string("time");
-    const auto outcome = string("outcome");
-    const auto parsed = time ? ParseUtc(*time) : std::nullopt;
-    if (!parsed || !outcome) {
-        return std::nullopt;
-    }
-    EventRecord r;
-    r.Time = *parsed;
-    r.Outcome = *outcome;
-    r.Server = string("server").value_or("");
-    r.Trigger = string("trigger").value_or("");
-    r.Reason = string("reason").value_or("");
-    r.SkipKind = string("skip").value_or("");
-    r.EventId = string("event");
-    r.Eventlabel = string("label");
-    r.Discord = string("discord");
-    if (const auto rcon = line.find("rcon"); rcon != line.end() && rcon->is_object()) {
-        for (const auto& [key, value] : rcon->items()) {
-            if (value.is_string()) {
-                r.Rcon[key] = value.get<std::string>();
-            }
-        }
-    }
-    return r;
+    return reader.Take();
 }
 
 std::string Describe(const EventRecord& r) {

@@ -38,7 +38,8 @@ std::string UtcText(std::chrono::system_clock::time_point time);
 
 // One JSON object, no line feed.
 std::string ToJsonLine(const EventRecord& record);
-// None for a line that is not one.
+// None for a line that is not one. A coordinate beyond float is left out, as is a position
+// without both Lat and Lon.
 std::optional<EventRecord> FromJsonLine(const std::string& line);
 
 // "2026-12-08T23:51:53Z meteor (Meteor Shower): started; RCON Island delivered; Discord

@@ -384,3 +384,110 @@ TEST(ConfigToolTest, HistorySaysHowOftenEachEventRanAndWhyOthersDidNot) {
 }
 
 }  // namespace
+
+namespace {
+
+std::size_t Occurrences(const std::string& text, const std::string& part) {
+    std::size_t count = 0;
+    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
+        ++count;
+    }
+    return count;
+}
+
+// Histories of several servers and a rotated file read together, positions from map data or
+// from the game's answer to quorvane.coords, times on the cluster file's clock, and what the
+// tool could not read said on the page instead of stopping it.
+TEST(ConfigToolTest, ReportShowsEveryServerFromItsHistoriesAndPositions) {
+    testing_support::ServerDir dir;
+    json config = Cluster();
+    config["TimeZone"] = "Europe/Berlin";
+    config["Island"]["RandomEvents"]["supply"] = {{"Eventlabel", "<b>Drop</b> & \"more\""},
+                                                  {"RandomCCCs", {"1000 -2000 350", "500000 0 0"}}};
+    config["Scorched"] = config["Island"];
+    config["Scorched"]["RandomEvents"] = {
+        {"storm", {{"Eventlabel", "Storm"}, {"RandomCCCs", {"0 0 0"}}}}};
+    config["Center"] = {
+        {"RconSettings", {{"RconIP", "127.0.0.1"}, {"RconPort", 1}, {"RconPassword", "x"}}}};
+    dir.WriteFile("config.json", config.dump());
+    dir.WriteFile("map.json", R"({"entries": [{"PlayableMin": [-400000, -400000, -100000],
+        "PlayableMax": [400000, 400000, 100000], "OriginMin": [-400000, -400000],
+        "OriginMax": [400000, 400000]}]})");
+    dir.WriteFile("coords.txt", "storm (Storm) 0 0 0: Lat 10.000000, Lon 20.000000\n");
+    const auto line = [](const char* time, const char* server, const std::string& rest) {
+        return std::string(R"({"time":")") + time + R"(","server":")" + server + "\"," + rest +
+               "}\n";
+    };
+    dir.WriteFile("events.1.jsonl",
+                  line("2026-12-08T09:00:00Z", "Island",
+                       R"("outcome":"started","event":"meteor","label":"Meteor",)"
+                       R"("coordinate":[50000.0,-50000.0,0.0],"lat":56.25,"lon":43.75)") +
+                      "{\"time\": \"cut short by a crash\n");
+    dir.WriteFile(
+        "events.jsonl",
+        line("2026-12-08T10:00:00Z", "Island",
+             R"("outcome":"started","event":"supply","label":"x","lat":50.1,"lon":49.8)") +
+            line("2026-12-08T11:00:00Z", "Island",
+                 R"("outcome":"skipped","skip":"players","reason":"0 player(s) online")") +
+            line(
+                "2026-12-08T12:00:00Z", "Island",
+                R"("outcome":"not started","event":"meteor","reason":"RCON delivery is stopping")") +
+            line("2026-12-08T12:30:00Z", "Ghost", R"("outcome":"started","event":"boo")"));
+    dir.WriteFile("scorched.jsonl",
+                  line("2026-12-08T13:00:00Z", "Scorched",
+                       R"("outcome":"started","event":"storm","lat":10.0,"lon":20.0)"));
+
+    const auto run =
+        Tool(dir, {"report", "config.json", "events.1.jsonl", "events.jsonl", "scorched.jsonl",
+                   "--map-data", "Island=map.json", "--coords", "Scorched=coords.txt"});
+    ASSERT_EQ(run.exit, 0) << testing::PrintToString(run.lines);
+    ASSERT_EQ(run.lines.size(), 1u);
+    EXPECT_TRUE(run.lines[0].starts_with("Report written to " +
+                                         (dir.Path() / "report.html").string() + " ("))
+        << run.lines[0];
+    std::ifstream file(dir.Path() / "report.html");
+    const std::string page((std::istreambuf_iterator<char>(file)),
+                           std::istreambuf_iterator<char>());
+    for (const std::string shown : {
+             "Times are Europe/Berlin time, the cluster file&#39;s TimeZone.",
+             "2026-12-08 11:00:00 CET",
+             "1 line is no record",
+             "<code>events.1.jsonl:2</code> <code>{&quot;time&quot;: &quot;cut short by a crash",
+             "&lt;b&gt;Drop&lt;/b&gt; &amp; &quot;more&quot;",
+             "<code>500000 0 0</code></td><td class=\"n\">112.5</td><td class=\"n\">50</td><td "
+             "class=\"n\">0</td><td>outside the playable area; never ran</td>",
+             "skipped: fewer players online than MinimumPlayersOnline",
+             "not started: RCON delivery is stopping",
+             "Positions of the coordinates from the answer of quorvane.coords in coords.txt.",
+             "The plugin would be inactive on this server: /Center/Serverlabel:",
+             "The cluster file has no section of this name",
+         }) {
+        EXPECT_NE(page.find(shown), std::string::npos) << shown;
+    }
+    EXPECT_EQ(page.find("<b>Drop"), std::string::npos);
+    EXPECT_EQ(Occurrences(page, "class=\"point ran"), 3u);  // the runs with Lat and Lon
+    EXPECT_EQ(Occurrences(page, "class=\"point cfg"), 4u);  // Island's three, Scorched's one
+
+    // Without map data or an answer: no coordinate drawn, and the page says why.
+    const auto bare = Tool(dir, {"report", "config.json", "--out", "bare.html"});
+    ASSERT_EQ(bare.exit, 0);
+    std::ifstream bareFile(dir.Path() / "bare.html");
+    const std::string barePage((std::istreambuf_iterator<char>(bareFile)),
+                               std::istreambuf_iterator<char>());
+    EXPECT_EQ(Occurrences(barePage, "class=\"point"), 0u);
+    EXPECT_EQ(Occurrences(barePage, "Nothing gives the positions of the configured coordinates"),
+              2u);
+
+    const auto missing = Tool(dir, {"report", "none.json"});
+    EXPECT_EQ(missing.exit, 2);
+    EXPECT_EQ(missing.lines, Lines{"none.json: not a cluster file: cannot be opened"});
+    const auto noHistory = Tool(dir, {"report", "config.json", "gone.jsonl"});
+    EXPECT_EQ(noHistory.exit, 3);
+    EXPECT_EQ(noHistory.lines, Lines{"quorvane-config: cannot read gone.jsonl"});
+    const auto typo = Tool(dir, {"report", "config.json", "--coords", "Islnd=coords.txt"});
+    EXPECT_EQ(typo.exit, 3);
+    EXPECT_EQ(typo.lines, Lines{"quorvane-config: Islnd=coords.txt: config.json has no server "
+                                "section Islnd"});
+}
+
+}  // namespace
