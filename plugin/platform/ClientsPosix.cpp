@@ -1,102 +1,105 @@
 #include <fcntl.h>
 #include <poll.h>
-#include <pthread.h>
 #include <signal.h>
-#include <sys/prctl.h>
+#include <spawn.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <set>
+#include <string_view>
 #include <thread>
-#include <utility>
 
 #include "platform/ClientEnv.h"
+
+extern char** environ;
 
 namespace quorvane::platform {
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Starts the client as a child that the kernel kills when the thread that started it ends,
-// which the server's exit does to every thread, Plugin_Unload or not (PR_SET_PDEATHSIG: what
-// posix_spawn cannot ask for). vfork, as posix_spawn does, so that a server of many gigabytes
-// is not copied for it; between vfork and exec the child makes only system calls. It gets the
-// default signal dispositions, an empty signal mask and /dev/null for its standard streams, as
-// a hidden window would. A failed exec sends its errno through a pipe that the exec closes
-// (a sanitizer may turn vfork into fork, so no memory is shared). That errno, else 0.
-int SpawnTiedToThisThread(char* const argv[], pid_t& pid) {
-    int report[2];
-    if (pipe2(report, O_CLOEXEC) != 0) {
-        return errno;
-    }
-    sigset_t all;
-    sigset_t previous;
-    sigfillset(&all);
-    // No handler of the server's may run in the child before its dispositions are reset.
-    pthread_sigmask(SIG_SETMASK, &all, &previous);
-    const pid_t parent = getpid();
-    pid = vfork();
-    if (pid == 0) {
-        for (int signal = 1; signal < NSIG; ++signal) {
-            struct sigaction action {};
-            if (sigaction(signal, nullptr, &action) == 0 && action.sa_handler != SIG_DFL &&
-                signal != SIGKILL && signal != SIGSTOP) {
-                action.sa_handler = SIG_DFL;
-                action.sa_flags = 0;
-                sigaction(signal, &action, nullptr);
-            }
-        }
-        prctl(PR_SET_PDEATHSIG, SIGKILL);
-        if (getppid() != parent) {
-            _exit(127);  // the server is gone already
-        }
-        const int null = open("/dev/null", O_RDWR);
+// Blocked signals and ignored dispositions are inherited through exec; the client gets the
+// defaults, and /dev/null for its standard streams, as a hidden window would.
+struct SpawnSetup {
+    posix_spawn_file_actions_t actions;
+    posix_spawnattr_t attributes;
+
+    SpawnSetup() {
+        posix_spawn_file_actions_init(&actions);
         for (int fd = 0; fd <= 2; ++fd) {
-            dup2(null, fd);
+            posix_spawn_file_actions_addopen(&actions, fd, "/dev/null",
+                                             fd == 0 ? O_RDONLY : O_WRONLY, 0);
         }
-        // Every other descriptor of the server's, but the report's own end.
-        const auto keep = static_cast<unsigned>(report[1]);
-        for (const auto& [first, last] : {std::pair{3U, keep - 1}, std::pair{keep + 1, ~0U}}) {
-            if (first <= last && syscall(SYS_close_range, first, last, 0U) != 0) {
-                for (unsigned fd = first; fd <= last && fd < 65536; ++fd) {  // before Linux 5.9
-                    close(static_cast<int>(fd));
-                }
-            }
-        }
+        posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+        posix_spawnattr_init(&attributes);
         sigset_t none;
         sigemptyset(&none);
-        sigprocmask(SIG_SETMASK, &none, nullptr);
-        execvp(argv[0], argv);
-        const int error = errno;
-        (void)!write(report[1], &error, sizeof error);
-        _exit(127);
+        posix_spawnattr_setsigmask(&attributes, &none);
+        sigset_t defaults;
+        sigfillset(&defaults);
+        posix_spawnattr_setsigdefault(&attributes, &defaults);
+        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
     }
-    const int forkError = pid < 0 ? errno : 0;
-    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
-    close(report[1]);
-    int error = 0;
-    if (forkError == 0) {
-        while (read(report[0], &error, sizeof error) < 0 && errno == EINTR) {
-        }
+    ~SpawnSetup() {
+        posix_spawnattr_destroy(&attributes);
+        posix_spawn_file_actions_destroy(&actions);
     }
-    close(report[0]);
-    if (forkError != 0) {
-        return forkError;
-    }
-    if (error != 0) {
-        int status = 0;
-        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-        }
-    }
-    return error;
-}
+    SpawnSetup(const SpawnSetup&) = delete;
+    SpawnSetup& operator=(const SpawnSetup&) = delete;
+};
 
 ClientExit NotStarted(std::string reason) {
     return {ClientExit::Kind::NotStarted, 0, std::move(reason)};
+}
+
+// What execvp would run for `program`, searched in PATH when it names no folder; empty with
+// `error` set when there is none.
+std::string Resolve(const std::string& program, int& error) {
+    error = ENOENT;
+    const auto runnable = [&](const std::string& path) {
+        if (access(path.c_str(), X_OK) == 0) {
+            return true;
+        }
+        if (errno != ENOENT) {
+            error = errno;
+        }
+        return false;
+    };
+    if (program.find('/') != std::string::npos) {
+        return runnable(program) ? program : std::string();
+    }
+    const char* path = std::getenv("PATH");
+    std::string_view folders = path != nullptr ? path : "/usr/local/bin:/bin:/usr/bin";
+    while (true) {
+        const auto end = folders.find(':');
+        std::string folder(folders.substr(0, end));
+        const std::string candidate = (folder.empty() ? "." : folder) + "/" + program;
+        if (runnable(candidate)) {
+            return candidate;
+        }
+        if (end == std::string_view::npos) {
+            return {};
+        }
+        folders.remove_prefix(end + 1);
+    }
+}
+
+// The client is started by util-linux's setpriv, which asks the kernel to kill it once the
+// thread that started it is gone (PR_SET_PDEATHSIG), then becomes it: the server's exit ends
+// every thread, Plugin_Unload or not, so no client outlives the server. posix_spawn cannot
+// ask for that itself, and a fork or vfork of a large server (a sanitizer turns vfork into
+// fork) would copy it for every client. Without setpriv the client is started directly.
+const char* TieToServer() {
+    static const std::string setpriv = [] {
+        int error = 0;
+        return Resolve("setpriv", error);
+    }();
+    return setpriv.empty() ? nullptr : setpriv.c_str();
 }
 
 bool HasExited(pid_t pid) {
@@ -156,12 +159,26 @@ ClientExit PosixClientEnv::RunClient(const std::vector<std::string>& arguments,
     if (arguments.empty() || arguments[0].empty()) {
         return NotStarted("no client path");
     }
-    std::vector<std::string> owned = arguments;
-    std::vector<char*> argv;
-    for (auto& argument : owned) {
+    for (const auto& argument : arguments) {
         if (argument.find('\0') != std::string::npos) {
             return NotStarted("an argument holds a NUL byte");
         }
+    }
+    int error = 0;
+    const std::string client = Resolve(arguments[0], error);
+    if (client.empty()) {
+        return NotStarted((error == ENOENT ? "client not found: " : "client not started: ") +
+                          arguments[0] +
+                          (error == ENOENT ? "" : ": " + std::string(std::strerror(error))));
+    }
+    std::vector<std::string> owned;
+    if (const char* setpriv = TieToServer()) {
+        owned = {setpriv, "--pdeathsig", "KILL", "--"};
+    }
+    owned.push_back(client);
+    owned.insert(owned.end(), arguments.begin() + 1, arguments.end());
+    std::vector<char*> argv;
+    for (auto& argument : owned) {
         argv.push_back(argument.data());
     }
     argv.push_back(nullptr);
@@ -172,12 +189,12 @@ ClientExit PosixClientEnv::RunClient(const std::vector<std::string>& arguments,
             return {ClientExit::Kind::Ended, 0, {}};
         }
     }
+    const SpawnSetup setup;
     pid_t pid = 0;
     // Not under the lock: clients of one event start side by side.
-    if (const int error = SpawnTiedToThisThread(argv.data(), pid)) {
-        return NotStarted((error == ENOENT ? "client not found: " : "client not started: ") +
-                          arguments[0] +
-                          (error == ENOENT ? "" : ": " + std::string(std::strerror(error))));
+    if (const int spawnError =
+            posix_spawn(&pid, argv[0], &setup.actions, &setup.attributes, argv.data(), environ)) {
+        return NotStarted("client not started: " + arguments[0] + ": " + std::strerror(spawnError));
     }
     {
         std::lock_guard lock(mutex_);
