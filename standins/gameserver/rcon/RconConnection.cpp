@@ -33,7 +33,15 @@ class Conversation {
     // False once the connection is to be closed.
     bool Answer(const rcon::Packet& request) {
         const auto outcome = session_.Respond(request);
-        return !outcome.close && (!outcome.reply || Send(*outcome.reply));
+        if (outcome.close) {
+            return false;
+        }
+        for (const auto& reply : outcome.replies) {
+            if (!Send(reply)) {
+                return false;
+            }
+        }
+        return true;
     }
 
     bool Send(const rcon::Packet& packet) {
@@ -61,8 +69,7 @@ RconSession::Outcome RconSession::Respond(const rcon::Packet& request) {
         } else {
             c_.log->warn("Login refused from {}", peer_);
         }
-        return {
-            rcon::Packet{loggedIn_ ? request.id : rcon::kAuthFailedId, rcon::kAuthResponse, ""}};
+        return {{{loggedIn_ ? request.id : rcon::kAuthFailedId, rcon::kAuthResponse, ""}}};
     }
     if (request.type != rcon::kExecCommand) {
         c_.log->warn("Ignored a packet of type {} from {}", request.type, peer_);
@@ -70,12 +77,20 @@ RconSession::Outcome RconSession::Respond(const rcon::Packet& request) {
     }
     if (!loggedIn_) {
         c_.log->warn("Command before login from {}; connection closed", peer_);
-        return {std::nullopt, true};
+        return {{}, true};
     }
     c_.log->info("Command from {}: {}", peer_, Quoted(request.body));
     c_.record->Add({request.body, peer_});
     std::string output = c_.console ? c_.console(request.body) : std::string();
-    return {rcon::Packet{request.id, rcon::kResponseValue, output.empty() ? kNoResponse : output}};
+    if (output.empty()) {
+        output = kNoResponse;
+    }
+    Outcome outcome;
+    for (std::size_t at = 0; at < output.size(); at += rcon::kMaxBodySize) {
+        outcome.replies.push_back(
+            {request.id, rcon::kResponseValue, output.substr(at, rcon::kMaxBodySize)});
+    }
+    return outcome;
 }
 
 void ServeRconConnection(rcon::net::Accepted connection, const RconContext& context,

@@ -1,12 +1,14 @@
 #pragma once
 // One RCON connection as the game servers we stand in for serve it: a login, then one
-// request at a time, each command answered with exactly one RESPONSE_VALUE packet.
+// request at a time, each command answered (a long answer in several RESPONSE_VALUE packets of
+// at most 4086 bytes, each full one followed by the rest).
 
 #include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include <spdlog/logger.h>
 
@@ -35,7 +37,7 @@ class RconSession {
         : c_(context), peer_(std::move(peer)) {}
 
     struct Outcome {
-        std::optional<rcon::Packet> reply;  // none for an ignored packet type
+        std::vector<rcon::Packet> replies;  // none for an ignored packet type
         bool close = false;                 // a command before login ends the connection
     };
     Outcome Respond(const rcon::Packet& request);
