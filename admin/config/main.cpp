@@ -29,10 +29,12 @@ const char* kUsageText =
     "check: whether each server section (or KEY's) would load active, and every warning.\n"
     "  Exit 0 clean, 1 warnings, 2 a server would be inactive.\n"
     "preview: for each event and coordinate of KEY's server, the console command, each\n"
-    "  client's arguments and the Discord request, as the plugin sends them. With --map-data\n"
+    "  client's arguments (the built-in client: each text it sends) and the Discord request,\n"
+    "  as the plugin sends them. With --map-data\n"
     "  (the game server stand-in's map-data format) Lat and Lon come from that map, else 0.\n"
-    "send-test: one broadcast (TEXT, or a test line) to every server through the configured\n"
-    "  client, and one post to the webhook. Exit 0 when everything arrived, 1 otherwise.\n"
+    "send-test: one broadcast (TEXT, or a test line) to every server through the client the\n"
+    "  file names (RconClient), and one post to the webhook. Exit 0 when everything arrived,\n"
+    "  1 otherwise.\n"
     "history: what a server's events.jsonl (and events.1.jsonl, named first) says: per event\n"
     "  how often it started, its share and when it last started; the skips by reason.\n";
 
