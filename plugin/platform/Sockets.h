@@ -23,19 +23,14 @@ class Sockets {
         Ended,     // EndAll
     };
 
-    // One connection; closed when destroyed.
+    // One connection; closed when the last copy is destroyed.
     class Connection {
       public:
-        Connection();
-        ~Connection();
-        Connection(Connection&&) noexcept;
-        Connection& operator=(Connection&&) noexcept;
-
-        struct Native;  // the platform's socket
+        struct Native;  // the platform's socket, closed by its destructor
 
       private:
         friend class Sockets;
-        std::unique_ptr<Native> native_;
+        std::shared_ptr<Native> native_;
     };
 
     Sockets();

@@ -1,9 +1,7 @@
-#include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/eventfd.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -13,6 +11,7 @@
 #include <cstdint>
 #include <system_error>
 
+#include "platform/SocketAddresses.h"
 #include "platform/Sockets.h"
 
 namespace quorvane::platform {
@@ -26,15 +25,8 @@ struct Sockets::Connection::Native {
     }
 };
 
-Sockets::Connection::Connection() = default;
-Sockets::Connection::~Connection() = default;
-Sockets::Connection::Connection(Connection&&) noexcept = default;
-Sockets::Connection& Sockets::Connection::operator=(Connection&&) noexcept = default;
-
 // Every wait also watches `wake`, which EndAll makes readable for good.
 struct Sockets::State {
-    enum class Wait { Ready, TimedOut, Ended };
-
     int wake = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     std::atomic<bool> ended{false};
 
@@ -44,10 +36,11 @@ struct Sockets::State {
         }
     }
 
-    Wait WaitFor(int fd, short events, Clock::time_point until) const {
+    // Done once `fd` is ready for `events` (or failed: the next call tells).
+    Status WaitFor(int fd, short events, Clock::time_point until) const {
         for (;;) {
             if (ended) {
-                return Wait::Ended;
+                return Status::Ended;
             }
             const auto left = std::chrono::ceil<std::chrono::milliseconds>(until - Clock::now());
             // Without an eventfd, a look at the flag now and then.
@@ -56,30 +49,17 @@ struct Sockets::State {
             const int ready =
                 poll(watched, 2, static_cast<int>(std::clamp<long long>(left.count(), 0, most)));
             if (ready > 0) {
-                return watched[1].revents != 0 ? Wait::Ended : Wait::Ready;
+                return watched[1].revents != 0 ? Status::Ended : Status::Done;
             }
             if (ready < 0 && errno != EINTR) {
-                return Wait::Ready;  // the next call says what is wrong
+                return Status::Done;
             }
             if (ready == 0 && Clock::now() >= until) {
-                return Wait::TimedOut;
+                return Status::TimedOut;
             }
         }
     }
 };
-
-namespace {
-
-struct AddressList {
-    addrinfo* head = nullptr;
-    ~AddressList() {
-        if (head != nullptr) {
-            freeaddrinfo(head);
-        }
-    }
-};
-
-}  // namespace
 
 Sockets::Sockets() : state_(std::make_unique<State>()) {}
 Sockets::~Sockets() = default;
@@ -89,19 +69,14 @@ Sockets::Status Sockets::Connect(const std::string& host, int port, Clock::time_
     if (state_->ended) {
         return Status::Ended;
     }
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    hints.ai_flags = AI_NUMERICSERV;
-    AddressList addresses;
-    if (const int error =
-            getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &addresses.head)) {
+    SocketAddresses addresses;
+    if (const int error = addresses.Resolve(host, port)) {
         reason = "cannot resolve " + host + ": " + gai_strerror(error);
         return Status::Failed;
     }
     int error = 0;
-    for (const addrinfo* a = addresses.head; a != nullptr; a = a->ai_next) {
-        auto native = std::make_unique<Connection::Native>();
+    for (const addrinfo* a = addresses.First(); a != nullptr; a = a->ai_next) {
+        auto native = std::make_shared<Connection::Native>();
         native->fd =
             socket(a->ai_family, a->ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK, a->ai_protocol);
         if (native->fd < 0) {
@@ -113,13 +88,9 @@ Sockets::Status Sockets::Connect(const std::string& host, int port, Clock::time_
                 error = errno;
                 continue;
             }
-            switch (state_->WaitFor(native->fd, POLLOUT, until)) {
-                case State::Wait::TimedOut:
-                    return Status::TimedOut;
-                case State::Wait::Ended:
-                    return Status::Ended;
-                case State::Wait::Ready:
-                    break;
+            if (const auto wait = state_->WaitFor(native->fd, POLLOUT, until);
+                wait != Status::Done) {
+                return wait;
             }
             socklen_t length = sizeof error;
             error = 0;
@@ -150,8 +121,8 @@ Sockets::Status Sockets::Send(Connection& connection, std::string_view bytes,
         if (sent >= 0) {
             bytes.remove_prefix(static_cast<std::size_t>(sent));
         } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
-            if (const auto wait = state_->WaitFor(fd, POLLOUT, until); wait != State::Wait::Ready) {
-                return wait == State::Wait::Ended ? Status::Ended : Status::TimedOut;
+            if (const auto wait = state_->WaitFor(fd, POLLOUT, until); wait != Status::Done) {
+                return wait;
             }
         } else if (errno != EINTR) {
             return Status::Closed;
@@ -177,8 +148,8 @@ Sockets::Status Sockets::Receive(Connection& connection, std::string& into,
             return Status::Closed;
         }
         if (errno == EAGAIN || errno == EWOULDBLOCK) {
-            if (const auto wait = state_->WaitFor(fd, POLLIN, until); wait != State::Wait::Ready) {
-                return wait == State::Wait::Ended ? Status::Ended : Status::TimedOut;
+            if (const auto wait = state_->WaitFor(fd, POLLIN, until); wait != Status::Done) {
+                return wait;
             }
         } else if (errno != EINTR) {
             return Status::Closed;

@@ -9,6 +9,7 @@
 #include <mutex>
 #include <system_error>
 
+#include "platform/SocketAddresses.h"
 #include "platform/Sockets.h"
 
 namespace quorvane::platform {
@@ -28,17 +29,10 @@ struct Sockets::Connection::Native {
     }
 };
 
-Sockets::Connection::Connection() = default;
-Sockets::Connection::~Connection() = default;
-Sockets::Connection::Connection(Connection&&) noexcept = default;
-Sockets::Connection& Sockets::Connection::operator=(Connection&&) noexcept = default;
-
 // Every wait also watches `ending`, which EndAll sets for good. Winsock is started with the
 // first connection, not while the library is being loaded (under the loader lock), and ended
 // with this object.
 struct Sockets::State {
-    enum class Wait { Ready, TimedOut, Ended, Broken };
-
     std::mutex mutex;
     bool started = false;
     HANDLE ending = CreateEventW(nullptr, TRUE, FALSE, nullptr);
@@ -67,12 +61,13 @@ struct Sockets::State {
         return true;
     }
 
-    // Until Winsock reports something on the socket (`seen`), or the deadline, or EndAll.
-    Wait WaitFor(Connection::Native& native, Clock::time_point until,
-                 WSANETWORKEVENTS& seen) const {
+    // Done once Winsock reports something on the socket (`seen`); Closed when the wait itself
+    // fails.
+    Status WaitFor(Connection::Native& native, Clock::time_point until,
+                   WSANETWORKEVENTS& seen) const {
         for (;;) {
             if (ended) {
-                return Wait::Ended;
+                return Status::Ended;
             }
             const auto left = std::chrono::ceil<std::chrono::milliseconds>(until - Clock::now());
             // Without the event, a look at the flag now and then.
@@ -84,31 +79,32 @@ struct Sockets::State {
             if (result == WSA_WAIT_EVENT_0) {
                 seen = {};
                 WSAEnumNetworkEvents(native.socket, native.event, &seen);
-                return Wait::Ready;
+                return Status::Done;
             }
             if (result == WSA_WAIT_EVENT_0 + 1) {
-                return Wait::Ended;
+                return Status::Ended;
             }
             if (result != WSA_WAIT_TIMEOUT) {
-                return Wait::Broken;
+                return Status::Closed;
             }
             if (Clock::now() >= until) {
-                return Wait::TimedOut;
+                return Status::TimedOut;
             }
         }
+    }
+
+    // After a send or recv that would block: Winsock reports FD_WRITE, FD_READ or FD_CLOSE
+    // once it can go on.
+    Status WaitToGoOn(Connection::Native& native, Clock::time_point until) const {
+        if (WSAGetLastError() != WSAEWOULDBLOCK) {
+            return Status::Closed;
+        }
+        WSANETWORKEVENTS seen{};
+        return WaitFor(native, until, seen);
     }
 };
 
 namespace {
-
-struct AddressList {
-    addrinfo* head = nullptr;
-    ~AddressList() {
-        if (head != nullptr) {
-            freeaddrinfo(head);
-        }
-    }
-};
 
 // send and recv take an int size.
 int Chunk(std::size_t size) {
@@ -128,19 +124,14 @@ Sockets::Status Sockets::Connect(const std::string& host, int port, Clock::time_
     if (!state_->Start(reason)) {
         return Status::Failed;
     }
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    hints.ai_flags = AI_NUMERICSERV;
-    AddressList addresses;
-    if (const int error =
-            getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &addresses.head)) {
+    SocketAddresses addresses;
+    if (const int error = addresses.Resolve(host, port)) {
         reason = "cannot resolve " + host + ": " + std::system_category().message(error);
         return Status::Failed;
     }
     int error = 0;
-    for (const addrinfo* a = addresses.head; a != nullptr; a = a->ai_next) {
-        auto native = std::make_unique<Connection::Native>();
+    for (const addrinfo* a = addresses.First(); a != nullptr; a = a->ai_next) {
+        auto native = std::make_shared<Connection::Native>();
         native->socket = WSASocketW(a->ai_family, a->ai_socktype, a->ai_protocol, nullptr, 0,
                                     WSA_FLAG_OVERLAPPED | WSA_FLAG_NO_HANDLE_INHERIT);
         native->event = native->socket != INVALID_SOCKET ? WSACreateEvent() : WSA_INVALID_EVENT;
@@ -157,18 +148,12 @@ Sockets::Status Sockets::Connect(const std::string& host, int port, Clock::time_
             }
             WSANETWORKEVENTS seen{};
             do {
-                switch (state_->WaitFor(*native, until, seen)) {
-                    case State::Wait::TimedOut:
-                        return Status::TimedOut;
-                    case State::Wait::Ended:
-                        return Status::Ended;
-                    case State::Wait::Broken:
-                        seen.lNetworkEvents = FD_CONNECT;
-                        seen.iErrorCode[FD_CONNECT_BIT] =
-                            WSAGetLastError() != 0 ? WSAGetLastError() : WSAENOTCONN;
-                        break;
-                    case State::Wait::Ready:
-                        break;
+                const auto wait = state_->WaitFor(*native, until, seen);
+                if (wait == Status::Closed) {
+                    seen.lNetworkEvents = FD_CONNECT;
+                    seen.iErrorCode[FD_CONNECT_BIT] = WSAENOTCONN;
+                } else if (wait != Status::Done) {
+                    return wait;
                 }
             } while ((seen.lNetworkEvents & FD_CONNECT) == 0);
             error = seen.iErrorCode[FD_CONNECT_BIT];
@@ -197,22 +182,8 @@ Sockets::Status Sockets::Send(Connection& connection, std::string_view bytes,
         const int sent = send(native.socket, bytes.data(), Chunk(bytes.size()), 0);
         if (sent != SOCKET_ERROR) {
             bytes.remove_prefix(static_cast<std::size_t>(sent));
-            continue;
-        }
-        if (WSAGetLastError() != WSAEWOULDBLOCK) {
-            return Status::Closed;
-        }
-        // A send that would block has Winsock report FD_WRITE once there is room.
-        WSANETWORKEVENTS seen{};
-        switch (state_->WaitFor(native, until, seen)) {
-            case State::Wait::TimedOut:
-                return Status::TimedOut;
-            case State::Wait::Ended:
-                return Status::Ended;
-            case State::Wait::Broken:
-                return Status::Closed;
-            case State::Wait::Ready:
-                break;
+        } else if (const auto wait = state_->WaitToGoOn(native, until); wait != Status::Done) {
+            return wait;
         }
     }
     return Status::Done;
@@ -231,20 +202,11 @@ Sockets::Status Sockets::Receive(Connection& connection, std::string& into,
             into.append(buffer, static_cast<std::size_t>(received));
             return Status::Done;
         }
-        if (received == 0 || WSAGetLastError() != WSAEWOULDBLOCK) {
+        if (received == 0) {
             return Status::Closed;
         }
-        // A recv that would block has Winsock report FD_READ (or FD_CLOSE) when bytes come.
-        WSANETWORKEVENTS seen{};
-        switch (state_->WaitFor(native, until, seen)) {
-            case State::Wait::TimedOut:
-                return Status::TimedOut;
-            case State::Wait::Ended:
-                return Status::Ended;
-            case State::Wait::Broken:
-                return Status::Closed;
-            case State::Wait::Ready:
-                break;
+        if (const auto wait = state_->WaitToGoOn(native, until); wait != Status::Done) {
+            return wait;
         }
     }
 }
