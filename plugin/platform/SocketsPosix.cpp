@@ -1,5 +1,3 @@
-#include <netinet/in.h>
-#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
@@ -99,9 +97,6 @@ Sockets::Status Sockets::Connect(const std::string& host, int port, Clock::time_
                 continue;
             }
         }
-        // Small requests, one at a time: Nagle's delay would only slow each one.
-        const int on = 1;
-        setsockopt(native->fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
         connection.native_ = std::move(native);
         return Status::Done;
     }

@@ -161,10 +161,6 @@ Sockets::Status Sockets::Connect(const std::string& host, int port, Clock::time_
                 continue;
             }
         }
-        // Small requests, one at a time: Nagle's delay would only slow each one.
-        const BOOL on = TRUE;
-        setsockopt(native->socket, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on),
-                   sizeof on);
         connection.native_ = std::move(native);
         return Status::Done;
     }
