@@ -1,5 +1,4 @@
-// winsock2.h must come before windows.h.
-#include <windows.h>
+// winsock2.h includes windows.h itself, in the order the two need.
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
