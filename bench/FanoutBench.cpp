@@ -1,7 +1,7 @@
 // One event's RCON delivery to N servers listening on loopback, through the bundled client,
-// beside the bare cost of the N + 1 process starts it needs one after another; and the same
-// with one server that accepts and never answers, sorted first: when the last live server
-// has its broadcast.
+// beside the bare cost of the N + 1 process starts it needs one after another; the built-in
+// client beside both, in one run; and the same with one server that accepts and never
+// answers, sorted first: when the last live server has its broadcast.
 
 #include <benchmark/benchmark.h>
 
@@ -78,6 +78,72 @@ void BM_BareProcessStarts(benchmark::State& state) {
     state.counters["clients"] = static_cast<double>(starts);
 }
 BENCHMARK(BM_BareProcessStarts)->Arg(1)->Arg(8)->Arg(64)->Unit(benchmark::kMillisecond);
+
+// To 64 servers: the built-in client, the bundled one and the bare process starts, in turns
+// within each iteration, so that the machine's load falls on all three alike. The time is the
+// built-in client's; the counters give all three in ms and the ratios.
+void BM_FanoutBuiltinBesideExternal(benchmark::State& state) {
+    testing_support::PluginHost host;
+    quorvane::RconService rcon(quorvane::platform::SystemClientEnv());
+    const auto env = quorvane::platform::SystemClientEnv();
+    Cluster cluster(64);
+    auto builtin = cluster.job;
+    builtin.Client = quorvane::RconClientKind::Builtin;
+    const std::vector<std::string> bare = {SOAK_CLIENT_FILE, "-H", "-P0", "-p", ""};
+    const auto timed = [](const auto& what) {
+        const auto start = Clock::now();
+        what();
+        return std::chrono::duration<double>(Clock::now() - start).count();
+    };
+    double builtinSeconds = 0;
+    double externalSeconds = 0;
+    double startSeconds = 0;
+    std::size_t turn = 0;
+    for (auto _ : state) {
+        // Each goes first, second and third in turn: none always follows the process starts.
+        for (std::size_t step = 0; step < 3; ++step) {
+            switch ((turn + step) % 3) {
+                case 0: {
+                    const double seconds = timed([&] {
+                        rcon.Submit(builtin);
+                        rcon.WaitUntilIdle(std::chrono::minutes(5));
+                    });
+                    state.SetIterationTime(seconds);
+                    builtinSeconds += seconds;
+                    break;
+                }
+                case 1:
+                    externalSeconds += timed([&] {
+                        rcon.Submit(cluster.job);
+                        rcon.WaitUntilIdle(std::chrono::minutes(5));
+                    });
+                    break;
+                default:
+                    startSeconds += timed([&] {
+                        for (std::size_t i = 0; i < cluster.job.Targets.size() + 1; ++i) {
+                            benchmark::DoNotOptimize(
+                                env->RunClient(bare, std::chrono::seconds(10)));
+                        }
+                    });
+                    break;
+            }
+        }
+        ++turn;
+    }
+    if (cluster.Received() != static_cast<std::size_t>(state.iterations()) * 2 * 65) {
+        state.SkipWithError("not every RCON line arrived");
+    }
+    const auto n = static_cast<double>(state.iterations());
+    state.counters["builtin_ms"] = builtinSeconds / n * 1000;
+    state.counters["external_ms"] = externalSeconds / n * 1000;
+    state.counters["starts_ms"] = startSeconds / n * 1000;
+    state.counters["builtin/external"] = builtinSeconds / externalSeconds;
+    state.counters["external/starts"] = externalSeconds / startSeconds;
+}
+BENCHMARK(BM_FanoutBuiltinBesideExternal)
+    ->Iterations(30)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
 
 // The bundled client gives up on the silent server after its own time-out (5 s); the time
 // measured is until the last of the 64 live servers has its broadcast.

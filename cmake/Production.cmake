@@ -30,7 +30,7 @@ add_library(Quorvane SHARED ${QUORVANE_PLUGIN_SOURCES} ${QUORVANE_PLUGIN_WINDOWS
 target_include_directories(Quorvane PRIVATE ${CMAKE_CURRENT_LIST_DIR}/../plugin ${public}
                                             ${public}/API/UE)
 target_link_libraries(Quorvane PRIVATE ${QUORVANE_FRAMEWORK_LIB} nlohmann_json::nlohmann_json
-                                       shell32)
+                                       shell32 ws2_32)
 # NOMINMAX: the framework's <windows.h> would make min and max macros. The constexpr
 # std::mutex constructor of toolsets from 14.40 on needs an msvcp140.dll at least as new, and
 # a server may have an older one: the first lock would crash the process.

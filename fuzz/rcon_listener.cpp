@@ -1,7 +1,8 @@
 // The game stand-in's RCON listener, its socket aside: the bytes of one connection through
 // the listener's decoder and session. A command is run and recorded only after a login with
-// the admin password on that connection; every request gets the answer Source RCON gives;
-// every request leaves exactly one log line, whatever its bytes.
+// the admin password on that connection; every request gets the answer Source RCON gives (a
+// long one in packets of at most 4086 bytes, each but the last full); every request leaves
+// exactly one log line, whatever its bytes.
 // Input: one byte (bit 0: an empty admin password, which lets no one in; the others: how the
 // stream is cut into reads), then the client's bytes.
 
@@ -23,6 +24,11 @@ namespace {
 
 using fuzzing::Require;
 
+// Sometimes longer than one packet holds.
+std::string Output(const std::string& command) {
+    return command.size() % 4 == 1 ? "ran " + command : std::string(3 * command.size(), 'o');
+}
+
 struct Connection {
     explicit Connection(std::string password) : record("") {
         auto sink = std::make_shared<spdlog::sinks::ostream_sink_st>(log);
@@ -30,7 +36,7 @@ struct Connection {
         context.password = std::move(password);
         context.console = [](const std::string& command, int) -> gameserver::RconAnswer {
             // Sometimes silent, so that the listener's own answer is given.
-            return command.size() % 2 == 0 ? std::string() : "ran " + command;
+            return command.size() % 2 == 0 ? std::string() : Output(command);
         };
         context.record = &record;
         context.log = std::make_shared<spdlog::logger>("rcon", sink);
@@ -79,19 +85,29 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 if (request->type == rcon::kAuth) {
                     loggedIn = !password.empty() && request->body == password;
                     Require(outcome.replies.size() == 1 && !outcome.close,
-                            "a login not answered once");
-                    const auto& reply = outcome.replies.front();
+                            "a login without one answer");
+                    const auto& reply = outcome.replies[0];
                     Require(reply.type == rcon::kAuthResponse && reply.body.empty() &&
                                 reply.id == (loggedIn ? request->id : rcon::kAuthFailedId),
                             "a login answered wrongly");
                 } else if (request->type == rcon::kExecCommand && loggedIn) {
                     ++commands;
-                    Require(outcome.replies.size() == 1 && !outcome.close,
-                            "a command not answered once");
-                    const auto& reply = outcome.replies.front();
-                    Require(reply.type == rcon::kResponseValue && reply.id == request->id &&
-                                !reply.body.empty(),
-                            "a command answered wrongly");
+                    Require(!outcome.replies.empty() && !outcome.close,
+                            "a command without an answer");
+                    std::string answer;
+                    for (std::size_t i = 0; i < outcome.replies.size(); ++i) {
+                        const auto& reply = outcome.replies[i];
+                        Require(reply.type == rcon::kResponseValue && reply.id == request->id,
+                                "a command answered wrongly");
+                        Require(i + 1 == outcome.replies.size()
+                                    ? !reply.body.empty() && reply.body.size() <= rcon::kMaxBodySize
+                                    : reply.body.size() == rcon::kMaxBodySize,
+                                "an answer not cut into full packets and the rest");
+                        answer += reply.body;
+                    }
+                    const auto output = connection.context.console(request->body, request->id).output;
+                    Require(answer == (output.empty() ? gameserver::kNoResponse : output),
+                            "an answer that is not the console's output");
                     const auto recorded = connection.record.All();
                     Require(recorded.size() == commands && recorded.back().command == request->body,
                             "a command not recorded as received");

@@ -6,8 +6,9 @@
 # - no std::min, std::max or numeric_limits<T>::max called plainly: the framework's
 #   <windows.h> makes min and max macros for MSVC; (std::max)(a, b) is immune;
 # - layers that point one way: a folder includes only itself and the folders below it, in the
-#   order platform, base, config, then map and notify (which do not include each other),
-#   history, events, entry. So there is no loop between folders either.
+#   order platform, then base and rcon (the pure protocol), config, then map and notify (which
+#   do not include each other), history, events, entry. So there is no loop between folders
+#   either.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 if found=$(grep -rnE '^\s*#\s*include\s*[<"](spdlog|fmt)/' "$root/plugin"); then
@@ -23,7 +24,7 @@ fi
 
 rank() {
     case $1 in
-        platform) echo 0 ;; base) echo 1 ;; config) echo 2 ;; map | notify) echo 3 ;;
+        platform) echo 0 ;; base | rcon) echo 1 ;; config) echo 2 ;; map | notify) echo 3 ;;
         history) echo 4 ;; events) echo 5 ;; entry) echo 6 ;; *) echo -1 ;;
     esac
 }

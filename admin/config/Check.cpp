@@ -1,6 +1,7 @@
 #include "Check.h"
 
 #include <algorithm>
+#include <cctype>
 #include <fstream>
 #include <map>
 #include <set>
@@ -107,11 +108,28 @@ std::vector<std::string> ServerWarnings(const Settings& s, const MapData& map,
     return out;
 }
 
+// Whether an announcement reaches players: the game runs it as a console command, and only a
+// few of those show text to them.
+bool ShowsTextToPlayers(const std::string& command) {
+    std::string name = command.substr(0, command.find_first_of(" \t"));
+    for (auto& c : name) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return name == "serverchat" || name == "broadcast";
+}
+
 std::vector<std::string> FileWarnings(const json& document) {
     std::vector<std::string> out;
     for (const auto& unknown : UnknownKeys(document)) {
         out.push_back(unknown.pointer + ": unknown key; the plugin ignores it (did you mean \"" +
                       unknown.closest + "\"?)");
+    }
+    if (document.is_object() && document.contains("BroadcastStartEventMessage") &&
+        document["BroadcastStartEventMessage"].is_string() &&
+        !ShowsTextToPlayers(document["BroadcastStartEventMessage"])) {
+        out.push_back(
+            "BroadcastStartEventMessage does not begin with ServerChat or Broadcast: a server "
+            "takes it for an unknown command and no player sees it");
     }
     if (document.is_object() && document.contains("DiscordWebhook") &&
         document["DiscordWebhook"].is_string()) {

@@ -24,10 +24,11 @@ const Names kShared = {"$schema",
                        "BroadcastStartEventMessage",
                        "ServerEventsCommand",
                        "MCRconPath",
+                       "RconClient",
                        "RconClientTimeoutSeconds"};
 const Names kSection = {"Serverlabel",          "RconSettings", "StartEventOnBootSettings",
                         "TimeBetweenEvents",    "RandomEvents", "AvoidRepeats",
-                        "MinimumPlayersOnline", "ActiveHours"};
+                        "MinimumPlayersOnline", "ActiveHours",  "RconClient"};
 const Names kRcon = {"RconIP", "RconPort", "RconPassword"};
 const Names kBoot = {"MinimumTimeToWait", "MaximumTimeToWait"};
 const Names kBetween = {"MinimumTimeToNextEvent", "MaximumTimeToNextEvent"};

@@ -17,10 +17,16 @@ namespace {
 
 using nlohmann::json;
 
-json Client(const RconTarget& target, const std::string& clientPath, const std::string& text) {
-    return {{"server", target.ServerKey},
-            {"address", target.RconIP + ":" + std::to_string(target.RconPort)},
-            {"arguments", ClientArguments(clientPath, target, text)}};
+// The external client's arguments; the built-in client sends the text itself, as it is.
+json Client(const RconJob& job, const RconTarget& target, const std::string& text) {
+    json client = {{"server", target.ServerKey},
+                   {"address", target.RconIP + ":" + std::to_string(target.RconPort)}};
+    if (job.Client == RconClientKind::Builtin) {
+        client["builtin"] = text;
+    } else {
+        client["arguments"] = ClientArguments(job.ClientPath, target, text);
+    }
+    return client;
 }
 
 }  // namespace
@@ -49,14 +55,14 @@ json Preview(const Settings& s, const std::optional<std::string>& eventId, const
                             ShortestFloatValue(coordinate.Z)}},
                           {"lat", position.Lat},
                           {"lon", position.Lon},
-                          {"command", Client(job.Own, job.ClientPath, job.EventCommand)},
+                          {"command", Client(job, job.Own, job.EventCommand)},
                           {"broadcasts", json::array()}};
             if (weighted) {
                 entry["weight"] = event.Weight;
                 entry["share"] = shares[index];
             }
             for (const auto& target : job.Targets) {
-                entry["broadcasts"].push_back(Client(target, job.ClientPath, job.BroadcastText));
+                entry["broadcasts"].push_back(Client(job, target, job.BroadcastText));
             }
             if (const auto post = MakeDiscordPost(
                     s, {texts.DiscordMessage, texts.DiscordHeader, event.DiscordImageUrl,
@@ -94,7 +100,10 @@ std::string PreviewText(const json& preview) {
                "\n";
         const auto line = [&](const char* what, const json& client) {
             out += std::string("  ") + what + " to " + client["server"].get<std::string>() + " (" +
-                   client["address"].get<std::string>() + "): " + client["arguments"].dump() + "\n";
+                   client["address"].get<std::string>() + "): " +
+                   (client.contains("builtin") ? "built-in client sends " + client["builtin"].dump()
+                                               : client["arguments"].dump()) +
+                   "\n";
         };
         line("command", entry["command"]);
         for (const auto& broadcast : entry["broadcasts"]) {

@@ -9,6 +9,7 @@
 #include "notify/DiscordPost.h"
 #include "notify/RconJob.h"
 #include "notify/RconReport.h"
+#include "notify/RconSender.h"
 #include "platform/ClientEnv.h"
 
 namespace quorvane::admin {
@@ -26,7 +27,8 @@ std::string Excerpt(const std::string& body) {
     return body.size() > kLimit ? out + "..." : out;
 }
 
-// The bundled client's exit codes, which the others mostly share in spirit.
+// The bundled client's exit codes, which the others mostly share in spirit; the built-in
+// client's own reasons.
 std::string Outcome(const platform::ClientExit& exit, std::chrono::milliseconds deadline) {
     if (exit.kind == platform::ClientExit::Kind::Exited) {
         switch (exit.code) {
@@ -63,13 +65,14 @@ SendReport SendTest(const Settings& s, const std::string& text) {
     SendReport report;
     const auto job = MakeRconJob(s, "test", text, text);
     const auto env = platform::SystemClientEnv();
+    const auto sender =
+        job.Client == RconClientKind::Builtin ? BuiltinSender() : ExternalSender(*env);
     report.servers.resize(job.Targets.size());
     std::vector<std::thread> clients;
     for (std::size_t i = 0; i < job.Targets.size(); ++i) {
         clients.emplace_back([&, i] {
             const auto& target = job.Targets[i];
-            const auto exit = env->RunClient(
-                ClientArguments(job.ClientPath, target, job.BroadcastText), job.Deadline);
+            const auto exit = sender->Send(job, target, job.BroadcastText);
             report.servers[i] = {target.ServerKey,
                                  target.RconIP + ":" + std::to_string(target.RconPort),
                                  exit.kind == platform::ClientExit::Kind::Exited && exit.code == 0,

@@ -1,6 +1,6 @@
 #pragma once
 // `quorvane-config send-test`: one test broadcast to every server of the file through the
-// configured client, and one post to the webhook, with what became of each.
+// client the file names (RconClient), and one post to the webhook, with what became of each.
 
 #include <string>
 #include <vector>

@@ -162,7 +162,10 @@ class Parser {
 
         s_.DiscordWebhook = doc["DiscordWebhook"].As<std::string>();
         s_.DiscordBroadcastMessage = doc["DiscordBroadcastMessage"].As<std::string>();
-        s_.MCRconPath = doc["MCRconPath"].As<std::string>();
+        s_.RconClient = ReadRconClient(doc, section);
+        if (s_.RconClient == RconClientKind::External) {
+            s_.MCRconPath = doc["MCRconPath"].As<std::string>();
+        }
         s_.DiscordBroadcastHeader = doc["DiscordBroadcastHeader"].As<std::string>();
         s_.DiscordWebhookColor = doc["DiscordWebhookColor"].As<std::string>();
         s_.DiscordKeepUnicode = doc.Value("DiscordKeepUnicode", false);
@@ -219,6 +222,24 @@ class Parser {
             return fallback;
         }
         return value;
+    }
+
+    // The section's choice, else the top level's; an unknown one is reported.
+    RconClientKind ReadRconClient(const Node& doc, const Node& section) {
+        const auto own = section.Member("RconClient");
+        const auto member = own ? own : doc.Member("RconClient");
+        if (!member) {
+            return RconClientKind::External;
+        }
+        const auto text = member->As<std::string>();
+        if (text == "builtin") {
+            return RconClientKind::Builtin;
+        }
+        if (text != "external") {
+            Warn("RconClient (" + text +
+                 R"() is neither "external" nor "builtin"; "external" is used)");
+        }
+        return RconClientKind::External;
     }
 
     static RconTarget ReadRconTarget(const Node& rcon, const std::string& serverKey) {

@@ -36,13 +36,18 @@ struct RandomEvent {
     std::string DiscordImageUrl = {};
 };
 
+// How RCON messages go out: through the client program of MCRconPath, or the plugin's own.
+enum class RconClientKind { External, Builtin };
+
 struct Settings {
     bool Debug = false;
     std::string ServerKey;
     std::string Serverlabel;
     std::string DiscordWebhook;
     std::string DiscordBroadcastMessage;
-    std::string MCRconPath;
+    std::string MCRconPath;  // empty with the built-in client
+    // This server's section's RconClient, else the top level's.
+    RconClientKind RconClient = RconClientKind::External;
     std::string DiscordBroadcastHeader;
     std::string DiscordWebhookColor;
     // The Discord texts keep the UTF-8 of the templates and labels; else they are ASCII, as

@@ -10,6 +10,7 @@ RconJob MakeRconJob(const Settings& s, const std::string& eventId, const std::st
     job.EventId = eventId;
     job.EventCommand = eventCommand;
     job.BroadcastText = broadcastText;
+    job.Client = s.RconClient;
     job.ClientPath = s.MCRconPath;
     job.Own = s.RconSettings;
     job.Targets = s.RconInfos;

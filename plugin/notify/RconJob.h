@@ -16,7 +16,8 @@ struct RconJob {
     std::string EventCommand;
     // The filled announcement; a line feed is written as the two characters \ and n.
     std::string BroadcastText;
-    std::string ClientPath;
+    RconClientKind Client = RconClientKind::External;
+    std::string ClientPath;  // of the external client
     RconTarget Own;
     std::vector<RconTarget> Targets;
     // Each client run is ended after this long.

@@ -10,12 +10,6 @@ bool SameServer(const RconTarget& a, const RconTarget& b) {
     return a.ServerKey == b.ServerKey && a.RconIP == b.RconIP && a.RconPort == b.RconPort;
 }
 
-std::string Seconds(std::chrono::milliseconds duration) {
-    std::ostringstream text;
-    text << static_cast<double>(duration.count()) / 1000.0;
-    return text.str();
-}
-
 std::string Messages(const std::vector<const RconDelivery*>& deliveries) {
     std::string text;
     for (const auto* delivery : deliveries) {
@@ -31,6 +25,12 @@ std::string Server(const RconTarget& target) {
 
 }  // namespace
 
+std::string SecondsText(std::chrono::milliseconds duration) {
+    std::ostringstream text;
+    text << static_cast<double>(duration.count()) / 1000.0;
+    return text.str();
+}
+
 std::string FailureReason(const platform::ClientExit& exit, std::chrono::milliseconds deadline) {
     using Kind = platform::ClientExit::Kind;
     switch (exit.kind) {
@@ -39,9 +39,10 @@ std::string FailureReason(const platform::ClientExit& exit, std::chrono::millise
         case Kind::Signalled:
             return "ended by signal " + std::to_string(exit.code);
         case Kind::NotStarted:
+        case Kind::Failed:
             return exit.reason;
         case Kind::TimedOut:
-            return "ended after " + Seconds(deadline) + " s";
+            return "ended after " + SecondsText(deadline) + " s";
         case Kind::Error:
             return "error: " + exit.reason;
         case Kind::Ended:

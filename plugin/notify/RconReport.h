@@ -18,8 +18,12 @@ struct RconDelivery {
 };
 
 // Why a client run failed ("exit code 4", "ended after 10 s", "client not found: path",
-// "error: REASON", "cut off by unloading"); empty when it delivered.
+// "error: REASON", "cut off by unloading", the built-in client's "wrong password"); empty when
+// it delivered.
 std::string FailureReason(const platform::ClientExit& exit, std::chrono::milliseconds deadline);
+
+// A deadline in seconds as the log writes it: "10", "0.3".
+std::string SecondsText(std::chrono::milliseconds duration);
 
 struct RconReportLine {
     bool Warning;

@@ -15,7 +15,8 @@ struct RconService::JobState {
     std::size_t unfinished = 0;
 };
 
-RconService::RconService(std::unique_ptr<platform::ClientEnv> env) : env_(std::move(env)) {}
+RconService::RconService(std::unique_ptr<platform::ClientEnv> env)
+    : env_(std::move(env)), external_(ExternalSender(*env_)), builtin_(BuiltinSender()) {}
 
 RconService::~RconService() {
     Stop();
@@ -101,7 +102,8 @@ void RconService::Stop() {
         tasks_.clear();
         threads.swap(threads_);
     }
-    env_->EndClients();
+    external_->EndAll();
+    builtin_->EndAll();
     work_.notify_all();
     threads.clear();  // joins: each thread ends as soon as its client has been ended
     for (const auto& state : cutOff) {
@@ -161,10 +163,8 @@ void RconService::RunTask(const Task& task) {
     const RconJob& job = state.job;
     platform::ClientExit exit;
     try {
-        exit = env_->RunClient(
-            ClientArguments(job.ClientPath, *delivery.Target,
-                            delivery.EventCommand ? job.EventCommand : job.BroadcastText),
-            job.Deadline);
+        exit = SenderFor(job).Send(job, *delivery.Target,
+                                   delivery.EventCommand ? job.EventCommand : job.BroadcastText);
     } catch (const std::exception& e) {
         PluginLog()->error("Error sending rcon command: {} (event {} to {})", e.what(), job.EventId,
                            delivery.Target->ServerKey);
@@ -198,6 +198,10 @@ void RconService::CutOffBroadcasts(JobState& state) {
     for (const auto& target : state.job.Targets) {
         state.deliveries.push_back({false, &target, {platform::ClientExit::Kind::Ended, 0, {}}});
     }
+}
+
+RconSender& RconService::SenderFor(const RconJob& job) const {
+    return job.Client == RconClientKind::Builtin ? *builtin_ : *external_;
 }
 
 // Logs the job's report and remembers each server's outcome, the failure of either message

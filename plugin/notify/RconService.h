@@ -1,9 +1,9 @@
 #pragma once
-// Delivery of events over RCON through the external client: the own server's event command
-// first, then the broadcast to every server at once, at most 16 clients at a time, each with
-// a deadline. Nothing of it runs on the game thread but the hand-over; its threads start with
-// Start, when the plugin is initialised (outside the loader lock), so that no event waits for
-// them.
+// Delivery of events over RCON, through the external client or the built-in one as the job
+// says: the own server's event command first, then the broadcast to every server at once, at
+// most 16 messages at a time, each with a deadline. Nothing of it runs on the game thread but
+// the hand-over; its threads start with Start, when the plugin is initialised (outside the
+// loader lock), so that no event waits for them.
 
 #include <chrono>
 #include <condition_variable>
@@ -18,6 +18,7 @@
 
 #include "notify/RconJob.h"
 #include "notify/RconReport.h"
+#include "notify/RconSender.h"
 #include "platform/ClientEnv.h"
 
 namespace quorvane {
@@ -80,8 +81,11 @@ class RconService {
     void Run();
     void RunTask(const Task& task);
     void Finish(JobState& state);
+    RconSender& SenderFor(const RconJob& job) const;
 
     std::unique_ptr<platform::ClientEnv> env_;
+    std::unique_ptr<RconSender> external_;
+    std::unique_ptr<RconSender> builtin_;
     Finished finished_;
     std::mutex mutex_;
     std::condition_variable work_;

@@ -15,7 +15,7 @@
 
 namespace quorvane::platform {
 
-// How one run of the RCON client ended.
+// How one run of the RCON client ended (the built-in client's too: Exited 0 when delivered).
 struct ClientExit {
     enum class Kind {
         Exited,      // on its own; `code` is its exit code
@@ -24,6 +24,7 @@ struct ClientExit {
         TimedOut,    // ended at its deadline
         Ended,       // ended because the plugin unloads
         Error,       // an exception while it ran; `reason` is its text
+        Failed,      // the built-in client gave up; `reason` says why, as a person would
     };
     Kind kind = Kind::Exited;
     int code = 0;

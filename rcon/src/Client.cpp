@@ -1,6 +1,7 @@
 #include "rcon/Client.h"
 
 #include "rcon/Error.h"
+#include "rcon/Reply.h"
 
 namespace rcon {
 namespace {
@@ -37,20 +38,8 @@ void Client::Authenticate(std::string_view password) {
     const auto deadline = net::Clock::now() + timeout_;
     const std::int32_t id = nextId_++;
     Send({id, kAuth, std::string(password)}, deadline, awaiting);
-    for (;;) {
-        const Packet packet = Read(deadline, awaiting);
-        if (packet.type == kResponseValue && packet.body.empty() &&
-            (packet.id == id || packet.id == kAuthFailedId)) {
-            continue;  // the empty RESPONSE_VALUE that Source servers send first
-        }
-        if (packet.type == kAuthResponse && packet.id == kAuthFailedId) {
-            throw Error(ErrorKind::Authentication,
-                        "authentication failed: the server refused the password");
-        }
-        if (packet.type != kAuthResponse || packet.id != id) {
-            throw Error(ErrorKind::Protocol, Describe(packet, awaiting));
-        }
-        return;
+    const LoginReply reply(id, awaiting);
+    while (!reply.Take(Read(deadline, awaiting))) {
     }
 }
 
@@ -63,17 +52,10 @@ std::string Client::Execute(std::string_view command) {
     const auto deadline = net::Clock::now() + timeout_;
     const std::int32_t id = nextId_++;
     Send({id, kExecCommand, std::string(command)}, deadline, awaiting);
-    std::string reply;
-    for (;;) {
-        Packet packet = Read(deadline, awaiting);
-        if (packet.type != kResponseValue || packet.id != id) {
-            throw Error(ErrorKind::Protocol, Describe(packet, awaiting));
-        }
-        reply += packet.body;
-        if (packet.body.size() != kMaxBodySize) {
-            return reply;
-        }
+    CommandReply reply(id, awaiting);
+    while (!reply.Take(Read(deadline, awaiting))) {
     }
+    return reply.Text();
 }
 
 Packet Client::Read(net::Clock::time_point deadline, const std::string& awaiting) {
@@ -109,11 +91,6 @@ void Client::Send(const Packet& packet, net::Clock::time_point deadline,
             throw Error(ErrorKind::Timeout, "timed out after " + Milliseconds(timeout_) +
                                                 " sending the request for " + awaiting);
     }
-}
-
-std::string Client::Describe(const Packet& packet, const std::string& awaiting) const {
-    return "protocol error: unexpected packet (id " + std::to_string(packet.id) + ", type " +
-           std::to_string(packet.type) + ") instead of " + awaiting;
 }
 
 }  // namespace rcon

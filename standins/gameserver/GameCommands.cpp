@@ -1,5 +1,6 @@
 #include "GameCommands.h"
 
+#include <algorithm>
 #include <cctype>
 #include <map>
 #include <optional>
@@ -42,17 +43,25 @@ std::string Lower(std::string text) {
     return text;
 }
 
-// The answer of the game's own command on `line`, if it is one.
+// The answer of the game's own command on `line`, if it is one: its name, then the rest of the
+// line after the blanks.
 std::optional<std::string> RunGameCommand(const std::string& line) {
-    std::istringstream words(line);
-    std::string name;
-    std::string argument;
-    words >> name >> argument;
-    const auto found = GameOwnCommands().find(Lower(name));
+    const auto start = line.find_first_not_of(" \t");
+    if (start == std::string::npos) {
+        return std::nullopt;
+    }
+    const auto end = (std::min)(line.find_first_of(" \t", start), line.size());
+    const auto found = GameOwnCommands().find(Lower(line.substr(start, end - start)));
     if (found == GameOwnCommands().end()) {
         return std::nullopt;
     }
-    return found->second(argument);
+    const auto argument = line.find_first_not_of(" \t", end);
+    return found->second(argument == std::string::npos ? std::string() : line.substr(argument));
+}
+
+spdlog::logger& GameLog() {
+    static const auto log = asahost::MakeLogger("GameServer");
+    return *log;
 }
 
 // The player whose console the server's standard input stands for.
@@ -68,17 +77,26 @@ Player& ConsolePlayer() {
 // What the player sees, one log line for each line of it.
 void ChatDirectMessage(AShooterPlayerController* self, const FString* text, FLinearColor, bool,
                        const FString*) {
-    static const auto log = asahost::MakeLogger("GameServer");
     const auto& player = *reinterpret_cast<Player*>(self);
     std::istringstream lines(Bytes(*text));
     for (std::string line; std::getline(lines, line);) {
-        log->info("Server message to {}: {}", player.name, line);
+        GameLog().info("Server message to {}: {}", player.name, line);
     }
 }
 
 }  // namespace
 
 void RegisterGameCommands() {
+    // What every player would see of the two console commands that show text to players; the
+    // game prints nothing back for them.
+    AddGameCommand("ServerChat", [](const std::string& text) {
+        GameLog().info("Players see in the chat: SERVER: {}", text);
+        return std::string();
+    });
+    AddGameCommand("Broadcast", [](const std::string& text) {
+        GameLog().info("Players see a banner: {}", text);
+        return std::string();
+    });
     asahost::RegisterFunction("RCONClientConnection.SendMessage(int,int,FString&)",
                               reinterpret_cast<void*>(&SendMessage));
     asahost::RegisterFunction(
@@ -98,7 +116,12 @@ GameRconAnswer RunRconCommand(const std::string& body, int id) {
     RCONPacket packet{static_cast<int>(body.size()) + 10, id, 2, FString(body.c_str())};
     if (!asahost::RunRconCommand(reinterpret_cast<RCONClientConnection*>(&connection), &packet,
                                  AsaApi::GetApiUtils().GetWorld())) {
-        return {std::nullopt, RunGameCommand(body).value_or("")};
+        if (auto answer = RunGameCommand(body)) {
+            return {std::nullopt, *answer};
+        }
+        // The game answers it as any command that prints nothing.
+        GameLog().info("Unknown command, no player sees it: {}", body);
+        return {};
     }
     return {std::move(connection.sent), {}};
 }
@@ -110,8 +133,9 @@ bool RunConsoleLine(const std::string& line) {
         return true;
     }
     if (const auto answer = RunGameCommand(line)) {
-        static const auto log = asahost::MakeLogger("GameServer");
-        log->info("{}", *answer);
+        if (!answer->empty()) {
+            GameLog().info("{}", *answer);
+        }
         return true;
     }
     return false;

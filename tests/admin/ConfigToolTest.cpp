@@ -31,7 +31,7 @@ json Cluster() {
       "DiscordWebhookColor": "15105570",
       "DiscordBroadcastHeader": "{Eventlabel}",
       "DiscordBroadcastMessage": "{Eventlabel} on {Serverlabel} at {Lat} / {Lon}",
-      "BroadcastStartEventMessage": "{Eventlabel} started on {Serverlabel}",
+      "BroadcastStartEventMessage": "ServerChat {Eventlabel} started on {Serverlabel}",
       "ServerEventsCommand": "StartWorldEvent",
       "MCRconPath": "rcon",
       "Island": {
@@ -92,6 +92,20 @@ TEST(ConfigToolTest, CheckGivesEachBrokenFileItsVerdict) {
          {{"MCRconPath", nullptr}},
          2,
          "Island: inactive: /MCRconPath: type must be string, but is null"},
+        {"no client path, which the built-in client needs not",
+         {{"MCRconPath", nullptr}, {"Island", {{"RconClient", "builtin"}}}},
+         0,
+         "Island: active"},
+        {"a client the plugin does not know",
+         {{"RconClient", "built-in"}},
+         1,
+         R"(warning: Island: RconClient (built-in) is neither "external" nor "builtin"; "external" )"
+         "is used"},
+        {"an announcement that no player sees",
+         {{"BroadcastStartEventMessage", "{Eventlabel} started on {Serverlabel}"}},
+         1,
+         "warning: BroadcastStartEventMessage does not begin with ServerChat or Broadcast: a "
+         "server takes it for an unknown command and no player sees it"},
         {"not JSON", "{\"Debug\": tru }", 2,
          "config.json: not a cluster file: parse error at line 1, column 14: syntax error while "
          "parsing value - invalid literal; last read: '\"Debug\": tru '"},
@@ -117,7 +131,7 @@ TEST(ConfigToolTest, CheckGivesEachBrokenFileItsVerdict) {
         {"a broadcast too long for RCON",
          {{"Island", {{"RandomEvents", {{"meteor", {{"Eventlabel", longLabel}}}}}}}},
          1,
-         "warning: Island: the broadcast, filled, takes up to 4122 bytes; one RCON packet carries "
+         "warning: Island: the broadcast, filled, takes up to 4133 bytes; one RCON packet carries "
          "at "
          "most 4086"},
         {"a label that arrives as ?",
@@ -325,6 +339,28 @@ TEST(ConfigToolTest, SendTestReportsEachServerAndTheWebhook) {
                             "quorvane-config)")),
               headers.end());
 
+    // The built-in client, as the file names it, and no client program at all.
+    config["RconClient"] = "builtin";
+    config.erase("MCRconPath");
+    dir.WriteFile("config.json", config.dump());
+    const auto builtin = Tool(dir, {"send-test", "config.json", "--key", "Island", "--text", "x"});
+    EXPECT_EQ(builtin.exit, 1);
+    const auto line = [&](const std::string& key, int port) {
+        return key + " (127.0.0.1:" + std::to_string(port) + ")";
+    };
+    for (const auto& [server, outcome] :
+         {std::pair{line("Down", down), "no connection: Connection refused"},
+          std::pair{line("Guarded", wrongPassword.Port()), "wrong password"},
+          std::pair{line("Island", live.Port()), "delivered"}}) {
+        EXPECT_TRUE(std::any_of(builtin.lines.begin(), builtin.lines.end(),
+                                [&](const auto& l) {
+                                    return l.starts_with(server) &&
+                                           l.ends_with("  " + std::string(outcome));
+                                }))
+            << server << ": " << testing::PrintToString(builtin.lines);
+    }
+    EXPECT_EQ(live.Commands().back().command, "x");
+
     // Without a colour the plugin posts nothing: neither does the test.
     config["DiscordWebhookColor"] = "";
     dir.WriteFile("config.json", config.dump());
@@ -333,7 +369,7 @@ TEST(ConfigToolTest, SendTestReportsEachServerAndTheWebhook) {
                         "webhook: none (no DiscordWebhookColor)"),
               uncoloured.lines.end())
         << testing::PrintToString(uncoloured.lines);
-    EXPECT_EQ(receiver.Records().size(), 1u);
+    EXPECT_EQ(receiver.Records().size(), 2u);  // the two runs before
     receiver.Stop();
 }
 

@@ -102,10 +102,12 @@ function main(argv) {
             console.log(`${file}: valid`);
             paths = [];
         } else {
-            const [first, ...rest] = validate.errors;
+            // An "if" fails with its "then", which names the member itself.
+            const errors = validate.errors.filter((e) => e.keyword !== "if");
+            const [first, ...rest] = errors;
             const more = rest.length > 0 ? ` (and ${rest.length} more)` : "";
             console.log(`${file}: invalid: ${faultPath(first)} ${faultText(first)}${more}`);
-            paths = validate.errors.map(faultPath);
+            paths = errors.map(faultPath);
         }
 
         const met =

@@ -250,6 +250,58 @@ TEST_F(ConfigReaderTest, TheClientTimeoutIsOptionalAndOutOfRangeFallsBackToTenSe
               "[json.exception.type_error.302] type must be number, but is string");
 }
 
+// The own section's choice holds for this server, else the top level's; the built-in client
+// needs no client path, and the file's path is then not used.
+TEST_F(ConfigReaderTest, TheRconClientIsTheOwnSectionsElseTheTopLevelsElseExternal) {
+    using quorvane::RconClientKind;
+    struct Case {
+        json top;      // null: absent
+        json section;  // of the own server; null: absent
+        bool clientPath;
+        RconClientKind client;
+        std::optional<std::string> error;
+    };
+    const std::string unknown = R"([Quorvane][warning] RconClient (Builtin) is neither )"
+                                R"("external" nor "builtin"; "external" is used)";
+    const Case cases[] = {
+        {nullptr, nullptr, true, RconClientKind::External, {}},
+        {"builtin", nullptr, false, RconClientKind::Builtin, {}},
+        {"builtin", "external", true, RconClientKind::External, {}},
+        {"external", "builtin", false, RconClientKind::Builtin, {}},
+        {nullptr, "Builtin", true, RconClientKind::External, unknown},
+        {"external", nullptr, false, RconClientKind::External,
+         "[json.exception.type_error.302] type must be string, but is null"},
+        {true, nullptr, true, RconClientKind::External,
+         "[json.exception.type_error.302] type must be string, but is boolean"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.top.dump() + " " + c.section.dump());
+        json config = BaseConfig();
+        config["Other"] = {
+            {"RconClient", "builtin"},  // holds for Other alone
+            {"RconSettings", {{"RconIP", "10.0.0.2"}, {"RconPort", 1}, {"RconPassword", "p"}}}};
+        if (!c.top.is_null()) {
+            config["RconClient"] = c.top;
+        }
+        if (!c.section.is_null()) {
+            config["Island"]["RconClient"] = c.section;
+        }
+        if (!c.clientPath) {
+            config.erase("MCRconPath");
+        }
+        const auto outcome = Load(config);
+        if (c.error && c.error->starts_with("[json")) {
+            EXPECT_EQ(outcome.error, c.error);
+            continue;
+        }
+        ASSERT_FALSE(outcome.error) << *outcome.error;
+        EXPECT_EQ(Read().RconClient, c.client);
+        EXPECT_EQ(Read().MCRconPath,
+                  c.client == RconClientKind::Builtin ? "" : "C:\\rcon\\mcrcon.exe");
+        EXPECT_EQ(std::count(outcome.lines.begin(), outcome.lines.end(), unknown), c.error ? 1 : 0);
+    }
+}
+
 // What the running plugin would otherwise do silently: events at every timer tick, posts that
 // Discord refuses.
 TEST_F(ConfigReaderTest, WarnsOfMinutesBetweenEventsAtOrBelowZeroAndOfColoursDiscordRefuses) {

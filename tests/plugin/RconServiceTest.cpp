@@ -19,6 +19,7 @@
 #include "ArgvRecord.h"
 #include "PluginHost.h"
 #include "ScriptedClientEnv.h"
+#include "ScriptedServer.h"
 #include "ServerDir.h"
 #include "TestListener.h"
 #include "notify/RconService.h"
@@ -363,17 +364,19 @@ TEST_F(SystemClientEnvTest, EndingTheClientsEndsAWaitingOneAtOnceAndStartsNoMore
     EXPECT_TRUE(kill(pid, 0) != 0 && errno == ESRCH) << pid;
 }
 
-// Through the bundled client to a listener: texts that once arrived changed, split or not at
-// all, and a password with a blank.
-TEST(BundledClientTest, AwkwardTextsArriveUnchanged) {
+// Through the bundled client and the built-in one side by side to a listener: texts that once
+// arrived changed, split or not at all, the broadcast's line feed as the two characters \n, a
+// password with a blank; and for one of them the very packets, login and command.
+TEST(BothClientsTest, AwkwardTextsArriveByteForByteTheSame) {
     testing_support::PluginHost host;
-    rcon_testing::TestListener listener("p w");
     RconService service(quorvane::platform::SystemClientEnv());
     const std::string texts[] = {R"(Warning " saveworld)",
                                  R"(ends in a backslash\)",
                                  R"(two \" and)",
+                                 R"(ServerChat Meteor on "The Island"\nGo!)",
                                  "-= Meteor =- incoming",
                                  "--",
+                                 "--help",
                                  "-p x -H y",
                                  "-pvp zone event-",
                                  R"("quoted" and 'single' %PATH% $HOME `id` & | ; *)",
@@ -381,21 +384,45 @@ TEST(BundledClientTest, AwkwardTextsArriveUnchanged) {
  stays 
 )",
                                  ""};
-    for (const auto& text : texts) {
+    const auto send = [&](quorvane::RconClientKind client, int port, const std::string& text) {
         RconJob job;
         job.EventId = "meteor";
+        job.Client = client;
         job.ClientPath = RCON_CLIENT_FILE;
-        job.Own = {"127.0.0.1", listener.Port(), "p w", "Own"};
+        job.Own = {"127.0.0.1", port, "p w", "Own"};
         job.EventCommand = text;
         job.Deadline = kWait;
         ASSERT_FALSE(service.Submit(std::move(job)));
         ASSERT_TRUE(service.WaitUntilIdle(kWait));
+    };
+    std::map<quorvane::RconClientKind, std::vector<rcon::Packet>> packets;
+    for (const auto client :
+         {quorvane::RconClientKind::External, quorvane::RconClientKind::Builtin}) {
+        SCOPED_TRACE(client == quorvane::RconClientKind::Builtin ? "built-in" : "bundled");
+        rcon_testing::TestListener listener("p w");
+        for (const auto& text : texts) {
+            send(client, listener.Port(), text);
+        }
+        Args arrived;
+        for (const auto& command : listener.Commands()) {
+            arrived.push_back(command.command);
+        }
+        EXPECT_EQ(arrived, Args(std::begin(texts), std::end(texts)));
+
+        rcon_testing::ScriptedServer recorder([&](rcon_testing::ScriptPeer& peer) {
+            const auto login = peer.Read();
+            peer.Send({login.id, rcon::kAuthResponse, ""});
+            const auto command = peer.Read();
+            peer.Send({command.id, rcon::kResponseValue, "ok"});
+            packets[client] = {login, command};
+            peer.WaitForClose();
+        });
+        send(client, recorder.Port(), "-pvp zone event-");
+        EXPECT_EQ(recorder.Finish(), "");
     }
-    Args arrived;
-    for (const auto& command : listener.Commands()) {
-        arrived.push_back(command.command);
-    }
-    EXPECT_EQ(arrived, Args(std::begin(texts), std::end(texts)));
+    EXPECT_EQ(packets[quorvane::RconClientKind::Builtin],
+              packets[quorvane::RconClientKind::External]);
+    EXPECT_EQ(packets[quorvane::RconClientKind::Builtin].size(), 2u);
     EXPECT_TRUE(host.PluginLines().empty());
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // The stand-in's RCON listener in the test process, on a free loopback port, with password
-// "secret", a console that answers "echo TEXT" with TEXT, and a logger that keeps its lines.
+// "secret", a console that answers "echo TEXT" with TEXT and "bytes N" with LongAnswer(N), and
+// a logger that keeps its lines.
 
 #include <memory>
 #include <string>
@@ -25,6 +26,9 @@ class TestListener {
     std::vector<gameserver::RconCommand> Commands() const { return listener_->Commands(); }
     // "[RCON][level] text" for every line logged so far.
     std::vector<std::string> LogLines() const;
+
+    // N bytes that no cut or reordering of packets leaves unchanged.
+    static std::string LongAnswer(std::size_t size);
 
   private:
     std::shared_ptr<testing_support::LineSink> sink_;

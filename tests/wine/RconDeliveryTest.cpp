@@ -1,6 +1,7 @@
 // An event under Wine, end to end: GameServer.exe with the DLL starts the Windows RCON client
-// with CreateProcessW, and the client's commands reach the game stand-in's listener in
-// GameServer.exe itself and a listener in this Linux process.
+// with CreateProcessW, or sends through Winsock itself (RconClient "builtin"), and the commands
+// reach the game stand-in's listener in GameServer.exe itself and a listener in this Linux
+// process.
 
 #include <gtest/gtest.h>
 
@@ -43,11 +44,27 @@ Texts CommandsOf(const rcon_testing::TestListener& listener) {
     return commands;
 }
 
-TEST(RconDeliveryTest, EventAndBroadcastArriveWithTheirExactTexts) {
+// The same with either client: the external one the file names, or the built-in one and no
+// client program at all.
+class BothClientsTest : public ::testing::TestWithParam<const char*> {
+  protected:
+    nlohmann::json Config(const WindowsServerDir& dir, int ownPort, int minutesBetween) const {
+        auto config = IslandConfig(WindowsPath(dir.InstallClient()), ownPort, minutesBetween);
+        if (std::string(GetParam()) == "builtin") {
+            config["RconClient"] = "builtin";
+            config.erase("MCRconPath");
+        }
+        return config;
+    }
+};
+INSTANTIATE_TEST_SUITE_P(RconDeliveryTest, BothClientsTest,
+                         ::testing::Values("external", "builtin"));
+
+TEST_P(BothClientsTest, EventAndBroadcastArriveWithTheirExactTexts) {
     rcon_testing::TestListener scorched("secret");
     WindowsServerDir dir;
     const int ownPort = rcon_testing::UnusedPort();
-    auto config = IslandConfig(WindowsPath(dir.InstallClient()), ownPort, 1000);
+    auto config = Config(dir, ownPort, 1000);
     config["BroadcastStartEventMessage"] = "\"{Eventlabel}\" on {Serverlabel}!\nGo \"now\"";
     config["Island"]["RandomEvents"]["meteor"]["Eventlabel"] = "Meteor \"Shower\"";
     config["Scorched"] = {
@@ -120,11 +137,11 @@ TEST(RconDeliveryTest, ClientPathNamingNoFileStopsNothing) {
     EXPECT_EQ(dir.Files(), filesAfter);
 }
 
-// Unloading while a client waits for its server: Plugin_Unload ends the client and waits for
-// the delivery's threads before FreeLibrary (each of them keeps the plugin loaded while it
-// runs, so nothing waits under the loader lock), the server shuts down cleanly, and the
-// client is ended with it.
-TEST(RconDeliveryTest, StoppingWhileAClientWaitsEndsIt) {
+// Stopping while a client waits for its server: Plugin_Unload ends the client (the built-in
+// one's wait on its socket) and waits for the delivery's threads before FreeLibrary (each of
+// them keeps the plugin loaded while it runs, so nothing waits under the loader lock), the
+// server shuts down cleanly, and the client's connection is closed with it.
+TEST_P(BothClientsTest, StoppingWhileAClientWaitsEndsIt) {
     std::promise<void> connected;
     // Takes the client's connection and never answers it.
     rcon_testing::ScriptedServer silent([&](rcon_testing::ScriptPeer& peer) {
@@ -132,7 +149,7 @@ TEST(RconDeliveryTest, StoppingWhileAClientWaitsEndsIt) {
         peer.WaitForClose();
     });
     WindowsServerDir dir;
-    dir.WriteConfig(IslandConfig(WindowsPath(dir.InstallClient()), silent.Port(), 1000));
+    dir.WriteConfig(Config(dir, silent.Port(), 1000));
     wine_testing::WineProcess server(wine_testing::WindowsProgram("GameServer.exe"),
                                      {"-serverkey=Island", "--time-scale=600", "--unload-at-exit"},
                                      dir.Path());

@@ -30,7 +30,6 @@ class Client {
   private:
     Packet Read(net::Clock::time_point deadline, const std::string& awaiting);
     void Send(const Packet& packet, net::Clock::time_point deadline, const std::string& awaiting);
-    std::string Describe(const Packet& packet, const std::string& awaiting) const;
 
     std::chrono::milliseconds timeout_;
     net::Socket socket_;

@@ -69,8 +69,7 @@ RconSession::Outcome RconSession::Respond(const rcon::Packet& request) {
         } else {
             c_.log->warn("Login refused from {}", peer_);
         }
-        return {
-            {rcon::Packet{loggedIn_ ? request.id : rcon::kAuthFailedId, rcon::kAuthResponse, ""}}};
+        return {{{loggedIn_ ? request.id : rcon::kAuthFailedId, rcon::kAuthResponse, ""}}};
     }
     if (request.type != rcon::kExecCommand) {
         c_.log->warn("Ignored a packet of type {} from {}", request.type, peer_);
@@ -86,8 +85,14 @@ RconSession::Outcome RconSession::Respond(const rcon::Packet& request) {
     if (answer.sent) {
         return {std::move(*answer.sent)};
     }
-    return {{rcon::Packet{request.id, rcon::kResponseValue,
-                          answer.output.empty() ? kNoResponse : std::move(answer.output)}}};
+    // Console output longer than a packet holds comes as several, as the game sends it.
+    std::string output = answer.output.empty() ? kNoResponse : std::move(answer.output);
+    Outcome outcome;
+    for (std::size_t at = 0; at < output.size(); at += rcon::kMaxBodySize) {
+        outcome.replies.push_back(
+            {request.id, rcon::kResponseValue, output.substr(at, rcon::kMaxBodySize)});
+    }
+    return outcome;
 }
 
 void ServeRconConnection(rcon::net::Accepted connection, const RconContext& context,

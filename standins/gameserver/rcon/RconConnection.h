@@ -1,6 +1,7 @@
 #pragma once
 // One RCON connection as the game servers we stand in for serve it: a login, then one
-// request at a time, each command answered with exactly one RESPONSE_VALUE packet.
+// request at a time, each command answered (a long answer in several RESPONSE_VALUE packets of
+// at most 4086 bytes, each full one followed by the rest).
 
 #include <atomic>
 #include <functional>

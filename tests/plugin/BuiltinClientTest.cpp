@@ -1,0 +1,235 @@
+// The built-in RCON client: each way a message ends against the stand-in's listener and peers
+// that misbehave, and the delivery's rules with it: a silent server costs only itself, unloading
+// ends what is in flight at once, and no process is started.
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <mutex>
+
+#include "PluginHost.h"
+#include "ScriptedClientEnv.h"
+#include "ScriptedServer.h"
+#include "SilentServer.h"
+#include "TestListener.h"
+#include "notify/BuiltinSender.h"
+#include "notify/RconService.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using quorvane::RconClientKind;
+using quorvane::RconJob;
+using quorvane::RconService;
+using quorvane::RconTarget;
+using quorvane::platform::ClientExit;
+using rcon_testing::AcceptLogin;
+using rcon_testing::ScriptedServer;
+using rcon_testing::ScriptPeer;
+using Kind = ClientExit::Kind;
+using Lines = std::vector<std::string>;
+
+RconTarget Local(int port, const std::string& password = "secret") {
+    return {"127.0.0.1", port, password, "S"};
+}
+
+TEST(BuiltinClientTest, AWholeAnswerOrAFailureNamedAsAPersonWould) {
+    rcon_testing::TestListener listener;
+    quorvane::platform::Sockets sockets;
+    struct Case {
+        const char* what;
+        RconTarget target;
+        std::string text;
+        std::string reason;  // empty: delivered
+        std::string answer;
+    };
+    const Case cases[] = {
+        {"an answer of 10 kB, in three packets", Local(listener.Port()), "bytes 10000", "",
+         rcon_testing::TestListener::LongAnswer(10000)},
+        {"a command that prints nothing", Local(listener.Port()), "ServerChat hello", "",
+         "Server received, But no response!! \n "},
+        {"a wrong password", Local(listener.Port(), "guess"), "x", "wrong password", ""},
+        {"nothing behind the port", Local(rcon_testing::UnusedPort()), "x",
+         "no connection: Connection refused", ""},
+        {"no port", Local(0), "x", "no connection: port 0 is not from 1 to 65535", ""},
+        {"a text longer than a packet", Local(listener.Port()), std::string(4087, 'x'),
+         "the command is 4087 bytes; one packet holds at most 4086", ""},
+        {"a NUL, where the server would cut the text", Local(listener.Port()),
+         std::string("Broadcast a\0b", 13), "the text holds a NUL byte", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const auto outcome = quorvane::SendBuiltin(sockets, c.target, c.text, 10s);
+        EXPECT_EQ(outcome.exit.kind, c.reason.empty() ? Kind::Exited : Kind::Failed);
+        EXPECT_EQ(outcome.exit.code, 0);
+        EXPECT_EQ(outcome.exit.reason, c.reason);
+        EXPECT_EQ(outcome.answer.size(), c.answer.size());
+        EXPECT_TRUE(outcome.answer == c.answer);
+    }
+    std::vector<std::string> arrived;
+    for (const auto& command : listener.Commands()) {
+        arrived.push_back(command.command);
+    }
+    EXPECT_EQ(arrived, (Lines{"bytes 10000", "ServerChat hello"}));
+}
+
+// What no real server should do, and what a server starting up or hanging does.
+TEST(BuiltinClientTest, APeerThatMisbehavesEndsTheMessageWithItsReason) {
+    struct Case {
+        const char* what;
+        ScriptedServer::Script script;
+        std::string reason;
+    };
+    const auto command = [](ScriptPeer& peer) {
+        AcceptLogin(peer);
+        return peer.Read();
+    };
+    const Case cases[] = {
+        {"accepts and never answers",
+         [](ScriptPeer& peer) {
+             peer.Read();
+             peer.WaitForClose();
+         },
+         "no answer in 0.3 s (at authentication)"},
+        {"closes at the login", [](ScriptPeer& peer) { peer.Read(); },
+         "connection closed by the server"},
+        {"never answers the command",
+         [&](ScriptPeer& peer) {
+             command(peer);
+             peer.WaitForClose();
+         },
+         "no answer in 0.3 s (after the command)"},
+        {"closes after authentication", [&](ScriptPeer& peer) { command(peer); },
+         "connection closed by the server"},
+        {"a full packet and then nothing",
+         [&](ScriptPeer& peer) {
+             const auto request = command(peer);
+             peer.Send({request.id, rcon::kResponseValue, std::string(rcon::kMaxBodySize, 'f')});
+             peer.WaitForClose();
+         },
+         "answer not complete in 0.3 s (4086 bytes came)"},
+        {"an answer of another id",
+         [&](ScriptPeer& peer) {
+             command(peer);
+             peer.Send({99, rcon::kResponseValue, "not yours"});
+             peer.WaitForClose();
+         },
+         "protocol error: unexpected packet (id 99, type 0) instead of the reply to the command"},
+        {"an answer beyond 1 MiB",
+         [&](ScriptPeer& peer) {
+             const auto request = command(peer);
+             const auto full = rcon::Encode(
+                 {request.id, rcon::kResponseValue, std::string(rcon::kMaxBodySize, 'f')});
+             std::string flood;
+             for (std::size_t i = 0; i <= quorvane::kMaxRconAnswer / rcon::kMaxBodySize; ++i) {
+                 flood += full;
+             }
+             try {
+                 peer.Write(flood);
+             } catch (const std::exception&) {
+                 // the client stopped reading at its limit and closed
+             }
+             peer.WaitForClose();
+         },
+         "protocol error: the reply to the command is longer than 1048576 bytes"},
+        {"not RCON at all",
+         [](ScriptPeer& peer) {
+             peer.Write("HTTP/1.1 400 Bad Request\r\n\r\n");
+             peer.WaitForClose();
+         },
+         "protocol error: packet size 1347703880 is outside 10..1048576"},
+    };
+    quorvane::platform::Sockets sockets;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ScriptedServer server(c.script);
+        const auto outcome = quorvane::SendBuiltin(sockets, Local(server.Port()), "x", 300ms);
+        EXPECT_EQ(outcome.exit.kind, Kind::Failed);
+        EXPECT_EQ(outcome.exit.reason, c.reason);
+        EXPECT_EQ(server.Finish(), "");  // the client closed its end every time
+    }
+}
+
+class BuiltinDeliveryTest : public ::testing::Test {
+  protected:
+    BuiltinDeliveryTest() {
+        service_.OnFinished([this](const RconJob&, const std::map<std::string, std::string>& m) {
+            std::lock_guard lock(mutex_);
+            finished_.push_back(m);
+        });
+    }
+    static RconJob Job(RconTarget own, std::vector<RconTarget> targets,
+                       std::chrono::milliseconds deadline) {
+        RconJob job;
+        job.EventId = "meteor";
+        job.EventCommand = "StartWorldEvent meteor 1 2 3";
+        job.BroadcastText = R"(ServerChat Meteor\nGo!)";
+        job.Client = RconClientKind::Builtin;
+        job.Own = std::move(own);
+        job.Targets = std::move(targets);
+        job.Deadline = deadline;
+        return job;
+    }
+
+    testing_support::PluginHost host_;
+    testing_support::ScriptedEnv* env_ = new testing_support::ScriptedEnv;
+    RconService service_{std::unique_ptr<testing_support::ScriptedEnv>(env_)};
+    std::mutex mutex_;
+    std::vector<std::map<std::string, std::string>> finished_;
+};
+
+// A server that takes the connection and never answers costs only itself its deadline; the
+// failures are the usual warnings, with the built-in client's reasons.
+TEST_F(BuiltinDeliveryTest, ASilentServerHoldsUpNoOther) {
+    rcon_testing::SilentServer silent;
+    rcon_testing::TestListener a;
+    rcon_testing::TestListener b;
+    rcon_testing::TestListener guarded("other");
+    const RconTarget own{"127.0.0.1", a.Port(), "secret", "A"};
+    ASSERT_FALSE(service_.Submit(Job(own,
+                                     {{"127.0.0.1", silent.Port(), "secret", "Silent"},
+                                      own,
+                                      {"127.0.0.1", b.Port(), "secret", "B"},
+                                      {"127.0.0.1", guarded.Port(), "secret", "Guarded"}},
+                                     1s)));
+    ASSERT_TRUE(service_.WaitUntilIdle(30s));
+    ASSERT_EQ(finished_.size(), 1u);
+    EXPECT_EQ(finished_[0], (std::map<std::string, std::string>{
+                                {"A", "delivered"},
+                                {"B", "delivered"},
+                                {"Guarded", "wrong password"},
+                                {"Silent", "no answer in 1 s (at authentication)"}}));
+    EXPECT_EQ(a.Commands().size(), 2u);
+    EXPECT_EQ(b.Commands().at(0).command, R"(ServerChat Meteor\nGo!)");
+    const auto port = [](int p) { return std::to_string(p); };
+    EXPECT_EQ(host_.PluginLines(),
+              (Lines{"[Quorvane][warning] RCON broadcast of event meteor to Silent (127.0.0.1:" +
+                         port(silent.Port()) + ") failed: no answer in 1 s (at authentication)",
+                     "[Quorvane][warning] RCON broadcast of event meteor to Guarded (127.0.0.1:" +
+                         port(guarded.Port()) + ") failed: wrong password"}));
+    EXPECT_TRUE(env_->Runs().empty());  // no process
+}
+
+// Unloading while the own server's command waits for an answer ends it at once (the deadline
+// is ten minutes); it counts as not delivered, and the broadcasts never go out.
+TEST_F(BuiltinDeliveryTest, UnloadingEndsAMessageInFlightAtOnce) {
+    rcon_testing::SilentServer silent;
+    rcon_testing::TestListener other;
+    ASSERT_FALSE(service_.Submit(Job({"127.0.0.1", silent.Port(), "secret", "Own"},
+                                     {{"127.0.0.1", other.Port(), "secret", "Other"}}, 10min)));
+    for (int i = 0; i < 6000 && silent.Connections() == 0; ++i) {
+        std::this_thread::sleep_for(5ms);
+    }
+    ASSERT_EQ(silent.Connections(), 1);
+    service_.Stop();
+    ASSERT_EQ(finished_.size(), 1u);
+    EXPECT_EQ(finished_[0].at("Own"), "cut off by unloading");
+    for (const auto& [server, outcome] : finished_[0]) {
+        EXPECT_NE(outcome, "delivered") << server;
+    }
+    EXPECT_TRUE(other.Commands().empty());
+    EXPECT_EQ(host_.PluginLines(), Lines{});
+    EXPECT_TRUE(env_->Runs().empty());
+}
+
+}  // namespace
