@@ -85,13 +85,14 @@ TEST(ClientLaunchTest, ShellCharactersReachTheClientAsText) {
         dir.WriteConfig(config);
         auto filesAfter = dir.Files();
         filesAfter.push_back("ArkApi/Logs/ArkApi.log");
-        // The events started, one line each.
+        // The events started, one line each, written at the latest when the plugin unloads.
         filesAfter.push_back("ArkApi/Plugins/Quorvane/events.jsonl");
         std::sort(filesAfter.begin(), filesAfter.end());
         const auto binBefore = FilesIn(windowsBin);
 
-        wine_testing::WineProcess server(wine_testing::WindowsProgram("GameServer.exe"),
-                                         {"-serverkey=Island", "--time-scale=600"}, dir.Path());
+        wine_testing::WineProcess server(
+            wine_testing::WindowsProgram("GameServer.exe"),
+            {"-serverkey=Island", "--time-scale=600", "--unload-at-exit"}, dir.Path());
         ASSERT_TRUE(own.Listener().WaitForCommands(2, 60s)) << c.text << "\n" << server.Output();
         const auto result = server.Stop();
         EXPECT_EQ(CommandsOf(own), (Texts{kEventCommand, c.arrives})) << c.text;
