@@ -17,10 +17,25 @@ using nlohmann::json;
 void ListEvents(ServerReport& server, const Settings* settings) {
     std::set<std::string> configured;
     if (settings != nullptr) {
-        const auto shares = EventShares(settings->RandomEvents);
-        for (std::size_t i = 0; i < settings->RandomEvents.size(); ++i) {
-            const auto& event = settings->RandomEvents[i];
-            EventLine line{event.EventId, event.Eventlabel, true, event.Weight, shares[i], 0, {}};
+        // An event without coordinates never starts: the others share the runs.
+        std::vector<RandomEvent> startable;
+        for (const auto& event : settings->RandomEvents) {
+            if (!event.RandomCCCs.empty()) {
+                startable.push_back(event);
+            }
+        }
+        const auto shares = EventShares(startable);
+        std::size_t next = 0;
+        for (const auto& event : settings->RandomEvents) {
+            const bool canStart = !event.RandomCCCs.empty();
+            EventLine line{event.EventId,
+                           event.Eventlabel,
+                           true,
+                           event.Weight,
+                           canStart ? shares[next++] : 0.0,
+                           canStart,
+                           0,
+                           {}};
             if (const auto found = server.History.Events.find(event.EventId);
                 found != server.History.Events.end()) {
                 line.Runs = found->second.Started;
@@ -33,7 +48,7 @@ void ListEvents(ServerReport& server, const Settings* settings) {
     std::vector<EventLine> others;
     for (const auto& [id, event] : server.History.Events) {
         if (!configured.contains(id)) {
-            others.push_back({id, event.Eventlabel, false, 0, 0, event.Started, event.Last});
+            others.push_back({id, event.Eventlabel, false, 0, 0, true, event.Started, event.Last});
         }
     }
     std::stable_sort(others.begin(), others.end(),

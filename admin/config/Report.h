@@ -37,7 +37,8 @@ struct EventLine {
     std::string Label;
     bool Configured = false;
     std::int32_t Weight = 0;
-    double WeightShare = 0;  // of the draws, when configured
+    double WeightShare = 0;  // of the runs, among the configured events that can start
+    bool CanStart = true;    // false: configured without coordinates
     std::size_t Runs = 0;
     std::optional<TimePoint> Last;
 };

@@ -179,8 +179,9 @@ std::string SharesTable(const ServerReport& server, const TimeZone& zone) {
                    "%\"></div>";
         }
         out += "</div>" + Percent(share) +
-               (event.Configured ? " (weights: " + Percent(event.WeightShare) + ")"
-                                 : std::string(" (not configured)")) +
+               (!event.Configured ? std::string(" (not configured)")
+                : event.CanStart  ? " (weights: " + Percent(event.WeightShare) + ")"
+                                  : std::string(" (never starts: no coordinates)")) +
                "</td><td>" + (event.Last ? ClockText(*event.Last, zone) : "never") + "</td></tr>";
     }
     return out + "</tbody></table></div>";

@@ -23,16 +23,17 @@ BuiltinOutcome Failed(std::string reason) {
 BuiltinOutcome Lost(Status status, const rcon::Exchange& exchange,
                     std::chrono::milliseconds deadline) {
     const std::string seconds = SecondsText(deadline) + " s";
+    // The server answered the command: it has it, whatever became of the rest of an answer
+    // that filled whole packets (one of exactly 4086 bytes looks the same).
+    if (status != Status::Ended && !exchange.Reply().empty()) {
+        return {{ClientExit::Kind::Exited, 0, {}}, exchange.Reply()};
+    }
     switch (status) {
         case Status::Ended:
             return {{ClientExit::Kind::Ended, 0, {}}, {}};
         case Status::TimedOut:
             if (exchange.At() == rcon::Exchange::Stage::Login) {
                 return Failed("no answer in " + seconds + " (at authentication)");
-            }
-            if (!exchange.Reply().empty()) {
-                return Failed("answer not complete in " + seconds + " (" +
-                              std::to_string(exchange.Reply().size()) + " bytes came)");
             }
             return Failed("no answer in " + seconds + " (after the command)");
         default:

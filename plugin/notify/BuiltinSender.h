@@ -3,7 +3,7 @@
 // in, send the command, read its whole answer, close), the same bytes the bundled client sends
 // for it, and one deadline for all of it. Failures as a person names them: "wrong password",
 // "no connection: REASON", "no answer in N s (at authentication)", "no answer in N s (after the
-// command)", "answer not complete in N s (B bytes came)", "connection closed by the server".
+// command)", "connection closed by the server". A command whose answer has begun is delivered.
 
 #include <chrono>
 #include <cstddef>

@@ -19,8 +19,6 @@ std::string Announcement(const std::string& eventId) {
     return "Discord announcement of event " + eventId;
 }
 
-constexpr const char* kWebhookChanged = "DiscordWebhook was changed by quorvane.reload";
-
 }  // namespace
 
 DiscordNotifier::DiscordNotifier(const Settings& settings, std::string userAgent, Reenter reenter)
@@ -48,6 +46,15 @@ bool DiscordNotifier::Post(const std::string& eventId, const DiscordEvent& event
         Fail(eventId, recordId, e.what());
     }
     return true;
+}
+
+std::string DiscordNotifier::Replaced(const Attempt& attempt) const {
+    if (attempt.Post.Url == DiscordPostUrl(settings_)) {
+        return {};
+    }
+    return std::string(attempt.Webhook != settings_.DiscordWebhook ? "DiscordWebhook"
+                                                                   : "DiscordThreadId") +
+           " was changed by quorvane.reload";
 }
 
 void DiscordNotifier::Send(std::uint64_t id) {
@@ -79,16 +86,17 @@ void DiscordNotifier::OnAnswer(std::uint64_t id, bool success, const std::string
     Attempt& attempt = found->second;
     DiscordAnswer answer =
         ReadDiscordAnswer(success, result, headers, attempt.Retries, attempt.Post.ThreadId);
-    // A webhook a reload has replaced since the post was made gets no retry and stops nothing.
-    std::string replaced;
-    if (attempt.Webhook != settings_.DiscordWebhook &&
-        (answer.Outcome == DiscordAnswer::Kind::Retry ||
-         answer.Outcome == DiscordAnswer::Kind::Stop)) {
-        replaced =
-            std::string(answer.Outcome == DiscordAnswer::Kind::Retry ? "; not retried: "
-                                                                     : "; posting goes on: ") +
-            kWebhookChanged;
+    // A webhook or thread a reload has replaced since the post was made gets no retry and
+    // stops nothing.
+    std::string replaced = Replaced(attempt);
+    if (!replaced.empty() && (answer.Outcome == DiscordAnswer::Kind::Retry ||
+                              answer.Outcome == DiscordAnswer::Kind::Stop)) {
+        replaced = (answer.Outcome == DiscordAnswer::Kind::Retry ? "; not retried: "
+                                                                 : "; posting goes on: ") +
+                   replaced;
         answer.Outcome = DiscordAnswer::Kind::Failed;
+    } else {
+        replaced.clear();
     }
     switch (answer.Outcome) {
         case DiscordAnswer::Kind::Posted: {
@@ -172,12 +180,13 @@ void DiscordNotifier::Reloaded() {
     stopped_ = false;
     for (auto it = attempts_.begin(); it != attempts_.end();) {
         const Attempt& attempt = it->second;
-        if (!attempt.WaitingForRetry || attempt.Webhook == settings_.DiscordWebhook) {
+        const std::string replaced = Replaced(attempt);
+        if (!attempt.WaitingForRetry || replaced.empty()) {
             ++it;
             continue;
         }
-        PluginLog()->warn("{} not retried: {}", Announcement(attempt.EventId), kWebhookChanged);
-        Remember(attempt.EventId, std::string("not retried: ") + kWebhookChanged);
+        PluginLog()->warn("{} not retried: {}", Announcement(attempt.EventId), replaced);
+        Remember(attempt.EventId, "not retried: " + replaced);
         Finish(attempt.RecordId, last_->Outcome);
         it = attempts_.erase(it);
     }

@@ -65,6 +65,9 @@ class DiscordNotifier {
         bool WaitingForRetry = false;
     };
 
+    // What a reload has changed of where the attempt goes ("DiscordWebhook was changed by
+    // quorvane.reload"); empty while the settings still send it there.
+    std::string Replaced(const Attempt& attempt) const;
     void Send(std::uint64_t id);
     void OnAnswer(std::uint64_t id, bool success, const std::string& result,
                   const std::unordered_map<std::string, std::string>& headers);

@@ -117,14 +117,19 @@ std::optional<DiscordPost> MakeDiscordPost(const Settings& s, const DiscordEvent
             body["allowed_mentions"]["roles"] = roles;
         }
     }
-    post.Url = s.DiscordWebhook;
+    post.Url = DiscordPostUrl(s);
     post.ThreadId = s.DiscordThreadId;
-    if (!s.DiscordThreadId.empty()) {
-        post.Url += (post.Url.find('?') == std::string::npos ? "?" : "&");
-        post.Url += "thread_id=" + s.DiscordThreadId;
-    }
     post.Body = body.dump();
     return post;
+}
+
+std::string DiscordPostUrl(const Settings& s) {
+    std::string url = s.DiscordWebhook;
+    if (!s.DiscordThreadId.empty()) {
+        url += (url.find('?') == std::string::npos ? "?" : "&");
+        url += "thread_id=" + s.DiscordThreadId;
+    }
+    return url;
 }
 
 DiscordAnswer ReadDiscordAnswer(bool success, const std::string& result,

@@ -50,6 +50,9 @@ struct DiscordPost {
 // and nobody else, whatever its texts say.
 std::optional<DiscordPost> MakeDiscordPost(const Settings& settings, const DiscordEvent& event);
 
+// Where the settings send a post: the webhook, with its thread if one is set.
+std::string DiscordPostUrl(const Settings& settings);
+
 // As Discord asks of every client: "Quorvane (URL, VERSION)".
 std::string DiscordUserAgent(const std::string& version);
 

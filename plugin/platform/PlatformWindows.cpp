@@ -1,5 +1,7 @@
-// windows.h must come first.
+// winsock2.h must come before windows.h, which would bring the old winsock.h.
 #include <windows.h>
+#include <winsock2.h>
+#include <ws2tcpip.h>
 
 #include <shellapi.h>
 
@@ -35,6 +37,12 @@ std::wstring OwnModulePath() {
     wchar_t path[260] = {};
     const DWORD length = GetModuleFileNameW(module, path, 260);
     return std::wstring(path, length);
+}
+
+bool IsNumericAddress(const std::string& host) {
+    unsigned char address[16];
+    return inet_pton(AF_INET, host.c_str(), address) == 1 ||
+           inet_pton(AF_INET6, host.c_str(), address) == 1;
 }
 
 }  // namespace quorvane::platform

@@ -25,12 +25,13 @@ class SocketAddresses {
     SocketAddresses(const SocketAddresses&) = delete;
     SocketAddresses& operator=(const SocketAddresses&) = delete;
 
-    // 0, or the resolver's code.
+    // 0, or the resolver's code. Numeric addresses only: a name lookup cannot be bounded by
+    // the message's deadline nor cut short by an unload, and would hold up both.
     int Resolve(const std::string& host, int port) {
         addrinfo hints{};
         hints.ai_family = AF_UNSPEC;
         hints.ai_socktype = SOCK_STREAM;
-        hints.ai_flags = AI_NUMERICSERV;
+        hints.ai_flags = AI_NUMERICSERV | AI_NUMERICHOST;
         return getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &head_);
     }
     const addrinfo* First() const { return head_; }

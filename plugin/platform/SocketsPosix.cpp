@@ -69,7 +69,10 @@ Sockets::Status Sockets::Connect(const std::string& host, int port, Clock::time_
     }
     SocketAddresses addresses;
     if (const int error = addresses.Resolve(host, port)) {
-        reason = "cannot resolve " + host + ": " + gai_strerror(error);
+        reason = error == EAI_NONAME ? host +
+                                           " is not a numeric address; the built-in client looks "
+                                           "up no names"
+                                     : "cannot resolve " + host + ": " + gai_strerror(error);
         return Status::Failed;
     }
     int error = 0;

@@ -125,7 +125,9 @@ Sockets::Status Sockets::Connect(const std::string& host, int port, Clock::time_
     }
     SocketAddresses addresses;
     if (const int error = addresses.Resolve(host, port)) {
-        reason = "cannot resolve " + host + ": " + std::system_category().message(error);
+        reason = error == WSAHOST_NOT_FOUND || error == EAI_NONAME
+                     ? host + " is not a numeric address; the built-in client looks up no names"
+                     : "cannot resolve " + host + ": " + std::system_category().message(error);
         return Status::Failed;
     }
     int error = 0;

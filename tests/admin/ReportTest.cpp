@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <map>
 
 #include <nlohmann/json.hpp>
 
@@ -144,6 +145,34 @@ TEST(ReportTest, ManyRunsBecomeOneMarkPerSpot) {
             EXPECT_EQ(server.UndrawnRuns, 0u);
         }
     }
+}
+
+// The runs are set against the shares the weights give among the events that can start: one
+// without coordinates never runs, and takes no share from the others.
+TEST(ReportTest, WeightSharesAreAmongTheEventsThatCanStart) {
+    const json document = json::parse(R"({
+      "DiscordWebhook": "", "DiscordBroadcastMessage": "m", "DiscordBroadcastHeader": "h",
+      "DiscordWebhookColor": "1", "ServerEventsCommand": "Start", "MCRconPath": "rcon",
+      "BroadcastStartEventMessage": "b",
+      "Island": {
+        "Serverlabel": "The Island",
+        "RconSettings": {"RconIP": "127.0.0.1", "RconPort": 27020, "RconPassword": "pw"},
+        "StartEventOnBootSettings": {"MinimumTimeToWait": 1, "MaximumTimeToWait": 1},
+        "TimeBetweenEvents": {"MinimumTimeToNextEvent": 1, "MaximumTimeToNextEvent": 1},
+        "RandomEvents": {
+          "calm": {"Eventlabel": "Calm", "RandomCCCs": [], "Weight": 2},
+          "meteor": {"Eventlabel": "Meteor", "RandomCCCs": ["1 2 3"], "Weight": 1},
+          "storm": {"Eventlabel": "Storm", "RandomCCCs": ["4 5 6"], "Weight": 3}}}})");
+    const TimeZone utc;
+    const auto report = MakeClusterReport("config.json", document, {}, {}, HistoryTally(), utc, "");
+    ASSERT_EQ(report.Servers.size(), 1u);
+    std::map<std::string, std::pair<bool, double>> shares;
+    for (const auto& event : report.Servers[0].Events) {
+        shares[event.Id] = {event.CanStart, event.WeightShare};
+    }
+    EXPECT_EQ(shares,
+              (std::map<std::string, std::pair<bool, double>>{
+                  {"calm", {false, 0.0}}, {"meteor", {true, 0.25}}, {"storm", {true, 0.75}}}));
 }
 
 }  // namespace

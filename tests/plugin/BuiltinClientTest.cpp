@@ -73,7 +73,8 @@ TEST(BuiltinClientTest, AWholeAnswerOrAFailureNamedAsAPersonWould) {
     EXPECT_EQ(arrived, (Lines{"bytes 10000", "ServerChat hello"}));
 }
 
-// What no real server should do, and what a server starting up or hanging does.
+// What no real server should do, and what a server starting up or hanging does; and an
+// answer that ends on a full packet.
 TEST(BuiltinClientTest, APeerThatMisbehavesEndsTheMessageWithItsReason) {
     struct Case {
         const char* what;
@@ -101,13 +102,14 @@ TEST(BuiltinClientTest, APeerThatMisbehavesEndsTheMessageWithItsReason) {
          "no answer in 0.3 s (after the command)"},
         {"closes after authentication", [&](ScriptPeer& peer) { command(peer); },
          "connection closed by the server"},
+        // An answer of exactly one full packet looks the same: the command was answered.
         {"a full packet and then nothing",
          [&](ScriptPeer& peer) {
              const auto request = command(peer);
              peer.Send({request.id, rcon::kResponseValue, std::string(rcon::kMaxBodySize, 'f')});
              peer.WaitForClose();
          },
-         "answer not complete in 0.3 s (4086 bytes came)"},
+         ""},
         {"an answer of another id",
          [&](ScriptPeer& peer) {
              command(peer);
@@ -144,7 +146,7 @@ TEST(BuiltinClientTest, APeerThatMisbehavesEndsTheMessageWithItsReason) {
         SCOPED_TRACE(c.what);
         ScriptedServer server(c.script);
         const auto outcome = quorvane::SendBuiltin(sockets, Local(server.Port()), "x", 300ms);
-        EXPECT_EQ(outcome.exit.kind, Kind::Failed);
+        EXPECT_EQ(outcome.exit.kind, c.reason.empty() ? Kind::Exited : Kind::Failed);
         EXPECT_EQ(outcome.exit.reason, c.reason);
         EXPECT_EQ(server.Finish(), "");  // the client closed its end every time
     }

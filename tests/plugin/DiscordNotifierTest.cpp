@@ -429,6 +429,39 @@ TEST_F(DiscordNotifierTest, AReloadDropsTheOldWebhooksRetriesAndItsAnswersStopNo
     old.Stop();
 }
 
+// A thread is part of where a post goes: a reload that moves the posts into another thread
+// drops the retry waiting for the old one, and the old thread's 404 stops nothing.
+TEST_F(DiscordNotifierTest, AReloadToAnotherThreadIsACleanBreakToo) {
+    settings_.DiscordThreadId = "333";
+    receiver_.SetBehaviour({Answer::RateLimited, 60, 1});
+    host_.Game().Run([&] {
+        notifier_.OnFinished(
+            [&](std::uint64_t, const std::string& outcome) { finished_.push_back(outcome); });
+        notifier_.Post("meteor", {"first", "", "", ""});
+    });
+    const auto deadline = std::chrono::steady_clock::now() + kWait;
+    bool reloaded = false;
+    while (!reloaded && std::chrono::steady_clock::now() < deadline) {
+        host_.Game().Run([&] {
+            if (notifier_.Last() && notifier_.Last()->Outcome.starts_with("retrying")) {
+                settings_.DiscordThreadId = "444";
+                notifier_.Reloaded();
+                reloaded = true;
+            }
+        });
+    }
+    ASSERT_TRUE(reloaded);
+    ASSERT_TRUE(WaitForFinished(1));
+    Post("second");
+    EXPECT_EQ(SettledOutcome(), "posted");
+    EXPECT_EQ(finished_,
+              (Lines{"not retried: DiscordThreadId was changed by quorvane.reload", "posted"}));
+    const auto records = receiver_.Records();
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_TRUE(records[0].target.ends_with("?thread_id=333")) << records[0].target;
+    EXPECT_TRUE(records[1].target.ends_with("?thread_id=444")) << records[1].target;
+}
+
 // A stalled request costs its whole timeout, so this one is short.
 class DiscordNotifierStallTest : public DiscordNotifierTest {
   protected:

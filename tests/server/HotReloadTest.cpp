@@ -1,7 +1,8 @@
 // The plugin unloaded and loaded again by the framework's own commands, over RCON, while events
-// go out to a cluster with a server that never answers: every answer is the framework's, the
-// chain starts again after each load, and the server lives. Under the sanitizer stages the same
-// run shows that nothing leaks and nothing races.
+// go out to a cluster with a server that never answers, through either client, and their
+// Discord posts wait for a retry: every answer is the framework's, the chain starts again after
+// each load, and the server lives. Under the sanitizer stages the same run shows that nothing
+// leaks and nothing races.
 
 #include <gtest/gtest.h>
 
@@ -11,6 +12,7 @@
 
 #include "BackgroundProcess.h"
 #include "Process.h"
+#include "Receiver.h"
 #include "ScriptedServer.h"
 #include "ServerDir.h"
 #include "SilentServer.h"
@@ -19,17 +21,24 @@ namespace {
 
 using nlohmann::json;
 
-TEST(HotReloadTest, TenReloadsWhileEventsFlyToAServerThatNeverAnswers) {
+class HotReloadTest : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(HotReloadTest, TenReloadsWhileEventsFlyToAServerThatNeverAnswers) {
     rcon_testing::SilentServer silent;
+    // Every post is asked to come again in a minute: each reload finds retries waiting.
+    webhook::Receiver discord;
+    discord.Start();
+    discord.SetBehaviour({webhook::Answer::RateLimited, 60, 0});
     const int port = rcon_testing::UnusedPort();
     const json config = {
         {"Debug", true},
-        {"DiscordWebhook", ""},
+        {"DiscordWebhook", discord.BaseUrl() + "/api/webhooks/1/reload"},
         {"DiscordBroadcastMessage", "m"},
         {"DiscordBroadcastHeader", "h"},
         {"DiscordWebhookColor", "1"},
         {"ServerEventsCommand", "Start"},
         {"BroadcastStartEventMessage", "{Eventlabel} started"},
+        {"RconClient", GetParam()},
         {"MCRconPath", RCON_CLIENT_FILE},
         {"RconClientTimeoutSeconds", 3600},
         {"Island",
@@ -78,7 +87,11 @@ TEST(HotReloadTest, TenReloadsWhileEventsFlyToAServerThatNeverAnswers) {
             << server.Output();
     }
     EXPECT_GT(silent.Connections(), 0);
+    EXPECT_FALSE(discord.Records().empty());
     EXPECT_EQ(server.Stop(), 0) << server.Output();
+    discord.Stop();
 }
+
+INSTANTIATE_TEST_SUITE_P(EachClient, HotReloadTest, ::testing::Values("external", "builtin"));
 
 }  // namespace
