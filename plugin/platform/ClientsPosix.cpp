@@ -89,17 +89,10 @@ std::string Resolve(const std::string& program, int& error) {
     }
 }
 
-// The client is started by util-linux's setpriv, which asks the kernel to kill it once the
-// thread that started it is gone (PR_SET_PDEATHSIG), then becomes it: the server's exit ends
-// every thread, Plugin_Unload or not, so no client outlives the server. posix_spawn cannot
-// ask for that itself, and a fork or vfork of a large server (a sanitizer turns vfork into
-// fork) would copy it for every client. Without setpriv the client is started directly.
-const char* TieToServer() {
-    static const std::string setpriv = [] {
-        int error = 0;
-        return Resolve("setpriv", error);
-    }();
-    return setpriv.empty() ? nullptr : setpriv.c_str();
+// util-linux's setpriv, which starts each client: see setpriv_.
+std::string FindSetpriv() {
+    int error = 0;
+    return Resolve("setpriv", error);
 }
 
 bool HasExited(pid_t pid) {
@@ -148,6 +141,13 @@ class PosixClientEnv final : public ClientEnv {
     void EndClients() override;
 
   private:
+    // The client is started by setpriv, which asks the kernel to kill it once the thread that
+    // started it is gone (PR_SET_PDEATHSIG), then becomes it: the server's exit ends every
+    // thread, Plugin_Unload or not, so no client outlives the server. posix_spawn cannot ask
+    // for that itself, and a fork or vfork of a large server (a sanitizer turns vfork into fork)
+    // would copy it for every client. Without setpriv the client is started directly. A member,
+    // not a static: the exit's destructors run while delivery threads may still start clients.
+    const std::string setpriv_ = FindSetpriv();
     std::mutex mutex_;
     std::set<pid_t> pids_;
     bool ending_ = false;
@@ -172,8 +172,8 @@ ClientExit PosixClientEnv::RunClient(const std::vector<std::string>& arguments,
                           (error == ENOENT ? "" : ": " + std::string(std::strerror(error))));
     }
     std::vector<std::string> owned;
-    if (const char* setpriv = TieToServer()) {
-        owned = {setpriv, "--pdeathsig", "KILL", "--"};
+    if (!setpriv_.empty()) {
+        owned = {setpriv_, "--pdeathsig", "KILL", "--"};
     }
     owned.push_back(client);
     owned.insert(owned.end(), arguments.begin() + 1, arguments.end());
