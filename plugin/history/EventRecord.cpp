@@ -13,7 +13,22 @@ namespace {
 using nlohmann::json;
 using Clock = std::chrono::system_clock;
 
-std::optional<Clock::time_point> ParseUtc(const std::string& text) {
+}  // namespace
+
+std::string UtcText(Clock::time_point time) {
+    const auto days = std::chrono::floor<std::chrono::days>(time);
+    const std::chrono::year_month_day date(days);
+    const std::chrono::hh_mm_ss clock(std::chrono::floor<std::chrono::seconds>(time - days));
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02d:%02d:%02dZ",
+                  static_cast<int>(date.year()), static_cast<unsigned>(date.month()),
+                  static_cast<unsigned>(date.day()), static_cast<int>(clock.hours().count()),
+                  static_cast<int>(clock.minutes().count()),
+                  static_cast<int>(clock.seconds().count()));
+    return text;
+}
+
+std::optional<Clock::time_point> ParseUtcText(const std::string& text) {
     int year = 0;
     unsigned month = 0;
     unsigned day = 0;
@@ -35,21 +50,6 @@ std::optional<Clock::time_point> ParseUtc(const std::string& text) {
     }
     return std::chrono::sys_days(date) + std::chrono::hours(hours) + std::chrono::minutes(minutes) +
            std::chrono::seconds(seconds);
-}
-
-}  // namespace
-
-std::string UtcText(Clock::time_point time) {
-    const auto days = std::chrono::floor<std::chrono::days>(time);
-    const std::chrono::year_month_day date(days);
-    const std::chrono::hh_mm_ss clock(std::chrono::floor<std::chrono::seconds>(time - days));
-    char text[32];
-    std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02d:%02d:%02dZ",
-                  static_cast<int>(date.year()), static_cast<unsigned>(date.month()),
-                  static_cast<unsigned>(date.day()), static_cast<int>(clock.hours().count()),
-                  static_cast<int>(clock.minutes().count()),
-                  static_cast<int>(clock.seconds().count()));
-    return text;
 }
 
 std::string ToJsonLine(const EventRecord& r) {
@@ -98,7 +98,7 @@ std::optional<EventRecord> FromJsonLine(const std::string& text) {
     };
     const auto time = string("time");
     const auto outcome = string("outcome");
-    const auto parsed = time ? ParseUtc(*time) : std::nullopt;
+    const auto parsed = time ? ParseUtcText(*time) : std::nullopt;
     if (!parsed || !outcome) {
         return std::nullopt;
     }
