@@ -196,12 +196,18 @@ class ChainControlsTest : public ::testing::Test {
                                        }};
     std::filesystem::path history_file_ = host_.Dir().Path() / "events.jsonl";
     quorvane::EventHistory history_{history_file_};
-    quorvane::EventChain chain_{settings_, {rcon_, discord_, history_, [] {}}};
+    std::filesystem::path schedule_file_ = host_.Dir().Path() / "schedule.json";
+    quorvane::ScheduleStore store_{schedule_file_};
+    quorvane::EventChain chain_{settings_,
+                                {rcon_, discord_, history_, [](std::uint64_t) {}, &store_}};
 };
 
 // With none of the new keys every engine output and pick is what it always was: the wait,
-// then the event, then its coordinate, over a long run.
+// then the event, then its coordinate, over a long run; every timer, every text sent, no line
+// logged and no file but the history.
 TEST_F(ChainControlsTest, ALongRunWithoutTheNewKeysDrawsAsAlways) {
+    settings_.BroadcastStartEventMessage = "{Eventlabel}";
+    settings_.RconInfos = {{"127.0.0.1", 27020, "pw", "Island"}, {"10.0.0.2", 27021, "pw", "B"}};
     chain_.Random().Seed(20261208);
     EventRandom today;
     today.Seed(20261208);
@@ -212,7 +218,8 @@ TEST_F(ChainControlsTest, ALongRunWithoutTheNewKeysDrawsAsAlways) {
         const auto& event = settings_.RandomEvents[today.Index(3)];
         const auto& c =
             event.RandomCCCs[today.Index(static_cast<std::uint32_t>(event.RandomCCCs.size()))];
-        expected.push_back(quorvane::MakeEventCommand("Start", event.EventId, c));
+        expected.insert(expected.end(), {quorvane::MakeEventCommand("Start", event.EventId, c),
+                                         event.Eventlabel, event.Eventlabel});
         Due();
         ASSERT_TRUE(rcon_.WaitUntilIdle(std::chrono::seconds(30)));  // one event at a time
     }
@@ -223,6 +230,10 @@ TEST_F(ChainControlsTest, ALongRunWithoutTheNewKeysDrawsAsAlways) {
         pending.push_back(timer.delaySeconds);
     }
     EXPECT_EQ(pending, waits);
+    EXPECT_TRUE(host_.PluginLines().empty());
+    EXPECT_TRUE(history_.WaitUntilWritten(std::chrono::seconds(30)));
+    EXPECT_EQ(HistoryLines().size(), 500u);
+    EXPECT_FALSE(std::filesystem::exists(schedule_file_));
 }
 
 // A due event with too few players, or outside the hours, is skipped: one info line and one

@@ -350,6 +350,57 @@ TEST_F(ConfigReaderTest, AdminControlsAreTakenInTheirRangesOrWarnedOf) {
     EXPECT_EQ(Load(config).pointer, "/Island/RandomEvents/meteor/Weight");
 }
 
+TEST_F(ConfigReaderTest, ScheduleKeysAreReadOrWarnedOf) {
+    struct Case {
+        json patch;  // merged into the whole file
+        std::vector<std::int32_t> warnings;
+        std::size_t fixedTimes;
+        std::vector<std::string> logged;  // the warning lines
+    };
+    const std::string warning = "[Quorvane][warning] ";
+    const Case cases[] = {
+        {json::object(), {}, 0, {}},
+        {{{"EventWarningMinutes", {1, 10, 5, 10, 0, 1441}}, {"BroadcastEventWarningMessage", "w"}},
+         {10, 5, 1},
+         0,
+         {warning + "EventWarningMinutes (0) is not from 1 to 1440: it is left out",
+          warning + "EventWarningMinutes (1441) is not from 1 to 1440: it is left out"}},
+        {{{"EventWarningMinutes", {5}}},
+         {5},
+         0,
+         {warning + "EventWarningMinutes is set without BroadcastEventWarningMessage or "
+                    "DiscordEventWarningMessage: no warning is sent"}},
+        {{{"Island", {{"RandomEvents", {{"meteor", {{"At", {"Sat 20:00", "25:00"}}}}}}}}},
+         {},
+         1,
+         {warning + "/Island/RandomEvents/meteor/At/1: At (25:00) cannot be read as HH:MM or "
+                    "Ddd HH:MM (Mon to Sun): it is left out"}},
+    };
+    for (const auto& c : cases) {
+        json config = BaseConfig();
+        config.merge_patch(c.patch);
+        host_.ClearLines();
+        const auto outcome = Load(config);
+        ASSERT_FALSE(outcome.error) << *outcome.error;
+        std::vector<std::string> warnings;
+        std::copy_if(
+            outcome.lines.begin(), outcome.lines.end(), std::back_inserter(warnings),
+            [](const std::string& line) { return line.starts_with("[Quorvane][warning]"); });
+        EXPECT_EQ(warnings, c.logged) << c.patch;
+        EXPECT_EQ(Read().EventWarningMinutes, c.warnings) << c.patch;
+        EXPECT_EQ(Read().RandomEvents.at(0).At.size(), c.fixedTimes) << c.patch;
+    }
+    // A zone this server cannot look up, or a value of the wrong type, ends the load.
+    for (const auto& [patch, pointer] :
+         {std::pair{json{{"TimeZone", "Europe/Berln"}}, "/TimeZone"},
+          {json{{"EventWarningMinutes", {"5"}}}, "/EventWarningMinutes/0"},
+          {json{{"KeepScheduleAcrossRestarts", "yes"}}, "/KeepScheduleAcrossRestarts"}}) {
+        json config = BaseConfig();
+        config.merge_patch(patch);
+        EXPECT_EQ(Load(config).pointer, pointer) << patch;
+    }
+}
+
 TEST_F(ConfigReaderTest, NumbersConvertLikeTheJsonLibrary) {
     json config = BaseConfig();
     config["Island"]["RconSettings"]["RconPort"] = 27020.9;
