@@ -46,6 +46,8 @@ std::vector<std::string> ServerWarnings(const Settings& s, const MapData& map) {
          {std::tuple{"BroadcastStartEventMessage", &s.BroadcastStartEventMessage, false},
           std::tuple{"DiscordBroadcastMessage", &s.DiscordBroadcastMessage, true},
           std::tuple{"DiscordBroadcastHeader", &s.DiscordBroadcastHeader, true},
+          std::tuple{"BroadcastEventWarningMessage", &s.BroadcastEventWarningMessage, false},
+          std::tuple{"DiscordEventWarningMessage", &s.DiscordEventWarningMessage, true},
           std::tuple{"Serverlabel", &s.Serverlabel, false}}) {
         if (HasNonAscii(*text) && !(discordOnly && s.DiscordKeepUnicode)) {
             out.push_back(std::string(name) + arrives);
@@ -69,6 +71,18 @@ std::vector<std::string> ServerWarnings(const Settings& s, const MapData& map) {
             longestBroadcast = std::max(longestBroadcast, texts.BroadcastText.size());
             longestHeader = std::max(longestHeader, CharacterCount(texts.DiscordHeader));
             longestMessage = std::max(longestMessage, CharacterCount(texts.DiscordMessage));
+        }
+    }
+    // A warning goes out only before a longer wait; a fixed time can be a week away.
+    const bool fixedTimes = std::any_of(s.RandomEvents.begin(), s.RandomEvents.end(),
+                                        [](const RandomEvent& event) { return !event.At.empty(); });
+    const std::int32_t longestWait = std::max({s.MinimumTimeToWait, s.MaximumTimeToWait,
+                                               s.MinimumTimeToNextEvent, s.MaximumTimeToNextEvent});
+    for (const auto minutes : s.EventWarningMinutes) {
+        if (!fixedTimes && minutes >= longestWait) {
+            out.push_back("EventWarningMinutes " + std::to_string(minutes) +
+                          " is not shorter than any wait this server draws (at most " +
+                          std::to_string(longestWait) + " minute(s)): it is never sent");
         }
     }
     if (longestBroadcast > kRconText) {
@@ -117,6 +131,7 @@ std::vector<std::string> FileWarnings(const json& document) {
 bool AboutSharedSetting(const std::string& text) {
     return text.starts_with("DiscordWebhookColor ") ||
            text.starts_with("RconClientTimeoutSeconds ") ||
+           text.starts_with("EventWarningMinutes is set without ") ||
            text.starts_with("DiscordBroadcastHeader alone ") ||
            text.starts_with("DiscordBroadcastMessage alone ");
 }

@@ -19,14 +19,19 @@ const Names kShared = {"$schema",
                        "BroadcastStartEventMessage",
                        "ServerEventsCommand",
                        "MCRconPath",
-                       "RconClientTimeoutSeconds"};
+                       "RconClientTimeoutSeconds",
+                       "EventWarningMinutes",
+                       "BroadcastEventWarningMessage",
+                       "DiscordEventWarningMessage",
+                       "TimeZone",
+                       "KeepScheduleAcrossRestarts"};
 const Names kSection = {"Serverlabel",          "RconSettings", "StartEventOnBootSettings",
                         "TimeBetweenEvents",    "RandomEvents", "AvoidRepeats",
                         "MinimumPlayersOnline", "ActiveHours"};
 const Names kRcon = {"RconIP", "RconPort", "RconPassword"};
 const Names kBoot = {"MinimumTimeToWait", "MaximumTimeToWait"};
 const Names kBetween = {"MinimumTimeToNextEvent", "MaximumTimeToNextEvent"};
-const Names kEvent = {"Eventlabel", "RandomCCCs", "Weight"};
+const Names kEvent = {"Eventlabel", "RandomCCCs", "Weight", "At"};
 
 std::string Escaped(const std::string& key) {
     std::string out;
