@@ -46,15 +46,16 @@ std::optional<std::string> RconService::Submit(RconJob job) {
             auto state = std::make_shared<JobState>();
             state->job = std::move(job);
             state->deliveries.reserve(1 + state->job.Targets.size());
+            ++unfinishedJobs_;
             if (state->job.Warning) {
                 HandOutBroadcasts(state);
-            } else {
-                state->deliveries.push_back({true, &state->job.Own, {}});
-                state->unfinished = 1;
-                tasks_.push_back({std::move(state), 0});
+                work_.notify_all();
+                return std::nullopt;
             }
-            ++unfinishedJobs_;
-            work_.notify_all();
+            state->deliveries.push_back({true, &state->job.Own, {}});
+            state->unfinished = 1;
+            tasks_.push_back({std::move(state), 0});
+            work_.notify_one();
             return std::nullopt;
         }
     }

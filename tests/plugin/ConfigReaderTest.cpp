@@ -66,6 +66,14 @@ class ConfigReaderTest : public ::testing::Test {
         return outcome;
     }
 
+    static std::vector<std::string> WarningsOf(const Outcome& outcome) {
+        std::vector<std::string> warnings;
+        std::copy_if(
+            outcome.lines.begin(), outcome.lines.end(), std::back_inserter(warnings),
+            [](const std::string& line) { return line.starts_with("[Quorvane][warning]"); });
+        return warnings;
+    }
+
     // The settings of the last load that succeeded.
     quorvane::Settings& Read() { return read_; }
 
@@ -330,10 +338,7 @@ TEST_F(ConfigReaderTest, AdminControlsAreTakenInTheirRangesOrWarnedOf) {
         host_.ClearLines();
         const auto outcome = Load(config);
         ASSERT_FALSE(outcome.error) << *outcome.error;
-        std::vector<std::string> warnings;
-        std::copy_if(
-            outcome.lines.begin(), outcome.lines.end(), std::back_inserter(warnings),
-            [](const std::string& line) { return line.starts_with("[Quorvane][warning]"); });
+        const auto warnings = WarningsOf(outcome);
         EXPECT_EQ(warnings, c.warnings) << c.patch;
         EXPECT_EQ(Read().RandomEvents.at(0).Weight, c.weight) << c.patch;
         EXPECT_EQ(Read().AvoidRepeats, c.avoidRepeats) << c.patch;
@@ -382,10 +387,7 @@ TEST_F(ConfigReaderTest, ScheduleKeysAreReadOrWarnedOf) {
         host_.ClearLines();
         const auto outcome = Load(config);
         ASSERT_FALSE(outcome.error) << *outcome.error;
-        std::vector<std::string> warnings;
-        std::copy_if(
-            outcome.lines.begin(), outcome.lines.end(), std::back_inserter(warnings),
-            [](const std::string& line) { return line.starts_with("[Quorvane][warning]"); });
+        const auto warnings = WarningsOf(outcome);
         EXPECT_EQ(warnings, c.logged) << c.patch;
         EXPECT_EQ(Read().EventWarningMinutes, c.warnings) << c.patch;
         EXPECT_EQ(Read().RandomEvents.at(0).At.size(), c.fixedTimes) << c.patch;

@@ -10,12 +10,9 @@
 
 #include <nlohmann/json.hpp>
 
-#include "GameWorld.h"
-#include "Host/GameRegistry.h"
+#include "ChainFixture.h"
 #include "Host/Timers.h"
-#include "PluginHost.h"
 #include "Receiver.h"
-#include "ScriptedClientEnv.h"
 #include "events/Calendar.h"
 #include "events/EventChain.h"
 #include "events/EventTexts.h"
@@ -135,12 +132,9 @@ class SetClock final : public quorvane::platform::WallClock {
 
 // The chain with a scripted delivery, a clock the test sets, and the host's timers at 600 game
 // seconds a real second: ten game minutes pass in a real second.
-class ScheduleTest : public ::testing::Test {
+class ScheduleTest : public testing_support::ChainFixture {
   protected:
-    ScheduleTest() {
-        gameserver::RegisterWorldNames();
-        world_ = std::make_unique<gameserver::GameWorld>(gameserver::DefaultMap());
-        asahost::SetWorld(world_->World());
+    ScheduleTest() : ChainFixture(600.0) {
         auto& s = settings_;
         s.ServerKey = "Island";
         s.Serverlabel = "The Island";
@@ -157,13 +151,7 @@ class ScheduleTest : public ::testing::Test {
         s.EventWarningMinutes = {10, 5, 1};
     }
     ~ScheduleTest() override {
-        host_.Game().Run([&] {
-            chain_.DropTimers();
-            discordAlive_ = false;
-            discord_.DropTimers();
-        });
-        EXPECT_TRUE(rcon_.WaitUntilIdle(std::chrono::seconds(30)));
-        asahost::SetWorld(nullptr);
+        host_.Game().Run([&] { chain_.DropTimers(); });
     }
 
     // The texts of the client runs so far, those of one message (which go out side by side)
@@ -205,7 +193,7 @@ class ScheduleTest : public ::testing::Test {
         // its start on the game thread.
         host_.Game().Run([] {});
         EXPECT_TRUE(history_.WaitUntilWritten(std::chrono::seconds(30)));
-        std::ifstream in(host_.Dir().Path() / "events.jsonl");
+        std::ifstream in(history_file_);
         std::string line;
         for (std::size_t i = 0; i <= index; ++i) {
             std::getline(in, line);
@@ -213,19 +201,6 @@ class ScheduleTest : public ::testing::Test {
         return nlohmann::json::parse(line);
     }
 
-    testing_support::PluginHost host_{600.0};
-    std::unique_ptr<gameserver::GameWorld> world_;
-    quorvane::Settings settings_;
-    testing_support::ScriptedEnv* env_ = new testing_support::ScriptedEnv;
-    quorvane::RconService rcon_{std::unique_ptr<testing_support::ScriptedEnv>(env_)};
-    bool discordAlive_ = true;
-    quorvane::DiscordNotifier discord_{settings_, "Quorvane (test, 1.0)", [this](const auto& what) {
-                                           if (discordAlive_) {
-                                               what(discord_);
-                                           }
-                                       }};
-    quorvane::EventHistory history_{host_.Dir().Path() / "events.jsonl"};
-    std::filesystem::path schedule_file_ = host_.Dir().Path() / "schedule.json";
     quorvane::ScheduleStore store_{schedule_file_};
     SetClock clock_;
     quorvane::EventChain chain_{
