@@ -34,7 +34,7 @@ struct RandomEvent {
     // How often it is drawn against the others: 1 to 1000.
     std::int32_t Weight = 1;
     // When it starts beside the random chain.
-    std::vector<FixedTime> At;
+    std::vector<FixedTime> At = {};
 };
 
 struct Settings {

@@ -9,8 +9,12 @@ namespace quorvane::platform {
 
 class WallClock {
   public:
-    virtual ~WallClock() = default;
     virtual std::chrono::system_clock::time_point Now() const = 0;
+
+  protected:
+    // Not virtual: the system's clock is a static of the plugin's, and one that needs no
+    // destructor leaves nothing to run at exit after the library is gone.
+    ~WallClock() = default;
 };
 
 // The system's clock.

@@ -1,6 +1,7 @@
 #include "platform/TimeZone.h"
 
 #include <algorithm>
+#include <type_traits>
 
 #include "platform/Clock.h"
 #include "platform/Platform.h"
@@ -14,6 +15,7 @@ class System final : public WallClock {
         return std::chrono::system_clock::now();
     }
 };
+static_assert(std::is_trivially_destructible_v<System>);
 
 }  // namespace
 
