@@ -35,7 +35,9 @@ std::chrono::local_seconds ServerLocalTime(std::chrono::sys_seconds time) {
 // MoveFileExW replaces a file that is there; a plain rename would refuse to.
 void WriteFileAtomically(const std::filesystem::path& file, std::string_view contents) {
     std::filesystem::path temporary = file;
-    temporary += "." + std::to_string(GetCurrentProcessId()) + ".tmp";
+    temporary += L".";
+    temporary += std::to_wstring(GetCurrentProcessId());
+    temporary += L".tmp";
     const auto fail = [&](const std::string& what) {
         const DWORD error = GetLastError();
         DeleteFileW(temporary.c_str());
