@@ -249,7 +249,7 @@ TEST_F(ScheduleTest, TheEventWarnedOfStartsAfterItsWarnings) {
     ASSERT_TRUE(env_->WaitForRuns(9));
     ASSERT_TRUE(rcon_.WaitUntilIdle(std::chrono::seconds(30)));
     auto texts = Texts();
-    for (const auto [from, to] : {std::pair{0, 2}, {2, 4}, {4, 6}, {7, 9}}) {
+    for (const auto& [from, to] : {std::pair{0, 2}, {2, 4}, {4, 6}, {7, 9}}) {
         std::sort(texts.begin() + from, texts.begin() + to);
     }
     const std::string label = event.Eventlabel;
