@@ -66,6 +66,15 @@ class ConfigReaderTest : public ::testing::Test {
         return outcome;
     }
 
+    // The base file with `patch` merged into it, loaded afresh; it must load.
+    Outcome LoadWith(const json& patch) {
+        json config = BaseConfig();
+        config.merge_patch(patch);
+        host_.ClearLines();
+        auto outcome = Load(config);
+        EXPECT_FALSE(outcome.error) << outcome.error.value_or("") << " " << patch;
+        return outcome;
+    }
     static std::vector<std::string> WarningsOf(const Outcome& outcome) {
         std::vector<std::string> warnings;
         std::copy_if(
@@ -270,11 +279,7 @@ TEST_F(ConfigReaderTest, WarnsOfMinutesBetweenEventsAtOrBelowZeroAndOfColoursDis
         {{{"DiscordWebhookColor", "#E67E22"}, {"DiscordWebhook", ""}}, {}},  // Discord is off
     };
     for (const auto& c : cases) {
-        json config = BaseConfig();
-        config.merge_patch(c.patch);
-        host_.ClearLines();
-        const auto outcome = Load(config);
-        ASSERT_FALSE(outcome.error) << *outcome.error;
+        const auto outcome = LoadWith(c.patch);
         std::vector<std::string> warnings;
         for (const auto& line : outcome.lines) {
             if (line.starts_with("[Quorvane][warning]")) {
@@ -382,11 +387,7 @@ TEST_F(ConfigReaderTest, ScheduleKeysAreReadOrWarnedOf) {
                     "Ddd HH:MM (Mon to Sun): it is left out"}},
     };
     for (const auto& c : cases) {
-        json config = BaseConfig();
-        config.merge_patch(c.patch);
-        host_.ClearLines();
-        const auto outcome = Load(config);
-        ASSERT_FALSE(outcome.error) << *outcome.error;
+        const auto outcome = LoadWith(c.patch);
         const auto warnings = WarningsOf(outcome);
         EXPECT_EQ(warnings, c.logged) << c.patch;
         EXPECT_EQ(Read().EventWarningMinutes, c.warnings) << c.patch;
