@@ -46,7 +46,7 @@ void RunStartEvent(benchmark::State& state, bool hang) {
     quorvane::RconService rcon(quorvane::platform::SystemClientEnv());
     quorvane::DiscordNotifier discord(settings, "Quorvane (bench, 1.0)", [](const auto&) {});
     quorvane::EventHistory history(host.Dir().Path() / "events.jsonl");
-    quorvane::EventChain chain(settings, {rcon, discord, history, [] {}});
+    quorvane::EventChain chain(settings, {rcon, discord, history, [](std::uint64_t) {}});
     history.Start();
     rcon.Start();
     if (hang) {

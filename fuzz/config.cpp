@@ -71,6 +71,13 @@ void CheckSettings(const json& document, const std::string& key, bool debug,
     }
     Require(s.DiscordThreadId.empty() || !quorvane::SnowflakeProblem(s.DiscordThreadId),
             "a thread id Discord refuses");
+    // Warnings are armed longest first, each once, within a day.
+    const auto& warnings = s.EventWarningMinutes;
+    Require(std::is_sorted(warnings.rbegin(), warnings.rend()) &&
+                std::adjacent_find(warnings.begin(), warnings.end()) == warnings.end() &&
+                std::all_of(warnings.begin(), warnings.end(),
+                            [](std::int32_t minutes) { return minutes >= 1 && minutes <= 1440; }),
+            "warning minutes out of order, twice or out of range");
     const bool dumped = std::any_of(parsed.notes.begin(), parsed.notes.end(),
                                     [](const auto& note) { return note.text == "Config Loaded"; });
     Require(dumped == debug, "the dump does not follow Debug");

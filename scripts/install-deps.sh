@@ -10,6 +10,7 @@ packages=(
     libcurl4-openssl-dev ca-certificates
     g++-mingw-w64-x86-64-posix wine64
     libcpp-httplib-dev pkgconf
+    libhowardhinnant-date-dev tzdata
     clang-14 libclang-rt-14-dev
     libhowardhinnant-date-dev tzdata  # time zones (zone/)
     chromium  # the report page in a real browser (tests/node/report-browser.js)

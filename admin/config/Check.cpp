@@ -48,6 +48,8 @@ std::vector<std::string> ServerWarnings(const Settings& s, const MapData& map,
          {std::tuple{"BroadcastStartEventMessage", &s.BroadcastStartEventMessage, false},
           std::tuple{"DiscordBroadcastMessage", &s.DiscordBroadcastMessage, true},
           std::tuple{"DiscordBroadcastHeader", &s.DiscordBroadcastHeader, true},
+          std::tuple{"BroadcastEventWarningMessage", &s.BroadcastEventWarningMessage, false},
+          std::tuple{"DiscordEventWarningMessage", &s.DiscordEventWarningMessage, true},
           std::tuple{"Serverlabel", &s.Serverlabel, false}}) {
         if (HasNonAscii(*text) && !(discordOnly && s.DiscordKeepUnicode)) {
             out.push_back(std::string(name) + arrives);
@@ -75,6 +77,18 @@ std::vector<std::string> ServerWarnings(const Settings& s, const MapData& map,
                     s, {texts.DiscordMessage, texts.DiscordHeader, event.DiscordImageUrl, ""})) {
                 longestEmbeds = std::max(longestEmbeds, post->EmbedCharacters);
             }
+        }
+    }
+    // A warning goes out only before a longer wait; a fixed time can be a week away.
+    const bool fixedTimes = std::any_of(s.RandomEvents.begin(), s.RandomEvents.end(),
+                                        [](const RandomEvent& event) { return !event.At.empty(); });
+    const std::int32_t longestWait = std::max({s.MinimumTimeToWait, s.MaximumTimeToWait,
+                                               s.MinimumTimeToNextEvent, s.MaximumTimeToNextEvent});
+    for (const auto minutes : s.EventWarningMinutes) {
+        if (!fixedTimes && minutes >= longestWait) {
+            out.push_back("EventWarningMinutes " + std::to_string(minutes) +
+                          " is not shorter than any wait this server draws (at most " +
+                          std::to_string(longestWait) + " minute(s)): it is never sent");
         }
     }
     if (longestBroadcast > kRconText) {
@@ -145,6 +159,7 @@ std::vector<std::string> FileWarnings(const json& document) {
 bool AboutSharedSetting(const std::string& text) {
     return text.starts_with("/Discord") || text.starts_with("DiscordWebhookColor ") ||
            text.starts_with("RconClientTimeoutSeconds ") ||
+           text.starts_with("EventWarningMinutes is set without ") ||
            text.starts_with("DiscordBroadcastHeader alone ") ||
            text.starts_with("DiscordBroadcastMessage alone ");
 }

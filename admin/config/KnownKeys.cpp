@@ -25,14 +25,19 @@ const Names kShared = {"$schema",
                        "ServerEventsCommand",
                        "MCRconPath",
                        "RconClient",
-                       "RconClientTimeoutSeconds"};
+                       "RconClientTimeoutSeconds",
+                       "EventWarningMinutes",
+                       "BroadcastEventWarningMessage",
+                       "DiscordEventWarningMessage",
+                       "TimeZone",
+                       "KeepScheduleAcrossRestarts"};
 const Names kSection = {"Serverlabel",          "RconSettings", "StartEventOnBootSettings",
                         "TimeBetweenEvents",    "RandomEvents", "AvoidRepeats",
                         "MinimumPlayersOnline", "ActiveHours",  "RconClient"};
 const Names kRcon = {"RconIP", "RconPort", "RconPassword"};
 const Names kBoot = {"MinimumTimeToWait", "MaximumTimeToWait"};
 const Names kBetween = {"MinimumTimeToNextEvent", "MaximumTimeToNextEvent"};
-const Names kEvent = {"Eventlabel", "RandomCCCs", "Weight", "DiscordImageUrl"};
+const Names kEvent = {"Eventlabel", "RandomCCCs", "Weight", "DiscordImageUrl", "At"};
 
 std::string Escaped(const std::string& key) {
     std::string out;

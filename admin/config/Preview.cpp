@@ -6,11 +6,13 @@
 #include "History.h"
 #include "MapData.h"
 #include "base/Text.h"
+#include "events/Calendar.h"
 #include "events/EventDraw.h"
 #include "events/EventTexts.h"
 #include "history/EventRecord.h"
 #include "notify/DiscordPost.h"
 #include "notify/RconJob.h"
+#include "platform/Clock.h"
 
 namespace quorvane::admin {
 namespace {
@@ -29,10 +31,54 @@ json Client(const RconJob& job, const RconTarget& target, const std::string& tex
     return client;
 }
 
+json Post(const DiscordPost& post) {
+    json out = {{"url", post.Url}, {"body", post.Body}};
+    if (!post.Cuts.empty()) {
+        out["cuts"] = post.Cuts;
+    }
+    return out;
+}
+
+// Each warning, as if the event were due in that many minutes; Discord's at the first.
+json Warnings(const Settings& s, const RandomEvent& event, const LatLon& position,
+              std::chrono::system_clock::time_point now) {
+    json out = json::array();
+    for (const auto minutes : s.EventWarningMinutes) {
+        const auto texts = ComposeWarningTexts(s, event, position, minutes,
+                                               now + std::chrono::minutes(minutes), &AsciiStrnicmp);
+        json warning = {{"minutes", minutes}, {"broadcasts", json::array()}};
+        if (!s.BroadcastEventWarningMessage.empty()) {
+            for (const auto& target : s.RconInfos) {
+                warning["broadcasts"].push_back(Client(target, s.MCRconPath, texts.BroadcastText));
+            }
+        }
+        if (const auto post = MakeDiscordPost(s, texts.DiscordMessage, {}); post && out.empty()) {
+            warning["discord"] = Post(*post);
+        }
+        out.push_back(warning);
+    }
+    return out;
+}
+
+// The event's next fixed time from now.
+json FixedTimes(const Settings& s, const RandomEvent& event,
+                std::chrono::system_clock::time_point now) {
+    json times = json::array();
+    for (const auto& time : event.At) {
+        times.push_back(time.Text);
+    }
+    const auto next =
+        NextFixedTime(event.At, s.TimeZone, std::chrono::floor<std::chrono::seconds>(now));
+    return {{"times", times},
+            {"zone", s.TimeZone.empty() ? json(nullptr) : json(s.TimeZone)},
+            {"next", next ? json(UtcText(*next)) : json(nullptr)}};
+}
+
 }  // namespace
 
 json Preview(const Settings& s, const std::optional<std::string>& eventId, const MapData& map) {
     json out = json::array();
+    const auto now = platform::SystemClock().Now();
     bool found = !eventId;
     // Each event's share of the draws, where weights make them differ.
     const auto shares = EventShares(s.RandomEvents);
@@ -66,11 +112,14 @@ json Preview(const Settings& s, const std::optional<std::string>& eventId, const
             }
             if (const auto post = MakeDiscordPost(
                     s, {texts.DiscordMessage, texts.DiscordHeader, event.DiscordImageUrl,
-                        UtcText(std::chrono::system_clock::now())})) {
-                entry["discord"] = {{"url", post->Url}, {"body", post->Body}};
-                if (!post->Cuts.empty()) {
-                    entry["discord"]["cuts"] = post->Cuts;
-                }
+                        UtcText(now)})) {
+                entry["discord"] = Post(*post);
+            }
+            if (!s.EventWarningMinutes.empty()) {
+                entry["warnings"] = Warnings(s, event, position, now);
+            }
+            if (!event.At.empty()) {
+                entry["at"] = FixedTimes(s, event, now);
             }
             out.push_back(entry);
         }
@@ -109,14 +158,45 @@ std::string PreviewText(const json& preview) {
         for (const auto& broadcast : entry["broadcasts"]) {
             line("broadcast", broadcast);
         }
-        if (entry.contains("discord")) {
-            out += "  Discord POST " + entry["discord"]["url"].get<std::string>() + ": " +
-                   entry["discord"]["body"].get<std::string>() + "\n";
-            for (const auto& cut : entry["discord"].value("cuts", json::array())) {
+        const auto post = [&](const char* what, const json& discord) {
+            out += std::string("  ") + what + " POST " + discord["url"].get<std::string>() + ": " +
+                   discord["body"].get<std::string>() + "\n";
+            for (const auto& cut : discord.value("cuts", json::array())) {
                 out += "  (" + cut.get<std::string>() + ")\n";
             }
+        };
+        if (entry.contains("discord")) {
+            post("Discord", entry["discord"]);
         } else {
             out += "  Discord: none (no webhook, colour or message)\n";
+        }
+        // One line a warning: only the address and password differ from server to server.
+        for (const auto& warning : entry.value("warnings", json::array())) {
+            const std::string minutes = warning["minutes"].dump();
+            std::string servers;
+            for (const auto& broadcast : warning["broadcasts"]) {
+                servers += (servers.empty() ? "" : ", ") + broadcast["server"].get<std::string>();
+            }
+            if (!servers.empty()) {
+                out += "  warning " + minutes + " min to " + servers + ": " +
+                       warning["broadcasts"][0]["arguments"].back().dump() + "\n";
+            }
+            if (warning.contains("discord")) {
+                post(("Discord warning " + minutes + " min").c_str(), warning["discord"]);
+            }
+        }
+        if (entry.contains("at")) {
+            const auto& at = entry["at"];
+            std::string times;
+            for (const auto& time : at["times"]) {
+                times += (times.empty() ? "" : ", ") + time.get<std::string>();
+            }
+            out += "  fixed times " + times + " (" +
+                   (at["zone"].is_null() ? std::string("server's local time")
+                                         : at["zone"].get<std::string>()) +
+                   "): next " +
+                   (at["next"].is_null() ? std::string("none") : at["next"].get<std::string>()) +
+                   "\n";
         }
     }
     return out;

@@ -7,8 +7,9 @@ bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
-// "HH:MM", two digits each, as minutes after midnight, up to `latest`; -1 when it is not that.
-int Minutes(std::string_view text, int latest) {
+}  // namespace
+
+int ClockMinutes(std::string_view text, int latest) {
     if (text.size() != 5 || text[2] != ':' || !IsDigit(text[0]) || !IsDigit(text[1]) ||
         !IsDigit(text[3]) || !IsDigit(text[4])) {
         return -1;
@@ -22,14 +23,12 @@ int Minutes(std::string_view text, int latest) {
     return total <= latest ? total : -1;
 }
 
-}  // namespace
-
 std::optional<DailyHours> ParseActiveHours(std::string_view text) {
     if (text.size() != 11 || text[5] != '-') {
         return std::nullopt;
     }
-    const int start = Minutes(text.substr(0, 5), 23 * 60 + 59);
-    const int end = Minutes(text.substr(6), 24 * 60);
+    const int start = ClockMinutes(text.substr(0, 5), 23 * 60 + 59);
+    const int end = ClockMinutes(text.substr(6), 24 * 60);
     if (start < 0 || end < 0) {
         return std::nullopt;
     }

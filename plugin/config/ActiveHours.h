@@ -22,5 +22,7 @@ bool InActiveHours(const DailyHours& hours, int minuteOfDay);
 
 // "04:12"
 std::string ClockText(int minuteOfDay);
+// "HH:MM", two digits each, as minutes after midnight, at most `latest`; -1 for anything else.
+int ClockMinutes(std::string_view text, int latest);
 
 }  // namespace quorvane

@@ -1,5 +1,7 @@
 #include "config/ConfigParser.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <locale>
@@ -10,6 +12,7 @@
 #include "config/ActiveHours.h"
 #include "config/DiscordValues.h"
 #include "platform/Platform.h"
+#include "platform/TimeZone.h"
 
 namespace quorvane {
 namespace {
@@ -150,6 +153,7 @@ class Parser {
             }
         });
         s_.RconClientTimeoutSeconds = ReadClientTimeout(doc);
+        ReadSchedule(doc);
         WarnOfOwnSettings();
         if (s_.Debug) {
             WriteDump();
@@ -283,7 +287,48 @@ class Parser {
         });
         out.Weight = Ranged(event, "Weight", 1, 1000, 1, "Weight of event " + id);
         out.DiscordImageUrl = DiscordText(event, "DiscordImageUrl", &WebAddressProblem);
+        if (const auto at = event.Member("At")) {
+            at->ForEachItem([&](const std::string&, const Node& item) {
+                const auto text = item.As<std::string>();
+                if (auto time = ParseFixedTime(text)) {
+                    out.At.push_back(std::move(*time));
+                } else {
+                    Warn(item.Pointer() + ": At (" + text +
+                         ") cannot be read as HH:MM or Ddd HH:MM (Mon to Sun): it is left out");
+                }
+            });
+        }
         return out;
+    }
+
+    // When events start, beyond the waits: countdown warnings, the time zone of the calendar
+    // times, and whether the next event is kept across restarts. Each optional.
+    void ReadSchedule(const Node& doc) {
+        auto& warnings = s_.EventWarningMinutes;
+        if (const auto minutes = doc.Member("EventWarningMinutes")) {
+            minutes->ForEachItem([&](const std::string&, const Node& item) {
+                const auto value = item.As<std::int32_t>();
+                if (value < 1 || value > 1440) {
+                    Warn("EventWarningMinutes (" + std::to_string(value) +
+                         ") is not from 1 to 1440: it is left out");
+                } else if (std::find(warnings.begin(), warnings.end(), value) == warnings.end()) {
+                    warnings.push_back(value);
+                }
+            });
+            std::sort(warnings.rbegin(), warnings.rend());
+        }
+        s_.BroadcastEventWarningMessage = doc.Value("BroadcastEventWarningMessage", std::string());
+        s_.DiscordEventWarningMessage = doc.Value("DiscordEventWarningMessage", std::string());
+        s_.KeepScheduleAcrossRestarts = doc.Value("KeepScheduleAcrossRestarts", false);
+        if (const auto zone = doc.Member("TimeZone")) {
+            s_.TimeZone = zone->As<std::string>();
+            try {
+                platform::LocalTimeIn(s_.TimeZone, std::chrono::floor<std::chrono::seconds>(
+                                                       std::chrono::system_clock::now()));
+            } catch (const std::runtime_error& e) {
+                throw Failure{zone->Pointer(), e.what(), {}};
+            }
+        }
     }
 
     using Problem = std::optional<std::string> (*)(const std::string&);
@@ -410,6 +455,12 @@ class Parser {
                  ") is not below the number of events (" + std::to_string(events) +
                  "): once every event has run within that many, repeats cannot be avoided");
         }
+        if (!s_.EventWarningMinutes.empty() && s_.BroadcastEventWarningMessage.empty() &&
+            s_.DiscordEventWarningMessage.empty()) {
+            Warn(
+                "EventWarningMinutes is set without BroadcastEventWarningMessage or "
+                "DiscordEventWarningMessage: no warning is sent");
+        }
         if (!s_.DiscordWebhook.empty() && !IsDiscordColour(s_.DiscordWebhookColor)) {
             Warn("DiscordWebhookColor (" + s_.DiscordWebhookColor +
                  ") is not a decimal number from 0 to 16777215: Discord refuses such posts, "
@@ -452,6 +503,19 @@ class Parser {
             for (const auto& c : event.RandomCCCs) {
                 Info("   - X: " + FormatG(c.X) + ", Y: " + FormatG(c.Y) + ", Z: " + FormatG(c.Z));
             }
+            for (const auto& time : event.At) {
+                Info(" - At: " + time.Text);
+            }
+        }
+        if (!s_.EventWarningMinutes.empty()) {
+            std::string minutes;
+            for (const auto value : s_.EventWarningMinutes) {
+                minutes += (minutes.empty() ? "" : ", ") + std::to_string(value);
+            }
+            Info("EventWarningMinutes: " + minutes);
+        }
+        if (!s_.TimeZone.empty()) {
+            Info("TimeZone: " + s_.TimeZone);
         }
     }
 

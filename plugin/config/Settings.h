@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "config/ActiveHours.h"
+#include "config/FixedTime.h"
 
 namespace quorvane {
 
@@ -34,6 +35,8 @@ struct RandomEvent {
     std::int32_t Weight = 1;
     // The Discord embed's image; empty: none.
     std::string DiscordImageUrl = {};
+    // When it starts beside the random chain.
+    std::vector<FixedTime> At = {};
 };
 
 // How RCON messages go out: through the client program of MCRconPath, or the plugin's own.
@@ -77,6 +80,14 @@ struct Settings {
     std::int32_t MinimumPlayersOnline = 0;
     // Outside these hours a due event is skipped; none: at any hour.
     std::optional<DailyHours> ActiveHours;
+    // Countdown warnings before each event, in minutes, longest first, and their templates.
+    std::vector<std::int32_t> EventWarningMinutes;
+    std::string BroadcastEventWarningMessage;
+    std::string DiscordEventWarningMessage;
+    // The IANA zone of ActiveHours and At; empty: the server's local time.
+    std::string TimeZone;
+    // The next event's time, and with warnings its draw, kept in schedule.json.
+    bool KeepScheduleAcrossRestarts = false;
     // The endpoint of every server section, this server's own included, in byte order of
     // the section names.
     std::vector<RconTarget> RconInfos;

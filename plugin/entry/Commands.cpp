@@ -9,6 +9,7 @@
 #include "base/PluginLog.h"
 #include "base/Text.h"
 #include "entry/Plugin.h"
+#include "history/EventRecord.h"
 #include "map/GameMap.h"
 
 namespace quorvane {
@@ -24,6 +25,32 @@ using Clock = std::chrono::steady_clock;
 std::string Ago(Clock::time_point at) {
     const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(Clock::now() - at);
     return std::to_string(seconds.count()) + " s ago";
+}
+
+// The events already drawn for what comes, soonest first.
+std::string Coming(const EventPlan& plan) {
+    std::vector<const PlannedEvent*> coming;
+    for (const auto& [entry, planned] : plan.Entries()) {
+        if (planned.Event) {
+            coming.push_back(&planned);
+        }
+    }
+    std::sort(coming.begin(), coming.end(),
+              [](const auto* a, const auto* b) { return a->StartsAt < b->StartsAt; });
+    std::string out;
+    for (const auto* planned : coming) {
+        out += "Coming event: " + planned->Event->EventId + " (" + planned->Event->Eventlabel + ")";
+        if (const auto& c = planned->Coordinate) {
+            out += " at " + FormatG(c->X) + " " + FormatG(c->Y) + " " + FormatG(c->Z);
+        }
+        out += ", starts " + UtcText(planned->StartsAt) +
+               (planned->From == PlannedEvent::Source::Fixed ? ", a fixed time" : "") +
+               (planned->Skipped  ? ", skipped: " + *planned->Skipped
+                : planned->Warned ? ", warned"
+                                  : "") +
+               "\n";
+    }
+    return out;
 }
 
 std::string Status(Plugin& plugin) {
@@ -44,6 +71,7 @@ std::string Status(Plugin& plugin) {
     } else {
         out += "Next event: none scheduled (the server is not up yet)\n";
     }
+    out += Coming(plugin.Chain().Plan());
     if (const auto& last = plugin.Chain().Last()) {
         const auto& c = last->Coordinate;
         out += "Last event: " + last->EventId + " (" + last->Eventlabel + ") at " + FormatG(c.X) +

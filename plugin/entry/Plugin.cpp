@@ -35,8 +35,8 @@ void Hook_AShooterGameMode_BeginPlay(AShooterGameMode* gameMode) {
     });
 }
 
-void OnEventTimer() {
-    Plugin::Enter("Event not started", [](Plugin& plugin) { plugin.Chain().OnTimer(); });
+void OnEventTimer(std::uint64_t step) {
+    Plugin::Enter("Event not started", [step](Plugin& plugin) { plugin.Chain().OnTimer(step); });
 }
 
 std::string Describe(const ConfigError& e) {
@@ -58,9 +58,10 @@ void ToDiscord(const std::function<void(DiscordNotifier&)>& what) {
 
 Plugin::Plugin()
     : history_(ConfigFilePath().parent_path() / "events.jsonl"),
+      schedule_(ConfigFilePath().parent_path() / "schedule.json"),
       rcon_(platform::SystemClientEnv()),
       discord_(settings_, DiscordUserAgent(PluginVersion()), &ToDiscord),
-      chain_(settings_, {rcon_, discord_, history_, &OnEventTimer}) {}
+      chain_(settings_, {rcon_, discord_, history_, &OnEventTimer, &schedule_}) {}
 
 Plugin* Plugin::Get() {
     return running;
@@ -98,6 +99,7 @@ void Plugin::Load() {
 void Plugin::Activate() {
     // Outside the loader lock, and before any event: no event waits for a thread to start.
     history_.Start();
+    schedule_.Start();
     rcon_.Start();
     if (!seeded_) {
         chain_.Random().SeedFromDevice();
@@ -153,6 +155,7 @@ void Plugin::Shutdown() {
     RemoveCommands();
     rcon_.Stop();
     history_.Flush();
+    schedule_.Stop();
 }
 
 void Plugin::Stop() {

@@ -11,6 +11,7 @@
 
 #include "config/Settings.h"
 #include "events/EventChain.h"
+#include "events/ScheduleStore.h"
 #include "history/EventHistory.h"
 #include "notify/DiscordNotifier.h"
 #include "notify/RconService.h"
@@ -63,6 +64,7 @@ class Plugin {
 
     Settings settings_;
     EventHistory history_;
+    ScheduleStore schedule_;
     RconService rcon_;
     DiscordNotifier discord_;
     EventChain chain_;

@@ -5,20 +5,17 @@
 #include "base/Host.h"
 #include "base/PluginLog.h"
 #include "config/ActiveHours.h"
+#include "events/Calendar.h"
 #include "events/EventDraw.h"
 #include "events/EventTexts.h"
 #include "events/GamePlayers.h"
 #include "map/GameMap.h"
-#include "platform/Platform.h"
+#include "platform/TimeZone.h"
 
 namespace quorvane {
 namespace {
 
-// The host owns the timers by this module's path; the identifier is the same for every timer,
-// so that they can be told from another plugin's and dropped together.
-FString TimerIdentifier() {
-    return FString(platform::OwnModulePath() + L"_0");
-}
+using std::chrono::system_clock;
 
 // Letter case is ignored as the game ignores it.
 int GameStrnicmp(const wchar_t* a, const wchar_t* b, std::size_t count) {
@@ -33,15 +30,25 @@ std::string Ids(const Settings& s) {
     return ids.empty() ? "none" : ids;
 }
 
-}  // namespace
-
-std::int32_t MinutesToSeconds(std::int32_t minutes) {
-    const std::int64_t seconds = std::int64_t{minutes} * 60;
-    return static_cast<std::int32_t>(std::clamp<std::int64_t>(seconds, INT32_MIN, INT32_MAX));
+std::string Name(const RandomEvent& event) {
+    return event.EventId + " (" + event.Eventlabel + ")";
 }
 
+std::deque<std::string> WithLast(std::deque<std::string> recent, const std::string& id) {
+    recent.push_back(id);
+    return recent;
+}
+
+// Whole seconds from `now` to `at`: at least 0, within 32 bits.
+std::int32_t SecondsUntil(system_clock::time_point at, system_clock::time_point now) {
+    const auto seconds = std::chrono::ceil<std::chrono::seconds>(at - now).count();
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(seconds, 0, INT32_MAX));
+}
+
+}  // namespace
+
 EventChain::EventChain(const Settings& settings, ChainServices services)
-    : settings_(settings), services_(std::move(services)) {
+    : settings_(settings), services_(std::move(services)), plan_(services_.OnTimer) {
     // What became of an event's messages and post completes its history line. The history
     // outlives the delivery's threads, which call this.
     services_.Rcon.OnFinished(
@@ -60,36 +67,158 @@ void EventChain::ScheduleFirst() {
     if (s.Debug) {
         PluginLog()->info("Server Ready");
     }
-    const std::int32_t minutes = random_.Int(s.MinimumTimeToWait, s.MaximumTimeToWait);
-    if (s.Debug) {
-        PluginLog()->info("Time to wait: {}", minutes);
+    if (!ResumeKept()) {
+        const std::int32_t minutes = random_.Int(s.MinimumTimeToWait, s.MaximumTimeToWait);
+        if (s.Debug) {
+            PluginLog()->info("Time to wait: {}", minutes);
+        }
+        ArmChain(MinutesToSeconds(minutes), nullptr, nullptr);
     }
-    Arm(minutes);
+    PlanFixedTimes();
+}
+
+bool EventChain::ResumeKept() {
+    const Settings& s = settings_;
+    if (!s.KeepScheduleAcrossRestarts || services_.Schedule == nullptr) {
+        return false;
+    }
+    const auto kept = services_.Schedule->Load(s.ServerKey);
+    if (!kept) {
+        return false;
+    }
+    const auto now = Now();
+    // Never a catch-up: a time the server was down for is gone.
+    if (kept->Next <= now) {
+        PluginLog()->info("The kept next event at {} has passed: a new first wait is drawn",
+                          UtcText(kept->Next));
+        return false;
+    }
+    const std::int32_t seconds = SecondsUntil(kept->Next, now);
+    PluginLog()->info("The kept next event at {} is resumed: in {} s", UtcText(kept->Next),
+                      seconds);
+    ArmChain(seconds, &*kept, nullptr);
+    return true;
+}
+
+void EventChain::OnTimer(std::uint64_t step) {
+    const auto fired = plan_.Fired(step);
+    if (!fired) {
+        return;
+    }
+    if (fired->WarningMinutes > 0) {
+        if (auto* planned = plan_.Find(fired->Entry)) {
+            Warn(*planned, fired->WarningMinutes);
+        }
+        return;
+    }
+    auto planned = plan_.Take(fired->Entry);
+    if (!planned) {
+        return;
+    }
+    // First, so that the chain and the fixed times go on whatever becomes of this event.
+    const auto minutes = Continue(*planned);
+    if (planned->From == PlannedEvent::Source::Fixed) {
+        Due(*planned, std::nullopt, "at");
+    } else if (planned->Event || !planned->NothingToStart.empty()) {
+        Due(*planned, minutes, "timer");
+    } else {
+        DueUndrawn(*minutes);
+    }
 }
 
 void EventChain::OnTimer() {
     // First, so that the chain goes on whatever becomes of this event.
-    const std::int32_t minutes = ArmNext();
-    if (const auto skip = SkipReason()) {
-        PluginLog()->info("Event skipped: {}", skip->first);
-        auto record = Record("timer", "skipped");
-        record.Reason = skip->first;
-        record.SkipKind = skip->second;
-        services_.History.Add(std::move(record));
+    DueUndrawn(ArmNext(nullptr));
+}
+
+std::optional<std::int32_t> EventChain::Continue(const PlannedEvent& planned) {
+    const std::string& id = planned.Event ? planned.Event->EventId : std::string();
+    if (planned.From == PlannedEvent::Source::Chain) {
+        return ArmNext(planned.Event ? &id : nullptr);
+    }
+    // Its next fixed time, by the settings as they are now.
+    const auto& events = settings_.RandomEvents;
+    const auto same = std::find_if(events.begin(), events.end(),
+                                   [&](const RandomEvent& event) { return event.EventId == id; });
+    if (same != events.end()) {
+        ArmFixed(*same, planned.StartsAt);
+    }
+    return std::nullopt;
+}
+
+void EventChain::DueUndrawn(std::int32_t nextMinutes) {
+    if (const auto skip = SkipReason(Now())) {
+        RecordSkip("timer", *skip, std::nullopt);
         return;
     }
     std::string why;
     if (const auto draw = DrawEvent(std::nullopt, why)) {
-        Start(*draw, minutes, "timer");
+        Start(*draw, nextMinutes, "timer");
         return;
     }
-    auto record = Record("timer", "skipped");
-    record.Reason = why;
-    record.SkipKind = settings_.RandomEvents.empty() ? "no events" : "no coordinates";
-    services_.History.Add(std::move(record));
+    RecordNothingToStart("timer", why);
 }
 
-std::optional<std::pair<std::string, std::string>> EventChain::SkipReason() {
+void EventChain::Due(PlannedEvent& planned, std::optional<std::int32_t> nextMinutes,
+                     const char* trigger) {
+    if (planned.Skipped) {
+        return;  // judged at its first warning, and in the history then
+    }
+    // Once warned of, an event starts unless the delivery refuses it.
+    if (!planned.Warned) {
+        if (const auto skip = SkipReason(Now())) {
+            RecordSkip(trigger, *skip, planned.Event);
+            return;
+        }
+    }
+    if (!planned.Event) {
+        RecordNothingToStart(trigger, planned.NothingToStart);
+        return;
+    }
+    if (!planned.Coordinate) {
+        // A fixed time without warnings: drawn now, as a timed event's is.
+        const auto& coordinates = planned.Event->RandomCCCs;
+        planned.Coordinate =
+            coordinates[random_.Index(static_cast<std::uint32_t>(coordinates.size()))];
+    }
+    Start({*planned.Event, *planned.Coordinate}, nextMinutes, trigger);
+}
+
+void EventChain::Warn(PlannedEvent& planned, std::int32_t minutes) {
+    if (planned.Skipped || !planned.Event || !planned.Coordinate) {
+        return;
+    }
+    const Settings& s = settings_;
+    const RandomEvent& event = *planned.Event;
+    const bool chained = planned.From == PlannedEvent::Source::Chain;
+    const auto texts = ComposeWarningTexts(s, event, GameMap::WorldToLatLon(*planned.Coordinate),
+                                           minutes, planned.StartsAt, &GameStrnicmp);
+    if (!planned.Warned) {
+        // Judged once, here (the hours by its start): players are not told of an event that
+        // does not come.
+        if (const auto skip = SkipReason(planned.StartsAt)) {
+            planned.Skipped = skip->first;
+            RecordSkip(chained ? "timer" : "at", *skip, planned.Event);
+            return;
+        }
+        planned.Warned = true;
+        if (chained) {
+            Keep(planned);
+        }
+        services_.Discord.Post(event.EventId, texts.DiscordMessage, {});
+    }
+    if (s.Debug) {
+        PluginLog()->info("Warning of event {}: it starts in {} minute(s)", Name(event), minutes);
+    }
+    if (!s.BroadcastEventWarningMessage.empty()) {
+        auto job = MakeRconJob(s, event.EventId, {}, texts.BroadcastText);
+        job.Warning = true;
+        services_.Rcon.Submit(std::move(job));
+    }
+}
+
+std::optional<std::pair<std::string, std::string>> EventChain::SkipReason(
+    system_clock::time_point hoursAt) {
     const Settings& s = settings_;
     if (s.MinimumPlayersOnline > 0) {
         const int players = GamePlayersOnline();
@@ -100,7 +229,7 @@ std::optional<std::pair<std::string, std::string>> EventChain::SkipReason() {
         }
     }
     if (s.ActiveHours) {
-        const int minute = platform::LocalMinuteOfDay(std::chrono::system_clock::now());
+        const int minute = platform::MinuteOfDayIn(s.TimeZone, hoursAt);
         if (!InActiveHours(*s.ActiveHours, minute)) {
             return std::pair{ClockText(minute) + " is outside ActiveHours " + s.ActiveHours->Text,
                              std::string("hours")};
@@ -109,23 +238,159 @@ std::optional<std::pair<std::string, std::string>> EventChain::SkipReason() {
     return std::nullopt;
 }
 
+void EventChain::RecordSkip(const char* trigger, const std::pair<std::string, std::string>& skip,
+                            const std::optional<RandomEvent>& event) {
+    PluginLog()->info("Event skipped: {}", skip.first);
+    auto record = Record(trigger, "skipped");
+    record.Reason = skip.first;
+    record.SkipKind = skip.second;
+    if (event) {
+        record.EventId = event->EventId;
+        record.Eventlabel = event->Eventlabel;
+    }
+    services_.History.Add(std::move(record));
+}
+
+void EventChain::RecordNothingToStart(const char* trigger, const std::string& why) {
+    auto record = Record(trigger, "skipped");
+    record.Reason = why;
+    record.SkipKind = settings_.RandomEvents.empty() ? "no events" : "no coordinates";
+    services_.History.Add(std::move(record));
+}
+
 EventRecord EventChain::Record(const char* trigger, const char* outcome) const {
     EventRecord record;
-    record.Time = std::chrono::system_clock::now();
+    record.Time = Now();
     record.Server = settings_.ServerKey;
     record.Trigger = trigger;
     record.Outcome = outcome;
     return record;
 }
 
-void EventChain::Rearm() {
-    if (armed_) {
-        DropTimers();
-        ArmNext();
+std::int32_t EventChain::ArmNext(const std::string* justStarted) {
+    const std::int32_t minutes =
+        random_.Int(settings_.MinimumTimeToNextEvent, settings_.MaximumTimeToNextEvent);
+    ArmChain(MinutesToSeconds(minutes), nullptr, justStarted);
+    return minutes;
+}
+
+void EventChain::ArmChain(std::int32_t seconds, const KeptEvent* kept,
+                          const std::string* justStarted) {
+    const auto& events = settings_.RandomEvents;
+    PlannedEvent planned;
+    planned.Seconds = seconds;
+    planned.StartsAt = kept ? kept->Next : Now() + std::chrono::seconds((std::max)(seconds, 0));
+    // With warnings the event is drawn now, so that they can name it; a kept one stays.
+    if (Warnings()) {
+        const auto same = std::find_if(events.begin(), events.end(), [&](const RandomEvent& event) {
+            return kept && kept->EventId == event.EventId;
+        });
+        if (same != events.end() && kept->Coordinate) {
+            planned.Event = *same;
+            planned.Coordinate = *kept->Coordinate;
+            planned.Warned = kept->Warned;
+        } else if (const auto draw = DrawEvent(std::nullopt, planned.NothingToStart, justStarted)) {
+            planned.Event = draw->Event;
+            planned.Coordinate = draw->Coordinate;
+        }
+    }
+    const auto warnings =
+        planned.Event ? settings_.EventWarningMinutes : std::vector<std::int32_t>();
+    const auto& armed = *plan_.Find(plan_.Arm(std::move(planned), warnings));
+    armed_ = ArmedTimer{armed.ArmedAt, armed.Seconds};
+    Keep(armed);
+}
+
+void EventChain::Keep(const PlannedEvent& chained) {
+    if (!settings_.KeepScheduleAcrossRestarts || services_.Schedule == nullptr) {
+        return;
+    }
+    KeptEvent kept{chained.StartsAt, {}, {}, chained.Warned};
+    if (chained.Event && chained.Coordinate) {
+        kept.EventId = chained.Event->EventId;
+        kept.Coordinate = *chained.Coordinate;
+    }
+    services_.Schedule->Save(settings_.ServerKey, kept);
+}
+
+void EventChain::PlanFixedTimes() {
+    for (const auto& event : settings_.RandomEvents) {
+        const auto& entries = plan_.Entries();
+        const bool planned = std::any_of(entries.begin(), entries.end(), [&](const auto& entry) {
+            return entry.second.From == PlannedEvent::Source::Fixed &&
+                   entry.second.Event->EventId == event.EventId;
+        });
+        if (!planned) {
+            ArmFixed(event, Now());
+        }
     }
 }
 
+void EventChain::ArmFixed(const RandomEvent& event, system_clock::time_point after) {
+    if (event.At.empty() || event.RandomCCCs.empty()) {
+        return;
+    }
+    const auto next = NextFixedTime(event.At, settings_.TimeZone,
+                                    std::chrono::floor<std::chrono::seconds>(after));
+    if (!next) {
+        return;
+    }
+    PlannedEvent planned;
+    planned.From = PlannedEvent::Source::Fixed;
+    planned.Event = event;
+    planned.StartsAt = *next;
+    planned.Seconds = SecondsUntil(*next, Now());
+    if (Warnings()) {
+        const auto& coordinates = event.RandomCCCs;
+        planned.Coordinate =
+            coordinates[random_.Index(static_cast<std::uint32_t>(coordinates.size()))];
+    }
+    plan_.Arm(std::move(planned), settings_.EventWarningMinutes);
+}
+
+void EventChain::Rearm() {
+    if (!armed_) {
+        return;
+    }
+    // An event already warned of keeps its time: players were told.
+    std::vector<std::uint64_t> others;
+    bool chainKept = false;
+    for (const auto& [entry, planned] : plan_.Entries()) {
+        if (planned.Warned && !planned.Skipped) {
+            chainKept = chainKept || planned.From == PlannedEvent::Source::Chain;
+        } else {
+            others.push_back(entry);
+        }
+    }
+    if (others.size() == plan_.Entries().size()) {
+        plan_.DropAll();
+    } else {
+        for (const auto entry : others) {
+            plan_.Take(entry);
+        }
+    }
+    if (!chainKept) {
+        ArmNext(nullptr);
+    }
+    PlanFixedTimes();
+}
+
 StartOutcome EventChain::StartNow(const std::optional<std::string>& eventId) {
+    if (!eventId) {
+        std::optional<std::uint64_t> warned;
+        for (const auto& [entry, planned] : plan_.Entries()) {
+            if (planned.Warned && !planned.Skipped && planned.Event && planned.Coordinate &&
+                (!warned || planned.StartsAt < plan_.Find(*warned)->StartsAt)) {
+                warned = entry;
+            }
+        }
+        if (warned) {
+            // As at its time: its chain or its fixed times go on from it.
+            const auto planned = *plan_.Take(*warned);
+            const auto minutes = Continue(planned);
+            return Start({*planned.Event, *planned.Coordinate}, minutes, "quorvane.next");
+        }
+    }
     std::string why;
     const auto draw = DrawEvent(eventId, why);
     if (!draw) {
@@ -135,27 +400,13 @@ StartOutcome EventChain::StartNow(const std::optional<std::string>& eventId) {
 }
 
 void EventChain::DropTimers() {
-    API::Timer::Get().UnloadTimer(TimerIdentifier());
+    plan_.DropAll();
     armed_.reset();
 }
 
-std::int32_t EventChain::ArmNext() {
-    const std::int32_t minutes =
-        random_.Int(settings_.MinimumTimeToNextEvent, settings_.MaximumTimeToNextEvent);
-    Arm(minutes);
-    return minutes;
-}
-
-void EventChain::Arm(std::int32_t minutes) {
-    // The framework forgets a timer armed during its pass with a delay below zero: the chain
-    // would end there.
-    const std::int32_t seconds = (std::max)(MinutesToSeconds(minutes), 0);
-    API::Timer::Get().DelayExecute(TimerIdentifier(), services_.OnTimer, seconds);
-    armed_ = ArmedTimer{std::chrono::steady_clock::now(), seconds};
-}
-
 std::optional<EventChain::Draw> EventChain::DrawEvent(const std::optional<std::string>& eventId,
-                                                      std::string& why) {
+                                                      std::string& why,
+                                                      const std::string* justStarted) {
     const auto& events = settings_.RandomEvents;
     const RandomEvent* event = nullptr;
     if (eventId) {
@@ -177,7 +428,11 @@ std::optional<EventChain::Draw> EventChain::DrawEvent(const std::optional<std::s
             why = "No events are configured for this server";
             return std::nullopt;
         }
-        event = &events[DrawEventIndex(events, recent_, settings_.AvoidRepeats, random_)];
+        const auto index = justStarted
+                               ? DrawEventIndex(events, WithLast(recent_, *justStarted),
+                                                settings_.AvoidRepeats, random_)
+                               : DrawEventIndex(events, recent_, settings_.AvoidRepeats, random_);
+        event = &events[index];
         if (event->RandomCCCs.empty()) {
             PluginLog()->warn("Event {} ({}) has no coordinates; not started", event->EventId,
                               event->Eventlabel);

@@ -1,7 +1,8 @@
 #pragma once
 // The chain of events: a first wait once the server is up, then an event, and from each event
-// a random wait to the next, as one-shot timers of the host; and events started at once by an
-// admin. On the game thread.
+// a random wait to the next; each event's fixed times beside it; the countdown warnings before
+// each; and events started at once by an admin. What starts when is the plan's (EventPlan),
+// which arms the host's timers. On the game thread.
 
 #include <chrono>
 #include <cstdint>
@@ -11,16 +12,16 @@
 #include <string>
 
 #include "config/Settings.h"
+#include "events/EventPlan.h"
 #include "events/EventRandom.h"
+#include "events/ScheduleStore.h"
 #include "history/EventHistory.h"
 #include "map/MapProjection.h"
 #include "notify/DiscordNotifier.h"
 #include "notify/RconService.h"
+#include "platform/Clock.h"
 
 namespace quorvane {
-
-// Minutes as timer seconds; saturates instead of overflowing 32 bits.
-std::int32_t MinutesToSeconds(std::int32_t minutes);
 
 // The last timer armed: when, and for how long.
 struct ArmedTimer {
@@ -50,8 +51,13 @@ struct ChainServices {
     RconService& Rcon;
     DiscordNotifier& Discord;
     EventHistory& History;
-    // What the host's timers call; it must lead back to OnTimer.
-    std::function<void()> OnTimer;
+    // What the host's timers call with the step they were armed for; it must lead back to
+    // OnTimer(step).
+    std::function<void(std::uint64_t)> OnTimer;
+    // Where the next event is kept across restarts, with KeepScheduleAcrossRestarts.
+    ScheduleStore* Schedule = nullptr;
+    // The time of the calendar: fixed times, active hours, the kept schedule, the history.
+    const platform::WallClock* Clock = &platform::SystemClock();
 };
 
 class EventChain {
@@ -60,16 +66,20 @@ class EventChain {
     // and posts, for their history lines.
     EventChain(const Settings& settings, ChainServices services);
 
-    // Starts a chain: the first event after a random wait.
+    // Starts a chain: the first event after a random wait, or at the time kept from before a
+    // restart; and each event's next fixed time.
     void ScheduleFirst();
-    // The timer: re-arms itself for the next event first, then, unless too few players are
-    // online or it is outside the active hours, starts one random event at one of its
-    // coordinates. Every due event goes into the history.
+    // A timer of the plan's: a warning, or an event's time.
+    void OnTimer(std::uint64_t step);
+    // A chain's event is due and nothing was drawn for it: the chain re-arms itself first,
+    // then, unless too few players are online or it is outside the active hours, starts one
+    // random event at one of its coordinates. Every due event goes into the history.
     void OnTimer();
-    // The pending wait is drawn again by the settings as they are now: after a reload.
+    // The pending waits are drawn again by the settings as they are now: after a reload. An
+    // event already warned of keeps its time.
     void Rearm();
-    // Starts one event now, the one with `eventId` or a random one, the way a timed one
-    // starts, leaving the timers as they are.
+    // Starts one event now, the one with `eventId`, else the coming one already warned of (its
+    // chain goes on from it), else a random one; leaving the timers as they are.
     StartOutcome StartNow(const std::optional<std::string>& eventId);
     // Drops every pending timer of the plugin's.
     void DropTimers();
@@ -77,6 +87,7 @@ class EventChain {
     EventRandom& Random() { return random_; }
     const std::optional<ArmedTimer>& Armed() const { return armed_; }
     const std::optional<StartedEvent>& Last() const { return last_; }
+    const EventPlan& Plan() const { return plan_; }
 
   private:
     struct Draw {
@@ -84,14 +95,39 @@ class EventChain {
         const WorldCoordinate& Coordinate;
     };
 
-    // The wait to the next event: drawn, armed, and its minutes returned.
-    std::int32_t ArmNext();
-    void Arm(std::int32_t minutes);
-    // Why a due event is skipped, and the kind of reason; none when it may start.
-    std::optional<std::pair<std::string, std::string>> SkipReason();
+    std::chrono::system_clock::time_point Now() const { return services_.Clock->Now(); }
+    bool Warnings() const { return !settings_.EventWarningMinutes.empty(); }
+
+    // The wait to the next event: drawn, armed, and its minutes returned. With warnings its
+    // event is drawn too, `justStarted` counting as started last.
+    std::int32_t ArmNext(const std::string* justStarted);
+    void ArmChain(std::int32_t seconds, const KeptEvent* kept, const std::string* justStarted);
+    // Arms the time kept from before a restart, if it is still ahead.
+    bool ResumeKept();
+    // What follows a planned event whose time has come: its chain's next wait (its minutes), or
+    // its next fixed time.
+    std::optional<std::int32_t> Continue(const PlannedEvent& planned);
+    // The next fixed time of each event that has none planned.
+    void PlanFixedTimes();
+    void ArmFixed(const RandomEvent& event, std::chrono::system_clock::time_point after);
+    // The chain's next event into schedule.json, with KeepScheduleAcrossRestarts.
+    void Keep(const PlannedEvent& chained);
+    void Warn(PlannedEvent& planned, std::int32_t minutes);
+    // A due event: planned, or to be drawn now.
+    void Due(PlannedEvent& planned, std::optional<std::int32_t> nextMinutes, const char* trigger);
+    void DueUndrawn(std::int32_t nextMinutes);
+    // Why a due event is skipped, and the kind of reason; none when it may start. The hours are
+    // those of `hoursAt`.
+    std::optional<std::pair<std::string, std::string>> SkipReason(
+        std::chrono::system_clock::time_point hoursAt);
+    // One info line and one history line.
+    void RecordSkip(const char* trigger, const std::pair<std::string, std::string>& skip,
+                    const std::optional<RandomEvent>& event);
+    void RecordNothingToStart(const char* trigger, const std::string& why);
     // The event (the one with `eventId`, else a random one) and one of its coordinates; none,
     // with the reason, when there is nothing to start.
-    std::optional<Draw> DrawEvent(const std::optional<std::string>& eventId, std::string& why);
+    std::optional<Draw> DrawEvent(const std::optional<std::string>& eventId, std::string& why,
+                                  const std::string* justStarted = nullptr);
     StartOutcome Start(const Draw& draw, std::optional<std::int32_t> nextMinutes,
                        const char* trigger);
     EventRecord Record(const char* trigger, const char* outcome) const;
@@ -99,6 +135,7 @@ class EventChain {
     const Settings& settings_;
     ChainServices services_;
     EventRandom random_;
+    EventPlan plan_;
     // The ids of the events started last, the newest at the back; as many as AvoidRepeats can
     // ask for.
     std::deque<std::string> recent_;

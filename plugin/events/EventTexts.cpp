@@ -20,25 +20,65 @@ std::wstring EscapeLineFeeds(std::wstring_view text, CaseCompare compare) {
     return Replace(text, L"\n", L"\\n", compare);
 }
 
+namespace {
+
+TemplateValues ValuesOf(const Settings& s, const RandomEvent& event, const LatLon& position) {
+    return {WidenBytes(event.Eventlabel), WidenBytes(s.Serverlabel),
+            WidenBytes(FormatPercent(position.Lon)), WidenBytes(FormatPercent(position.Lat))};
+}
+
+// A template is taken as a C string, to its first NUL, as the game's strings are made.
+std::wstring TemplateOf(const std::string& text) {
+    return WidenBytes(text.c_str());
+}
+
+// Discord takes UTF-8; RCON, the game's, only ASCII.
+std::string ForDiscord(const Settings& s, std::wstring_view text) {
+    return s.DiscordKeepUnicode ? BytesOf(text) : NarrowToAscii(text);
+}
+
+std::string ForRcon(std::wstring_view text, CaseCompare compare) {
+    return NarrowToAscii(EscapeLineFeeds(text, compare));
+}
+
+}  // namespace
+
 EventTexts ComposeEventTexts(const Settings& s, const RandomEvent& event,
                              const WorldCoordinate& coordinate, const LatLon& position,
                              CaseCompare compare) {
-    const TemplateValues values{WidenBytes(event.Eventlabel), WidenBytes(s.Serverlabel),
-                                WidenBytes(FormatPercent(position.Lon)),
-                                WidenBytes(FormatPercent(position.Lat))};
-    // A template is taken as a C string, to its first NUL, as the game's strings are made.
+    const TemplateValues values = ValuesOf(s, event, position);
     const auto fill = [&](const std::string& templateText) {
-        return FillTemplate(WidenBytes(templateText.c_str()), values, compare);
+        return FillTemplate(TemplateOf(templateText), values, compare);
     };
     EventTexts texts;
     texts.EventCommand = MakeEventCommand(s.ServerEventsCommand, event.EventId, coordinate);
-    texts.BroadcastText =
-        NarrowToAscii(EscapeLineFeeds(fill(s.BroadcastStartEventMessage), compare));
-    // Discord takes UTF-8; RCON, the game's, only ASCII.
-    const auto discord = s.DiscordKeepUnicode ? &BytesOf : &NarrowToAscii;
-    texts.DiscordMessage = discord(fill(s.DiscordBroadcastMessage));
-    texts.DiscordHeader = discord(fill(s.DiscordBroadcastHeader));
+    texts.BroadcastText = ForRcon(fill(s.BroadcastStartEventMessage), compare);
+    texts.DiscordMessage = ForDiscord(s, fill(s.DiscordBroadcastMessage));
+    texts.DiscordHeader = ForDiscord(s, fill(s.DiscordBroadcastHeader));
     return texts;
+}
+
+WarningTexts ComposeWarningTexts(const Settings& s, const RandomEvent& event,
+                                 const LatLon& position, std::int32_t minutes,
+                                 std::chrono::system_clock::time_point startsAt,
+                                 CaseCompare compare) {
+    const TemplateValues values = ValuesOf(s, event, position);
+    const std::wstring count = WidenBytes(std::to_string(minutes));
+    const std::wstring timestamp = WidenBytes(
+        "<t:" +
+        std::to_string(
+            std::chrono::floor<std::chrono::seconds>(startsAt.time_since_epoch()).count()) +
+        ":R>");
+    // Before the four, so that a label's own braces stay as they are.
+    const auto fill = [&](const std::string& templateText, bool withStart) {
+        std::wstring text = Replace(TemplateOf(templateText), L"{Minutes}", count, compare);
+        if (withStart) {
+            text = Replace(text, L"{StartsAt}", timestamp, compare);
+        }
+        return FillTemplate(text, values, compare);
+    };
+    return {ForRcon(fill(s.BroadcastEventWarningMessage, false), compare),
+            ForDiscord(s, fill(s.DiscordEventWarningMessage, true))};
 }
 
 }  // namespace quorvane

@@ -2,6 +2,8 @@
 // The texts of one event: its console command and its filled announcement templates. Pure:
 // the case-insensitive comparison is given.
 
+#include <chrono>
+#include <cstdint>
 #include <string>
 
 #include "base/Text.h"
@@ -43,5 +45,17 @@ struct EventTexts {
 EventTexts ComposeEventTexts(const Settings& settings, const RandomEvent& event,
                              const WorldCoordinate& coordinate, const LatLon& position,
                              CaseCompare compare);
+
+// A countdown warning's texts: the broadcast over RCON with {Minutes} as well, and the Discord
+// message with {StartsAt} too (Discord's <t:UNIX:R>, which each reader sees in their own time).
+struct WarningTexts {
+    std::string BroadcastText;
+    std::string DiscordMessage;
+};
+
+WarningTexts ComposeWarningTexts(const Settings& settings, const RandomEvent& event,
+                                 const LatLon& position, std::int32_t minutes,
+                                 std::chrono::system_clock::time_point startsAt,
+                                 CaseCompare compare);
 
 }  // namespace quorvane

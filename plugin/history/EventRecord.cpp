@@ -15,7 +15,22 @@ namespace {
 using nlohmann::json;
 using Clock = std::chrono::system_clock;
 
-std::optional<Clock::time_point> ParseUtc(const std::string& text) {
+}  // namespace
+
+std::string UtcText(Clock::time_point time) {
+    const auto days = std::chrono::floor<std::chrono::days>(time);
+    const std::chrono::year_month_day date(days);
+    const std::chrono::hh_mm_ss clock(std::chrono::floor<std::chrono::seconds>(time - days));
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02d:%02d:%02dZ",
+                  static_cast<int>(date.year()), static_cast<unsigned>(date.month()),
+                  static_cast<unsigned>(date.day()), static_cast<int>(clock.hours().count()),
+                  static_cast<int>(clock.minutes().count()),
+                  static_cast<int>(clock.seconds().count()));
+    return text;
+}
+
+std::optional<Clock::time_point> ParseUtcText(const std::string& text) {
     int year = 0;
     unsigned month = 0;
     unsigned day = 0;
@@ -38,6 +53,8 @@ std::optional<Clock::time_point> ParseUtc(const std::string& text) {
     return std::chrono::sys_days(date) + std::chrono::hours(hours) + std::chrono::minutes(minutes) +
            std::chrono::seconds(seconds);
 }
+
+namespace {
 
 // One line's members as the parser meets them, without building the document: a year of a
 // cluster's history is a million lines. A member given twice counts as its last value, as in
@@ -170,7 +187,7 @@ class RecordReader final : public json::json_sax_t {
     void SetText(const std::string& name, std::string* value) {
         const auto text = [&] { return value ? std::move(*value) : std::string(); };
         if (name == "time") {
-            const auto parsed = value ? ParseUtc(*value) : std::nullopt;
+            const auto parsed = value ? ParseUtcText(*value) : std::nullopt;
             timeOk_ = parsed.has_value();
             record_.Time = parsed.value_or(Clock::time_point());
         } else if (name == "outcome") {
@@ -217,19 +234,6 @@ class RecordReader final : public json::json_sax_t {
 };
 
 }  // namespace
-
-std::string UtcText(Clock::time_point time) {
-    const auto days = std::chrono::floor<std::chrono::days>(time);
-    const std::chrono::year_month_day date(days);
-    const std::chrono::hh_mm_ss clock(std::chrono::floor<std::chrono::seconds>(time - days));
-    char text[32];
-    std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02d:%02d:%02dZ",
-                  static_cast<int>(date.year()), static_cast<unsigned>(date.month()),
-                  static_cast<unsigned>(date.day()), static_cast<int>(clock.hours().count()),
-                  static_cast<int>(clock.minutes().count()),
-                  static_cast<int>(clock.seconds().count()));
-    return text;
-}
 
 std::string ToJsonLine(const EventRecord& r) {
     json line = {{"time", UtcText(r.Time)},

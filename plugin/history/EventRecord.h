@@ -35,6 +35,8 @@ struct EventRecord {
 
 // UTC, to the second: 2026-12-08T23:51:53Z.
 std::string UtcText(std::chrono::system_clock::time_point time);
+// Such a text read back; none for anything else.
+std::optional<std::chrono::system_clock::time_point> ParseUtcText(const std::string& text);
 
 // One JSON object, no line feed.
 std::string ToJsonLine(const EventRecord& record);

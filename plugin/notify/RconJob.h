@@ -25,6 +25,8 @@ struct RconJob {
     bool Debug = false;
     // The event history's record of the event.
     std::uint64_t RecordId = 0;
+    // A countdown warning: the broadcast alone, to every server at once, and no event command.
+    bool Warning = false;
 };
 
 // One event's job, with a copy of the settings it needs.

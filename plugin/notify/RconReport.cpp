@@ -10,11 +10,11 @@ bool SameServer(const RconTarget& a, const RconTarget& b) {
     return a.ServerKey == b.ServerKey && a.RconIP == b.RconIP && a.RconPort == b.RconPort;
 }
 
-std::string Messages(const std::vector<const RconDelivery*>& deliveries) {
+std::string Messages(const std::vector<const RconDelivery*>& deliveries, bool warning) {
     std::string text;
     for (const auto* delivery : deliveries) {
         text += (text.empty() ? "" : " and ");
-        text += delivery->EventCommand ? "event command" : "broadcast";
+        text += delivery->EventCommand ? "event command" : warning ? "warning" : "broadcast";
     }
     return text;
 }
@@ -86,12 +86,12 @@ std::vector<RconReportLine> ReportDeliveries(const RconJob& job,
             if (reasons.size() == 2 && reasons[0] != reasons[1]) {
                 why = "event command: " + reasons[0] + "; broadcast: " + reasons[1];
             }
-            lines.push_back(
-                {true, "RCON " + Messages(failed) + about + " to " + server + " failed: " + why});
+            lines.push_back({true, "RCON " + Messages(failed, job.Warning) + about + " to " +
+                                       server + " failed: " + why});
         }
         if (!delivered.empty() && job.Debug) {
-            lines.push_back(
-                {false, "RCON " + Messages(delivered) + about + " delivered to " + server});
+            lines.push_back({false, "RCON " + Messages(delivered, job.Warning) + about +
+                                        " delivered to " + server});
         }
     }
     return lines;

@@ -30,6 +30,9 @@ void RconService::Start() {
 }
 
 std::optional<std::string> RconService::Submit(RconJob job) {
+    if (job.Warning && job.Targets.empty()) {
+        return std::nullopt;  // no server to warn
+    }
     std::string refusal;
     {
         std::lock_guard lock(mutex_);
@@ -44,15 +47,24 @@ std::optional<std::string> RconService::Submit(RconJob job) {
             auto state = std::make_shared<JobState>();
             state->job = std::move(job);
             state->deliveries.reserve(1 + state->job.Targets.size());
+            ++unfinishedJobs_;
+            if (state->job.Warning) {
+                HandOutBroadcasts(state);
+                work_.notify_all();
+                return std::nullopt;
+            }
             state->deliveries.push_back({true, &state->job.Own, {}});
             state->unfinished = 1;
             tasks_.push_back({std::move(state), 0});
-            ++unfinishedJobs_;
             work_.notify_one();
             return std::nullopt;
         }
     }
-    PluginLog()->warn("Event {} not started: {}", job.EventId, refusal);
+    if (job.Warning) {
+        PluginLog()->warn("Warning of event {} not sent: {}", job.EventId, refusal);
+    } else {
+        PluginLog()->warn("Event {} not started: {}", job.EventId, refusal);
+    }
     return refusal;
 }
 
@@ -92,7 +104,7 @@ void RconService::Stop() {
         // A message never sent still ends its job, so that no event is taken for delivered.
         for (const Task& task : tasks_) {
             task.job->deliveries[task.index].Exit = {platform::ClientExit::Kind::Ended, 0, {}};
-            if (task.index == 0) {
+            if (task.job->deliveries[task.index].EventCommand) {
                 CutOffBroadcasts(*task.job);
             }
             if (--task.job->unfinished == 0) {
@@ -173,15 +185,11 @@ void RconService::RunTask(const Task& task) {
 
     std::unique_lock lock(mutex_);
     state.deliveries[task.index].Exit = std::move(exit);
-    if (task.index == 0 && stopping_) {
+    if (delivery.EventCommand && stopping_) {
         CutOffBroadcasts(state);
-    } else if (task.index == 0) {
+    } else if (delivery.EventCommand) {
         // The own server has its command: now the broadcasts, side by side.
-        for (const auto& target : job.Targets) {
-            state.deliveries.push_back({false, &target, {}});
-            tasks_.push_back({task.job, state.deliveries.size() - 1});
-        }
-        state.unfinished += job.Targets.size();
+        HandOutBroadcasts(task.job);
         work_.notify_all();
     }
     if (--state.unfinished == 0) {
@@ -192,6 +200,14 @@ void RconService::RunTask(const Task& task) {
             idle_.notify_all();
         }
     }
+}
+
+void RconService::HandOutBroadcasts(const std::shared_ptr<JobState>& state) {
+    for (const auto& target : state->job.Targets) {
+        state->deliveries.push_back({false, &target, {}});
+        tasks_.push_back({state, state->deliveries.size() - 1});
+    }
+    state->unfinished += state->job.Targets.size();
 }
 
 void RconService::CutOffBroadcasts(JobState& state) {

@@ -75,6 +75,8 @@ class RconService {
     // Starts threads up to `wanted`, as many as the work at hand can use; the reason when
     // none runs. Under the lock.
     std::optional<std::string> StartThreads(std::size_t wanted);
+    // The broadcasts of a job become tasks. Under the lock.
+    void HandOutBroadcasts(const std::shared_ptr<JobState>& state);
     // The job ends before its broadcasts were handed out: each of them is cut off. Under the
     // lock.
     void CutOffBroadcasts(JobState& state);

@@ -2,9 +2,11 @@
 // The plugin's few calls into the operating system; one implementation per platform.
 
 #include <chrono>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace quorvane::platform {
@@ -21,6 +23,13 @@ bool IsNumericAddress(const std::string& host);
 
 // Minutes since the last midnight in the server's local time: 0 to 1439.
 int LocalMinuteOfDay(std::chrono::system_clock::time_point time);
+// What the server's clocks show at `time`, by its own time-zone setting.
+std::chrono::local_seconds ServerLocalTime(std::chrono::sys_seconds time);
+
+// Replaces `file` with `contents` so that a reader, or the next start after the process or the
+// machine died, finds the old file whole or the new one whole: written beside it, flushed to
+// the disk, then renamed over it. Throws std::system_error.
+void WriteFileAtomically(const std::filesystem::path& file, std::string_view contents);
 
 // A thread of the plugin's own. Nothing `work` throws leaves it: a thread's end by exception
 // would end the game. On Windows it keeps the plugin's module loaded while it runs, so that

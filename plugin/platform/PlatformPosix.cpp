@@ -1,10 +1,13 @@
 #include <arpa/inet.h>
 #include <dlfcn.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <ctime>
 #include <fstream>
 #include <iterator>
 #include <string_view>
+#include <system_error>
 
 #include "platform/Platform.h"
 
@@ -87,11 +90,50 @@ std::vector<std::wstring> CommandLineArguments() {
     return arguments;
 }
 
-int LocalMinuteOfDay(std::chrono::system_clock::time_point time) {
-    const std::time_t seconds = std::chrono::system_clock::to_time_t(time);
+std::chrono::local_seconds ServerLocalTime(std::chrono::sys_seconds time) {
+    using namespace std::chrono;
+    const std::time_t seconds = system_clock::to_time_t(time);
     std::tm local{};
     localtime_r(&seconds, &local);
-    return local.tm_hour * 60 + local.tm_min;
+    const year_month_day day{year(local.tm_year + 1900), month(local.tm_mon + 1),
+                             std::chrono::day(local.tm_mday)};
+    return local_days(day) + hours(local.tm_hour) + minutes(local.tm_min) +
+           std::chrono::seconds(local.tm_sec);
+}
+
+void WriteFileAtomically(const std::filesystem::path& file, std::string_view contents) {
+    const auto fail = [&](const std::string& what) {
+        throw std::system_error(errno, std::generic_category(), what + " " + file.string());
+    };
+    std::filesystem::path temporary = file;
+    temporary += "." + std::to_string(getpid()) + ".tmp";
+    const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        fail("cannot create a file beside");
+    }
+    for (std::size_t done = 0; done < contents.size();) {
+        const ssize_t written = write(fd, contents.data() + done, contents.size() - done);
+        if (written < 0 && errno != EINTR) {
+            close(fd);
+            unlink(temporary.c_str());
+            fail("cannot write beside");
+        }
+        done += written > 0 ? static_cast<std::size_t>(written) : 0;
+    }
+    if (fsync(fd) != 0 || close(fd) != 0) {
+        unlink(temporary.c_str());
+        fail("cannot write beside");
+    }
+    if (rename(temporary.c_str(), file.c_str()) != 0) {
+        unlink(temporary.c_str());
+        fail("cannot replace");
+    }
+    // The rename itself lasts once the folder is on the disk.
+    const std::filesystem::path folder = file.has_parent_path() ? file.parent_path() : ".";
+    if (const int dir = open(folder.c_str(), O_RDONLY | O_CLOEXEC); dir >= 0) {
+        fsync(dir);
+        close(dir);
+    }
 }
 
 std::wstring OwnModulePath() {

@@ -19,6 +19,8 @@
 #include "ScriptedServer.h"
 #include "ServerDir.h"
 #include "TestListener.h"
+#include "events/Calendar.h"
+#include "history/EventRecord.h"
 
 namespace {
 
@@ -166,6 +168,21 @@ TEST(ConfigToolTest, CheckGivesEachBrokenFileItsVerdict) {
          1,
          "warning: Island: /Island/RandomEvents/meteor/DiscordImageUrl: \"m.png\" is not an "
          "http:// or https:// address; it is left out"},
+        {"a warning longer than any wait",
+         {{"EventWarningMinutes", {150, 5}}, {"BroadcastEventWarningMessage", "{Minutes}"}},
+         1,
+         "warning: Island: EventWarningMinutes 150 is not shorter than any wait this server "
+         "draws (at most 120 minute(s)): it is never sent"},
+        {"a fixed time that cannot be read",
+         {{"Island", {{"RandomEvents", {{"meteor", {{"At", {"20:00", "Sat 8pm"}}}}}}}}},
+         1,
+         "warning: Island: /Island/RandomEvents/meteor/At/1: At (Sat 8pm) cannot be read as "
+         "HH:MM or Ddd HH:MM (Mon to Sun): it is left out"},
+        {"a time zone that cannot be read",
+         {{"TimeZone", "Berlin"}},
+         2,
+         "Island: inactive: /TimeZone: \"Berlin\" is not a time zone (an IANA name such as "
+         "\"Europe/Berlin\")"},
         {"a coordinate without three numbers",
          {{"Island", {{"RandomEvents", {{"meteor", {{"RandomCCCs", {"1 2", "3 4 5"}}}}}}}}},
          1,
@@ -220,7 +237,8 @@ TEST(ConfigToolTest, CheckNamesTheServersAndCoordinatesOffTheMap) {
 }
 
 // The preview of a one-coordinate event against what the running plugin sends for the same
-// file on the same map: the console command, every client's arguments and the Discord body.
+// file on the same map: the console command, every client's arguments (its countdown warning's
+// too) and the Discord body; and its next fixed time.
 TEST(ConfigToolTest, PreviewIsWhatTheRunningPluginSends) {
     webhook::Receiver receiver;
     receiver.Start();
@@ -230,9 +248,12 @@ TEST(ConfigToolTest, PreviewIsWhatTheRunningPluginSends) {
     config["MCRconPath"] = RECORD_ARGS_FILE;
     config["DiscordWebhook"] = receiver.BaseUrl() + "/api/webhooks/1/x";
     config["BroadcastStartEventMessage"] = "\"{Eventlabel}\" on {Serverlabel}\nat {Lat} / {Lon}";
-    config["Island"]["StartEventOnBootSettings"] = {{"MinimumTimeToWait", 0},
-                                                    {"MaximumTimeToWait", 0}};
+    config["Island"]["StartEventOnBootSettings"] = {{"MinimumTimeToWait", 2},
+                                                    {"MaximumTimeToWait", 2}};
     config["Island"]["RandomEvents"]["meteor"]["RandomCCCs"] = {"50000 -50000 0.1"};
+    config["Island"]["RandomEvents"]["meteor"]["At"] = {"Mon 08:00"};
+    config["EventWarningMinutes"] = {1};
+    config["BroadcastEventWarningMessage"] = "{Eventlabel} in {Minutes} at {Lat}";
     config["Other"] = {
         {"RconSettings", {{"RconIP", "127.0.0.2"}, {"RconPort", 9}, {"RconPassword", "o w"}}}};
     dir.WriteConfig(config.dump());
@@ -257,19 +278,27 @@ TEST(ConfigToolTest, PreviewIsWhatTheRunningPluginSends) {
     const auto preview = json::parse(text);
     ASSERT_EQ(preview.size(), 1u);
     std::vector<Lines> expected = {preview[0]["command"]["arguments"]};
+    EXPECT_EQ(expected[0].back(), "StartWorldEvent meteor 50000 -50000 0.1");
     for (const auto& broadcast : preview[0]["broadcasts"]) {
         expected.push_back(broadcast["arguments"]);
+    }
+    ASSERT_EQ(preview[0]["warnings"].size(), 1u);
+    for (const auto& warning : preview[0]["warnings"][0]["broadcasts"]) {
+        expected.push_back(warning["arguments"]);
     }
     for (auto& arguments : expected) {
         arguments.erase(arguments.begin());  // the program, which the record leaves out
     }
     auto sent = record.Arguments();
     ASSERT_EQ(sent.size(), expected.size());
-    std::sort(sent.begin() + 1, sent.end());
-    std::sort(expected.begin() + 1, expected.end());
+    std::sort(sent.begin(), sent.end());
+    std::sort(expected.begin(), expected.end());
     EXPECT_EQ(sent, expected);
     EXPECT_EQ(receiver.Records()[0].body, preview[0]["discord"]["body"]);
-    EXPECT_EQ(expected[0].back(), "StartWorldEvent meteor 50000 -50000 0.1");
+    const auto next = quorvane::NextFixedTime(
+        {*quorvane::ParseFixedTime("Mon 08:00")}, "",
+        std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now()));
+    EXPECT_EQ(preview[0]["at"]["next"], quorvane::UtcText(*next));
     // The coordinate as the command and the history write it.
     std::ifstream history(dir.PluginDir() / "events.jsonl");
     std::string line;

@@ -11,12 +11,9 @@
 
 #include <nlohmann/json.hpp>
 
-#include "GameWorld.h"
-#include "Host/GameRegistry.h"
+#include "ChainFixture.h"
 #include "Host/Timers.h"
-#include "PluginHost.h"
 #include "Receiver.h"
-#include "ScriptedClientEnv.h"
 #include "config/ActiveHours.h"
 #include "events/EventChain.h"
 #include "events/EventDraw.h"
@@ -134,12 +131,9 @@ TEST(ActiveHoursTest, ReadAndHeld) {
 }
 
 // The chain with a scripted delivery: no processes, so it can run many events.
-class ChainControlsTest : public ::testing::Test {
+class ChainControlsTest : public testing_support::ChainFixture {
   protected:
     ChainControlsTest() {
-        gameserver::RegisterWorldNames();
-        world_ = std::make_unique<gameserver::GameWorld>(gameserver::DefaultMap());
-        asahost::SetWorld(world_->World());
         settings_.ServerKey = "Island";
         settings_.ServerEventsCommand = "Start";
         settings_.MCRconPath = "rcon";
@@ -149,15 +143,6 @@ class ChainControlsTest : public ::testing::Test {
         settings_.RandomEvents = {{"a", "A", {{1, 1, 1}, {2, 2, 2}, {3, 3, 3}}},
                                   {"b", "B", {{4, 4, 4}, {5, 5, 5}}},
                                   {"c", "C", {{6, 6, 6}}}};
-    }
-    ~ChainControlsTest() override {
-        EXPECT_TRUE(rcon_.WaitUntilIdle(std::chrono::seconds(30)));
-        // Completions and timers run on the game thread: after this, none reaches the chain.
-        host_.Game().Run([&] {
-            discordAlive_ = false;
-            discord_.DropTimers();
-        });
-        asahost::SetWorld(nullptr);
     }
 
     // The events' own commands the delivery has run, in order.
@@ -182,26 +167,17 @@ class ChainControlsTest : public ::testing::Test {
         host_.Game().Run([&] { chain_.OnTimer(); });
     }
 
-    testing_support::PluginHost host_;
-    std::unique_ptr<gameserver::GameWorld> world_;
-    quorvane::Settings settings_;
-    testing_support::ScriptedEnv* env_ = new testing_support::ScriptedEnv;
-    quorvane::RconService rcon_{std::unique_ptr<testing_support::ScriptedEnv>(env_)};
-    // As the plugin's own way back: nothing once the test is done with it.
-    bool discordAlive_ = true;
-    quorvane::DiscordNotifier discord_{settings_, "Quorvane (test, 1.0)", [this](const auto& what) {
-                                           if (discordAlive_) {
-                                               what(discord_);
-                                           }
-                                       }};
-    std::filesystem::path history_file_ = host_.Dir().Path() / "events.jsonl";
-    quorvane::EventHistory history_{history_file_};
-    quorvane::EventChain chain_{settings_, {rcon_, discord_, history_, [] {}}};
+    quorvane::ScheduleStore store_{schedule_file_};
+    quorvane::EventChain chain_{settings_,
+                                {rcon_, discord_, history_, [](std::uint64_t) {}, &store_}};
 };
 
 // With none of the new keys every engine output and pick is what it always was: the wait,
-// then the event, then its coordinate, over a long run.
+// then the event, then its coordinate, over a long run; every timer, every text sent, no line
+// logged and no file but the history.
 TEST_F(ChainControlsTest, ALongRunWithoutTheNewKeysDrawsAsAlways) {
+    settings_.BroadcastStartEventMessage = "{Eventlabel}";
+    settings_.RconInfos = {{"127.0.0.1", 27020, "pw", "Island"}, {"10.0.0.2", 27021, "pw", "B"}};
     chain_.Random().Seed(20261208);
     EventRandom today;
     today.Seed(20261208);
@@ -212,7 +188,8 @@ TEST_F(ChainControlsTest, ALongRunWithoutTheNewKeysDrawsAsAlways) {
         const auto& event = settings_.RandomEvents[today.Index(3)];
         const auto& c =
             event.RandomCCCs[today.Index(static_cast<std::uint32_t>(event.RandomCCCs.size()))];
-        expected.push_back(quorvane::MakeEventCommand("Start", event.EventId, c));
+        expected.insert(expected.end(), {quorvane::MakeEventCommand("Start", event.EventId, c),
+                                         event.Eventlabel, event.Eventlabel});
         Due();
         ASSERT_TRUE(rcon_.WaitUntilIdle(std::chrono::seconds(30)));  // one event at a time
     }
@@ -223,6 +200,10 @@ TEST_F(ChainControlsTest, ALongRunWithoutTheNewKeysDrawsAsAlways) {
         pending.push_back(timer.delaySeconds);
     }
     EXPECT_EQ(pending, waits);
+    EXPECT_TRUE(host_.PluginLines().empty());
+    EXPECT_TRUE(history_.WaitUntilWritten(std::chrono::seconds(30)));
+    EXPECT_EQ(HistoryLines().size(), 500u);
+    EXPECT_FALSE(std::filesystem::exists(schedule_file_));
 }
 
 // A due event with too few players, or outside the hours, is skipped: one info line and one

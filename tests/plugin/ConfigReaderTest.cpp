@@ -67,13 +67,16 @@ class ConfigReaderTest : public ::testing::Test {
         return outcome;
     }
 
-    // The warnings of loading the base config with `patch` merged into it.
-    std::vector<std::string> WarningsOf(const json& patch) {
+    // The base file with `patch` merged into it, loaded afresh; it must load.
+    Outcome LoadWith(const json& patch) {
         json config = BaseConfig();
         config.merge_patch(patch);
         host_.ClearLines();
-        const auto outcome = Load(config);
-        EXPECT_FALSE(outcome.error) << *outcome.error;
+        auto outcome = Load(config);
+        EXPECT_FALSE(outcome.error) << outcome.error.value_or("") << " " << patch;
+        return outcome;
+    }
+    static std::vector<std::string> WarningsOf(const Outcome& outcome) {
         std::vector<std::string> warnings;
         std::copy_if(
             outcome.lines.begin(), outcome.lines.end(), std::back_inserter(warnings),
@@ -340,7 +343,7 @@ TEST_F(ConfigReaderTest, WarnsOfMinutesBetweenEventsAtOrBelowZeroAndOfColoursDis
         {{{"DiscordWebhookColor", "#E67E22"}, {"DiscordWebhook", ""}}, {}},  // Discord is off
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(WarningsOf(c.patch), c.warnings) << c.patch;
+        EXPECT_EQ(WarningsOf(LoadWith(c.patch)), c.warnings) << c.patch;
     }
 }
 
@@ -392,7 +395,7 @@ TEST_F(ConfigReaderTest, AdminControlsAreTakenInTheirRangesOrWarnedOf) {
                     "has run within that many, repeats cannot be avoided"}},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(WarningsOf({{"Island", c.patch}}), c.warnings) << c.patch;
+        EXPECT_EQ(WarningsOf(LoadWith(json{{"Island", c.patch}})), c.warnings) << c.patch;
         EXPECT_EQ(Read().RandomEvents.at(0).Weight, c.weight) << c.patch;
         EXPECT_EQ(Read().AvoidRepeats, c.avoidRepeats) << c.patch;
         EXPECT_EQ(Read().MinimumPlayersOnline, c.players) << c.patch;
@@ -516,8 +519,52 @@ TEST_F(ConfigReaderTest, DiscordPartsAreTakenOrLeftOutWithAWarning) {
         for (const auto& warning : c.warnings) {
             expected.push_back("[Quorvane][warning] " + warning);
         }
-        EXPECT_EQ(WarningsOf(c.patch), expected) << c.patch;
+        EXPECT_EQ(WarningsOf(LoadWith(c.patch)), expected) << c.patch;
         EXPECT_EQ(parts(Read()), c.read) << c.patch;
+    }
+}
+
+TEST_F(ConfigReaderTest, ScheduleKeysAreReadOrWarnedOf) {
+    struct Case {
+        json patch;  // merged into the whole file
+        std::vector<std::int32_t> warnings;
+        std::size_t fixedTimes;
+        std::vector<std::string> logged;  // the warning lines
+    };
+    const std::string warning = "[Quorvane][warning] ";
+    const Case cases[] = {
+        {json::object(), {}, 0, {}},
+        {{{"EventWarningMinutes", {1, 10, 5, 10, 0, 1441}}, {"BroadcastEventWarningMessage", "w"}},
+         {10, 5, 1},
+         0,
+         {warning + "EventWarningMinutes (0) is not from 1 to 1440: it is left out",
+          warning + "EventWarningMinutes (1441) is not from 1 to 1440: it is left out"}},
+        {{{"EventWarningMinutes", {5}}},
+         {5},
+         0,
+         {warning + "EventWarningMinutes is set without BroadcastEventWarningMessage or "
+                    "DiscordEventWarningMessage: no warning is sent"}},
+        {{{"Island", {{"RandomEvents", {{"meteor", {{"At", {"Sat 20:00", "25:00"}}}}}}}}},
+         {},
+         1,
+         {warning + "/Island/RandomEvents/meteor/At/1: At (25:00) cannot be read as HH:MM or "
+                    "Ddd HH:MM (Mon to Sun): it is left out"}},
+    };
+    for (const auto& c : cases) {
+        const auto outcome = LoadWith(c.patch);
+        const auto warnings = WarningsOf(outcome);
+        EXPECT_EQ(warnings, c.logged) << c.patch;
+        EXPECT_EQ(Read().EventWarningMinutes, c.warnings) << c.patch;
+        EXPECT_EQ(Read().RandomEvents.at(0).At.size(), c.fixedTimes) << c.patch;
+    }
+    // A zone this server cannot look up, or a value of the wrong type, ends the load.
+    for (const auto& [patch, pointer] :
+         {std::pair{json{{"TimeZone", "Europe/Berln"}}, "/TimeZone"},
+          {json{{"EventWarningMinutes", {"5"}}}, "/EventWarningMinutes/0"},
+          {json{{"KeepScheduleAcrossRestarts", "yes"}}, "/KeepScheduleAcrossRestarts"}}) {
+        json config = BaseConfig();
+        config.merge_patch(patch);
+        EXPECT_EQ(Load(config).pointer, pointer) << patch;
     }
 }
 

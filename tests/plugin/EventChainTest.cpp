@@ -95,8 +95,9 @@ class EventChainTest : public ::testing::Test {
                                            }
                                        }};
     quorvane::EventHistory history_{host_.Dir().Path() / "events.jsonl"};
-    quorvane::EventChain chain_{settings_,
-                                {rcon_, discord_, history_, [this] { chain_.OnTimer(); }}};
+    quorvane::EventChain chain_{settings_, {rcon_, discord_, history_, [this](std::uint64_t step) {
+                                                chain_.OnTimer(step);
+                                            }}};
 };
 
 TEST_F(EventChainTest, FirstEventWaitsTheDrawnMinutes) {

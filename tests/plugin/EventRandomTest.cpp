@@ -153,7 +153,7 @@ TEST(EventTimerTest, RegistersUnderTheModulePathAndFiresOnce) {
     std::atomic<int> fired{0};
     quorvane::DiscordNotifier discord(s, "Quorvane (test, 1.0)", [](const auto&) {});
     quorvane::EventHistory history(host.Dir().Path() / "events.jsonl");
-    quorvane::EventChain chain(s, {rcon, discord, history, [&fired] { ++fired; }});
+    quorvane::EventChain chain(s, {rcon, discord, history, [&fired](std::uint64_t) { ++fired; }});
     std::vector<asahost::PendingTimer> pending;
     host.Game().Run([&] {
         chain.ScheduleFirst();

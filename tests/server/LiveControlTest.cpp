@@ -184,6 +184,56 @@ TEST_F(LiveControlTest, AReloadMakesAnInactivePluginActive) {
     EXPECT_EQ(server_->Stop(), 0);
 }
 
+// The event warned of is named by the status, keeps its time through a reload, and is what
+// quorvane.next starts; its own time then starts nothing.
+TEST_F(LiveControlTest, AWarnedEventIsNamedKeptAndStartedAtOnce) {
+    json config = Config(port_);
+    config["EventWarningMinutes"] = {2};
+    config["BroadcastEventWarningMessage"] = "{Eventlabel} in {Minutes}";
+    // The warning after a real second, the event after three.
+    config["Island"]["StartEventOnBootSettings"] = {{"MinimumTimeToWait", 3},
+                                                    {"MaximumTimeToWait", 3}};
+    Start(config);
+    const auto warned = [&]() -> std::string {
+        for (const auto& start : record_.Arguments()) {
+            if (start.back().ends_with(" in 2")) {
+                return start.back() == "Meteor in 2" ? "meteor (Meteor) at 1 2 3"
+                                                     : "storm (Storm) at 4 5 6";
+            }
+        }
+        return {};
+    };
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (warned().empty() && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    ASSERT_FALSE(warned().empty()) << server_->Output();
+    const auto coming = [&] {
+        for (const auto& line : Send("quorvane.status")) {
+            if (line.starts_with("Coming event: ")) {
+                return line;
+            }
+        }
+        return std::string();
+    };
+    const std::string line = coming();
+    EXPECT_TRUE(line.starts_with("Coming event: " + warned() + ", starts ") &&
+                line.ends_with("Z, warned"))
+        << line;
+    EXPECT_EQ(Send("quorvane.reload"), (Lines{"Reloaded", "Next event: timer of 180 s"}));
+    EXPECT_EQ(coming(), line);
+
+    const std::string id = warned().substr(0, warned().find(' '));
+    EXPECT_EQ(Send("quorvane.next"),
+              Lines{"Started event " + warned().substr(0, warned().find(" at "))});
+    ASSERT_TRUE(WaitForStarted(1));
+    // Past its first time: it did not come twice.
+    std::this_thread::sleep_for(std::chrono::seconds(3));
+    EXPECT_EQ(Started(), Lines{"Start " + id + (id == "meteor" ? " 1 2 3" : " 4 5 6")});
+    EXPECT_TRUE(coming().ends_with("Z")) << coming();  // the next, not warned yet
+    EXPECT_EQ(server_->Stop(), 0);
+}
+
 // A command the plugins do not have keeps the game's own answer; on the console, the plugin's
 // answer reaches the player who typed it, and its log.
 TEST_F(LiveControlTest, OtherCommandsAndTheConsole) {

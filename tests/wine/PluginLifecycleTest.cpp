@@ -7,7 +7,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <future>
+#include <iterator>
 
 #include "LogLines.h"
 #include "ScriptedServer.h"
@@ -61,14 +64,14 @@ TEST(PluginLifecycleTest, PluginInitLoadsAndPluginUnloadStopsEverything) {
     ASSERT_EQ(result.exitCode, 0) << result.output;
     // The framework's own hook first; Plugin_Unload takes off the plugin's hook, and its timer
     // and commands, so the host finds nothing of the plugin's left to drop.
-    EXPECT_EQ(HostAndPluginLines(result.output),
-              (Lines{kFrameworkHook, "[Quorvane][info] Server Key: Island",
-                     "[Quorvane][info] Server Key: Island",
-                     "[Quorvane][info] Server Label: The Island",
-                     "[AsaApi][info] Hook set on AShooterGameMode.BeginPlay()", kLoaded,
-                     "[AsaApi][info] AShooterGameMode.BeginPlay() ran",
-                     "[AsaApi][info] Hook removed from AShooterGameMode.BeginPlay()",
-                     "[AsaApi][info] Unloaded plugin Quorvane"}))
+    EXPECT_EQ(
+        HostAndPluginLines(result.output),
+        (Lines{kFrameworkHook, "[Quorvane][info] Server Key: Island",
+               "[Quorvane][info] Server Key: Island", "[Quorvane][info] Server Label: The Island",
+               "[AsaApi][info] Hook set on AShooterGameMode.BeginPlay()", kLoaded,
+               "[AsaApi][info] AShooterGameMode.BeginPlay() ran",
+               "[AsaApi][info] Hook removed from AShooterGameMode.BeginPlay()",
+               "[AsaApi][info] Unloaded plugin Quorvane"}))
         << result.output;
 }
 
@@ -147,6 +150,11 @@ TEST(PluginLifecycleTest, BrokenConfigIsReportedAndThePluginStaysAttached) {
     noLabel["Island"].erase("Serverlabel");
     auto portAsText = IslandConfig("rcon.exe", 27020, 60);
     portAsText["Island"]["RconSettings"]["RconPort"] = "27020";
+    auto zone = IslandConfig("rcon.exe", 27020, 60);
+    zone["TimeZone"] = "Europe/Berlin";
+    const std::string noZones =
+        "this build of the plugin has no time-zone database for \"Europe/Berlin\"; without "
+        "TimeZone the server's local time is used";
     // After the library's message, the error line names the file (FILE here) and the value.
     const std::string inactive = "[Quorvane][error] Quorvane is inactive: FILE";
     const std::string parseError = ParseError("{ \"Debug\": tru }");
@@ -170,6 +178,11 @@ TEST(PluginLifecycleTest, BrokenConfigIsReportedAndThePluginStaysAttached) {
           "[Quorvane][info] Server Label: The Island",
           "[Quorvane][info] [json.exception.type_error.302] type must be number, but is string",
           inactive + " /Island/RconSettings/RconPort: type must be number, but is string"}},
+        {"a time zone, which the MinGW build cannot look up",
+         zone.dump(),
+         {"[Quorvane][info] Server Key: Island", "[Quorvane][info] Server Key: Island",
+          "[Quorvane][info] Server Label: The Island", "[Quorvane][info] " + noZones,
+          inactive + " /TimeZone: " + noZones}},
     };
     for (const auto& c : cases) {
         WindowsServerDir dir;
@@ -208,6 +221,41 @@ TEST(PluginLifecycleTest, TheRearmedTimerGoesWithPluginUnload) {
     ASSERT_EQ(result.exitCode, 0) << result.output;
     for (auto& line : testing_support::LogLinesOf(result.output, "AsaApi")) {
         EXPECT_FALSE(line.starts_with("[AsaApi][info] Dropped timer ")) << line;
+    }
+}
+
+// schedule.json is replaced whole, over the file that is there (which a plain rename refuses
+// on Windows), keeping another server's key; the next start resumes the time kept.
+TEST(PluginLifecycleTest, TheKeptScheduleIsReplacedAndResumed) {
+    WindowsServerDir dir;
+    auto config = IslandConfig("rcon.exe", 27020, 60);
+    config["KeepScheduleAcrossRestarts"] = true;
+    config["Island"]["StartEventOnBootSettings"] = {{"MinimumTimeToWait", 60},
+                                                    {"MaximumTimeToWait", 60}};
+    dir.WriteConfig(config);
+    const auto first = RunOnce(dir);
+    ASSERT_EQ(first.exitCode, 0) << first.output;
+    const auto file = dir.PluginDir() / "schedule.json";
+    auto kept = nlohmann::json::parse(std::ifstream(file));
+    const std::string next = kept["Island"]["next"];
+    kept["Other"] = {{"next", "2030-01-01T00:00:00Z"}};
+    std::ofstream(file) << kept.dump();  // on one line: the plugin writes it on several
+
+    const auto second = RunOnce(dir);
+    ASSERT_EQ(second.exitCode, 0) << second.output;
+    const auto lines = testing_support::LogLinesOf(second.output, "Quorvane");
+    EXPECT_NE(std::find_if(lines.begin(), lines.end(),
+                           [&](const std::string& line) {
+                               return line.starts_with("[Quorvane][info] The kept next event at " +
+                                                       next + " is resumed: in ");
+                           }),
+              lines.end())
+        << second.output;
+    std::ifstream in(file);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(text, kept.dump(2) + "\n");
+    for (const auto& entry : std::filesystem::directory_iterator(dir.PluginDir())) {
+        EXPECT_NE(entry.path().extension(), ".tmp") << entry.path();
     }
 }
 

@@ -1,0 +1,414 @@
+// When events start beyond the random waits: countdown warnings before each, fixed times in a
+// time zone across its daylight-saving changes, and the next event kept across restarts.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <mutex>
+#include <thread>
+
+#include <nlohmann/json.hpp>
+
+#include "ChainFixture.h"
+#include "Host/Timers.h"
+#include "Receiver.h"
+#include "events/Calendar.h"
+#include "events/EventChain.h"
+#include "events/EventTexts.h"
+#include "platform/TimeZone.h"
+
+namespace {
+
+using Clock = std::chrono::system_clock;
+using Lines = std::vector<std::string>;
+
+Clock::time_point Utc(const std::string& text) {
+    const auto time = quorvane::ParseUtcText(text);
+    EXPECT_TRUE(time) << text;
+    return time.value_or(Clock::time_point());
+}
+
+std::string Utc(std::optional<std::chrono::sys_seconds> time) {
+    return time ? quorvane::UtcText(*time) : "none";
+}
+
+TEST(CalendarTest, FixedTimesFollowTheZoneAcrossBothDaylightSavingChanges) {
+    struct Case {
+        const char* what;
+        std::vector<std::string> at;
+        const char* zone;
+        const char* after;
+        const char* next;
+    };
+    const Case cases[] = {
+        {"every day, in winter time (+1)",
+         {"20:00"},
+         "Europe/Berlin",
+         "2026-12-05T12:00:00Z",
+         "2026-12-05T19:00:00Z"},
+        {"a weekday's time on that weekday only",
+         {"Sat 20:00"},
+         "Europe/Berlin",
+         "2026-12-04T10:00:00Z",
+         "2026-12-05T19:00:00Z"},
+        {"its own start is past: a week on",
+         {"Sat 20:00"},
+         "Europe/Berlin",
+         "2026-12-05T19:00:00Z",
+         "2026-12-12T19:00:00Z"},
+        {"the server was down at 20:00: the next, not a catch-up",
+         {"Sat 20:00", "Mon 08:00"},
+         "Europe/Berlin",
+         "2026-12-05T19:01:00Z",
+         "2026-12-07T07:00:00Z"},
+        {"in summer time (+2) from the day of the change",
+         {"20:00"},
+         "Europe/Berlin",
+         "2026-03-28T20:00:00Z",
+         "2026-03-29T18:00:00Z"},
+        {"02:30 that the clocks skip comes at 03:30",
+         {"02:30"},
+         "Europe/Berlin",
+         "2026-03-29T00:00:00Z",
+         "2026-03-29T01:30:00Z"},
+        {"back in winter time",
+         {"20:00"},
+         "Europe/Berlin",
+         "2026-10-24T19:00:00Z",
+         "2026-10-25T19:00:00Z"},
+        {"02:30 that the clocks show twice comes the first time",
+         {"02:30"},
+         "Europe/Berlin",
+         "2026-10-25T00:00:00Z",
+         "2026-10-25T00:30:00Z"},
+        {"and only then",
+         {"02:30"},
+         "Europe/Berlin",
+         "2026-10-25T00:30:00Z",
+         "2026-10-26T01:30:00Z"},
+        {"another zone, another day of change",
+         {"Sun 09:00"},
+         "America/New_York",
+         "2026-03-07T00:00:00Z",
+         "2026-03-08T13:00:00Z"},
+        {"no times", {}, "Europe/Berlin", "2026-12-05T12:00:00Z", "none"},
+    };
+    for (const auto& c : cases) {
+        std::vector<quorvane::FixedTime> times;
+        for (const auto& text : c.at) {
+            times.push_back(*quorvane::ParseFixedTime(text));
+        }
+        const auto after = std::chrono::floor<std::chrono::seconds>(Utc(c.after));
+        EXPECT_EQ(Utc(quorvane::NextFixedTime(times, c.zone, after)), c.next) << c.what;
+    }
+    // ActiveHours in the zone: the minute after 01:59 is 03:00 in spring, 02:00 again in autumn.
+    for (const auto& [utc, minute] : {std::pair{"2026-03-29T00:59:00Z", 119},
+                                      {"2026-03-29T01:00:00Z", 180},
+                                      {"2026-10-25T00:59:00Z", 179},
+                                      {"2026-10-25T01:00:00Z", 120}}) {
+        EXPECT_EQ(quorvane::platform::MinuteOfDayIn("Europe/Berlin", Utc(utc)), minute) << utc;
+    }
+    for (const char* unreadable : {"20:0", "24:00", "Sa 20:00", "sat 20:00", "Sat  20:00"}) {
+        EXPECT_FALSE(quorvane::ParseFixedTime(unreadable)) << unreadable;
+    }
+}
+
+class SetClock final : public quorvane::platform::WallClock {
+  public:
+    Clock::time_point Now() const override {
+        std::lock_guard lock(mutex_);
+        return now_;
+    }
+    void Set(Clock::time_point now) {
+        std::lock_guard lock(mutex_);
+        now_ = now;
+    }
+
+  private:
+    mutable std::mutex mutex_;
+    Clock::time_point now_ = Utc("2026-12-05T18:59:00Z");  // a Saturday, 19:59 in Berlin
+};
+
+// The chain with a scripted delivery, a clock the test sets, and the host's timers at 600 game
+// seconds a real second: ten game minutes pass in a real second.
+class ScheduleTest : public testing_support::ChainFixture {
+  protected:
+    ScheduleTest() : ChainFixture(600.0) {
+        auto& s = settings_;
+        s.ServerKey = "Island";
+        s.Serverlabel = "The Island";
+        s.ServerEventsCommand = "Start";
+        s.MCRconPath = "rcon";
+        s.RconSettings = {"127.0.0.1", 27020, "pw", "Island"};
+        s.RconInfos = {{"127.0.0.1", 27020, "pw", "Island"}, {"127.0.0.2", 27021, "pw", "B"}};
+        s.BroadcastStartEventMessage = "{Eventlabel} now";
+        s.BroadcastEventWarningMessage = "{Eventlabel} in {Minutes}";
+        s.MinimumTimeToWait = s.MaximumTimeToWait = 11;
+        // After the first event, nothing more within a test.
+        s.MinimumTimeToNextEvent = s.MaximumTimeToNextEvent = 10000;
+        s.RandomEvents = {{"a", "A", {{1, 1, 1}, {2, 2, 2}}}, {"b", "B", {{3, 3, 3}}}};
+        s.EventWarningMinutes = {10, 5, 1};
+    }
+    ~ScheduleTest() override {
+        host_.Game().Run([&] { chain_.DropTimers(); });
+    }
+
+    // The texts of the client runs so far, those of one message (which go out side by side)
+    // sorted.
+    Lines Texts() {
+        Lines texts;
+        for (const auto& run : env_->Runs()) {
+            texts.push_back(run.front().substr(2) + ": " + run.back());
+        }
+        return texts;
+    }
+    static std::vector<int> PendingDelays() {
+        std::vector<int> delays;
+        for (const auto& timer : asahost::PendingTimers()) {
+            delays.push_back(timer.delaySeconds);
+        }
+        std::sort(delays.begin(), delays.end());
+        return delays;
+    }
+    std::vector<quorvane::PlannedEvent> Planned() {
+        std::vector<quorvane::PlannedEvent> planned;
+        host_.Game().Run([&] {
+            for (const auto& [entry, event] : chain_.Plan().Entries()) {
+                planned.push_back(event);
+            }
+        });
+        return planned;
+    }
+    template <typename Condition>
+    static bool WaitFor(Condition condition) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (!condition() && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        return condition();
+    }
+    nlohmann::json HistoryLine(std::size_t index) {
+        // A started event's line is ended by whichever comes last: its delivery, or the rest of
+        // its start on the game thread.
+        host_.Game().Run([] {});
+        EXPECT_TRUE(history_.WaitUntilWritten(std::chrono::seconds(30)));
+        std::ifstream in(history_file_);
+        std::string line;
+        for (std::size_t i = 0; i <= index; ++i) {
+            std::getline(in, line);
+        }
+        return nlohmann::json::parse(line);
+    }
+
+    quorvane::ScheduleStore store_{schedule_file_};
+    SetClock clock_;
+    quorvane::EventChain chain_{
+        settings_,
+        {rcon_, discord_, history_, [this](std::uint64_t step) { chain_.OnTimer(step); }, &store_,
+         &clock_}};
+};
+
+// Each warning exactly its minutes before the start in the timers' own seconds, armed with the
+// start; one not shorter than the wait is left out.
+TEST_F(ScheduleTest, WarningsAreArmedTheirMinutesBeforeTheStart) {
+    struct Case {
+        std::int32_t wait;
+        std::vector<int> delays;
+    };
+    const Case cases[] = {
+        {30, {1200, 1500, 1740, 1800}},
+        {7, {120, 360, 420}},  // 10 minutes reach back beyond the wait
+        {5, {240, 300}},       // 5 minutes are the wait itself
+        {1, {60}},             // shorter than every warning
+    };
+    for (const auto& c : cases) {
+        settings_.MinimumTimeToWait = settings_.MaximumTimeToWait = c.wait;
+        std::vector<int> delays;
+        host_.Game().Run([&] {
+            chain_.ScheduleFirst();
+            delays = PendingDelays();
+            chain_.DropTimers();
+        });
+        EXPECT_EQ(delays, c.delays) << c.wait << " minutes";
+    }
+}
+
+TEST_F(ScheduleTest, TheEventWarnedOfStartsAfterItsWarnings) {
+    webhook::Receiver receiver;
+    receiver.Start();
+    settings_.DiscordWebhook = receiver.BaseUrl() + "/api/webhooks/1/x";
+    settings_.DiscordWebhookColor = "1";
+    settings_.DiscordEventWarningMessage = "{Eventlabel} {StartsAt} ({Minutes})";
+    host_.Game().Run([&] { chain_.ScheduleFirst(); });
+    const auto planned = Planned();
+    ASSERT_EQ(planned.size(), 1u);
+    const auto& event = *planned[0].Event;
+    const auto& c = *planned[0].Coordinate;
+    // Three warnings and the event, each to both servers but the event's own command.
+    ASSERT_TRUE(env_->WaitForRuns(9));
+    ASSERT_TRUE(rcon_.WaitUntilIdle(std::chrono::seconds(30)));
+    auto texts = Texts();
+    for (const auto& [from, to] : {std::pair{0, 2}, {2, 4}, {4, 6}, {7, 9}}) {
+        std::sort(texts.begin() + from, texts.begin() + to);
+    }
+    const std::string label = event.Eventlabel;
+    EXPECT_EQ(texts, (Lines{"127.0.0.1: " + label + " in 10", "127.0.0.2: " + label + " in 10",
+                            "127.0.0.1: " + label + " in 5", "127.0.0.2: " + label + " in 5",
+                            "127.0.0.1: " + label + " in 1", "127.0.0.2: " + label + " in 1",
+                            "127.0.0.1: " + quorvane::MakeEventCommand("Start", event.EventId, c),
+                            "127.0.0.1: " + label + " now", "127.0.0.2: " + label + " now"}));
+    // One post, at the first warning, with the start as Discord's relative time.
+    ASSERT_TRUE(receiver.WaitForRecords(1, std::chrono::seconds(30)));
+    EXPECT_EQ(receiver.Records().size(), 1u);
+    const auto start =
+        std::chrono::floor<std::chrono::seconds>(clock_.Now().time_since_epoch()).count() + 660;
+    EXPECT_EQ(receiver.Records()[0].body,
+              R"({"content":"","embeds":[{"color":"1","description":")" + label +
+                  " <t:" + std::to_string(start) + R"x(:R> (10)"}]})x");
+    const auto line = HistoryLine(0);
+    EXPECT_EQ(line["outcome"], "started");
+    EXPECT_EQ(line["event"], event.EventId);
+    receiver.Stop();
+}
+
+// Players are counted at the first warning: too few, and nothing is said and nothing starts;
+// enough, and the event comes though they leave.
+TEST_F(ScheduleTest, PlayersAreCountedAtTheFirstWarningOnly) {
+    settings_.MinimumPlayersOnline = 1;
+    settings_.EventWarningMinutes = {10};
+    for (const int atWarning : {0, 1}) {
+        SCOPED_TRACE(atWarning);
+        host_.Game().Run([&] {
+            world_->SetPlayers(atWarning);
+            chain_.ScheduleFirst();
+        });
+        // The warning is due after 60 game seconds, the start after 660, which arms the next
+        // wait's warning and start.
+        ASSERT_TRUE(WaitFor([] { return PendingDelays().size() == 1; }));
+        host_.Game().Run([&] { world_->SetPlayers(0); });
+        ASSERT_TRUE(WaitFor([] { return PendingDelays() == std::vector<int>{599400, 600000}; }));
+        ASSERT_TRUE(rcon_.WaitUntilIdle(std::chrono::seconds(30)));
+        host_.Game().Run([&] { chain_.DropTimers(); });
+    }
+    // The second round's warning to both servers, and its event.
+    const auto texts = Texts();
+    ASSERT_EQ(texts.size(), 5u);
+    EXPECT_TRUE(texts[2].find(": Start ") != std::string::npos) << texts[2];
+    const auto skipped = HistoryLine(0);
+    EXPECT_EQ(skipped["outcome"], "skipped");
+    EXPECT_EQ(skipped["reason"], "0 player(s) online, 1 needed");
+    EXPECT_TRUE(skipped.contains("event"));
+    EXPECT_EQ(HistoryLine(1)["outcome"], "started");
+}
+
+TEST_F(ScheduleTest, AKeptNextEventIsResumedUnlessItHasPassed) {
+    settings_.KeepScheduleAcrossRestarts = true;
+    settings_.EventWarningMinutes = {};
+    const std::string other = R"("Other": {"next": "2026-12-05T20:00:00Z", "warned": false})";
+    const std::string cannotBeRead =
+        "[Quorvane][warning] The kept schedule " + schedule_file_.string() + " cannot be read (";
+    struct Case {
+        const char* what;
+        std::string file;
+        int delay;           // of the start
+        std::string logged;  // the start of the one line logged
+        bool otherStays;
+    };
+    const Case cases[] = {
+        {"ahead", R"({"Island": {"next": "2026-12-05T19:04:00Z"}, )" + other + "}", 300,
+         "[Quorvane][info] The kept next event at 2026-12-05T19:04:00Z is resumed: in 300 s", true},
+        {"passed while the server was down",
+         R"({"Island": {"next": "2026-12-05T18:58:00Z"}, )" + other + "}", 660,
+         "[Quorvane][info] The kept next event at 2026-12-05T18:58:00Z has passed: a new first "
+         "wait is drawn",
+         true},
+        {"broken", R"({"Island": {"next": "soon"}, )" + other + "}", 660,
+         cannotBeRead + "the entry of Island has no \"next\" time such as "
+                        "\"2026-12-08T23:51:53Z\"): the chain starts as usual",
+         true},
+        {"not JSON", "{\"Island\": ", 660, cannotBeRead, false},
+        {"none for this server", "{" + other + "}", 660, "", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::ofstream(schedule_file_) << c.file;
+        host_.ClearLines();
+        std::vector<int> delays;
+        host_.Game().Run([&] {
+            chain_.ScheduleFirst();
+            delays = PendingDelays();
+            chain_.DropTimers();
+        });
+        EXPECT_EQ(delays, std::vector<int>{c.delay});
+        const auto lines = host_.PluginLines();
+        EXPECT_EQ(lines.size(), c.logged.empty() ? 0u : 1u);
+        if (!lines.empty()) {
+            EXPECT_TRUE(lines[0].starts_with(c.logged)) << lines[0];
+            if (c.logged.starts_with(cannotBeRead)) {
+                EXPECT_TRUE(lines[0].ends_with("): the chain starts as usual")) << lines[0];
+            }
+        }
+        // What is kept now: the time armed, beside the other server's.
+        const auto kept = nlohmann::json::parse(std::ifstream(schedule_file_));
+        EXPECT_EQ(kept["Island"]["next"],
+                  quorvane::UtcText(clock_.Now() + std::chrono::seconds(c.delay)));
+        EXPECT_EQ(kept.contains("Other"), c.otherStays);
+    }
+}
+
+// An event already drawn and warned of comes back after a restart as it was: no second Discord
+// post, no second judgement, the warnings still ahead sent.
+TEST_F(ScheduleTest, AKeptWarnedEventComesBackWithItsCoordinate) {
+    settings_.KeepScheduleAcrossRestarts = true;
+    std::ofstream(schedule_file_) << R"({"Island": {"next": "2026-12-05T19:06:30Z", "event": "b",
+        "coordinate": [3, 3, 3], "warned": true}})";
+    settings_.MinimumPlayersOnline = 1;  // nobody online: warned already, so it comes anyway
+    std::vector<int> delays;
+    host_.Game().Run([&] {
+        chain_.ScheduleFirst();
+        delays = PendingDelays();
+    });
+    EXPECT_EQ(delays, (std::vector<int>{150, 390, 450}));  // 5 and 1 minute before 450 s
+    ASSERT_TRUE(env_->WaitForRuns(5));
+    ASSERT_TRUE(rcon_.WaitUntilIdle(std::chrono::seconds(30)));
+    EXPECT_EQ(Texts()[4], "127.0.0.1: Start b 3 3 3");
+}
+
+// Two in one minute start both; the chain's first wait goes on undisturbed.
+TEST_F(ScheduleTest, FixedTimesStartBesideTheChain) {
+    settings_.TimeZone = "Europe/Berlin";
+    settings_.MinimumTimeToWait = settings_.MaximumTimeToWait = 100;
+    settings_.EventWarningMinutes = {};
+    settings_.RandomEvents[0].At = {*quorvane::ParseFixedTime("Sat 20:00")};
+    settings_.RandomEvents[1].At = {*quorvane::ParseFixedTime("20:00"),
+                                    *quorvane::ParseFixedTime("Fri 20:00")};
+    host_.Game().Run([&] { chain_.ScheduleFirst(); });
+    // Both at 20:00, in a game minute; the chain's first event in 100.
+    ASSERT_TRUE(env_->WaitForRuns(6));
+    ASSERT_TRUE(rcon_.WaitUntilIdle(std::chrono::seconds(30)));
+    Lines commands;
+    for (const auto& text : Texts()) {
+        if (text.find(": Start ") != std::string::npos) {
+            commands.push_back(text);
+        }
+    }
+    std::sort(commands.begin(), commands.end());
+    EXPECT_EQ(commands[1], "127.0.0.1: Start b 3 3 3");
+    EXPECT_TRUE(commands[0].starts_with("127.0.0.1: Start a ")) << commands[0];
+    // Next: a in a week, b tomorrow, by the clock at which they were due; the chain as armed.
+    const auto planned = Planned();
+    std::vector<std::string> next;
+    for (const auto& event : planned) {
+        next.push_back((event.Event ? event.Event->EventId : "chain") + " " +
+                       quorvane::UtcText(event.StartsAt));
+    }
+    std::sort(next.begin(), next.end());
+    EXPECT_EQ(next, (std::vector<std::string>{"a 2026-12-12T19:00:00Z", "b 2026-12-06T19:00:00Z",
+                                              "chain 2026-12-05T20:39:00Z"}));
+    EXPECT_EQ(HistoryLine(0)["trigger"], "at");
+    // Not kept: no file.
+    EXPECT_FALSE(std::filesystem::exists(schedule_file_));
+}
+
+}  // namespace
