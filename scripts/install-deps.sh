@@ -10,9 +10,8 @@ packages=(
     libcurl4-openssl-dev ca-certificates
     g++-mingw-w64-x86-64-posix wine64
     libcpp-httplib-dev pkgconf
-    libhowardhinnant-date-dev tzdata
     clang-14 libclang-rt-14-dev
-    libhowardhinnant-date-dev tzdata  # time zones (zone/)
+    libhowardhinnant-date-dev tzdata  # named time zones (plugin/platform/TimeZone*)
     chromium  # the report page in a real browser (tests/node/report-browser.js)
 )
 # Node.js runs independent protocol peers in the tests; a machine may already have its own.

@@ -48,11 +48,15 @@ json Warnings(const Settings& s, const RandomEvent& event, const LatLon& positio
                                                now + std::chrono::minutes(minutes), &AsciiStrnicmp);
         json warning = {{"minutes", minutes}, {"broadcasts", json::array()}};
         if (!s.BroadcastEventWarningMessage.empty()) {
-            for (const auto& target : s.RconInfos) {
-                warning["broadcasts"].push_back(Client(target, s.MCRconPath, texts.BroadcastText));
+            const auto job = MakeRconJob(s, event.EventId, {}, texts.BroadcastText);
+            for (const auto& target : job.Targets) {
+                warning["broadcasts"].push_back(Client(job, target, texts.BroadcastText));
             }
         }
-        if (const auto post = MakeDiscordPost(s, texts.DiscordMessage, {}); post && out.empty()) {
+        const auto startsAt = UtcText(now + std::chrono::minutes(minutes));
+        if (const auto post =
+                MakeDiscordPost(s, {texts.DiscordMessage, {}, event.DiscordImageUrl, startsAt});
+            post && out.empty()) {
             warning["discord"] = Post(*post);
         }
         out.push_back(warning);
@@ -110,9 +114,8 @@ json Preview(const Settings& s, const std::optional<std::string>& eventId, const
             for (const auto& target : job.Targets) {
                 entry["broadcasts"].push_back(Client(job, target, job.BroadcastText));
             }
-            if (const auto post = MakeDiscordPost(
-                    s, {texts.DiscordMessage, texts.DiscordHeader, event.DiscordImageUrl,
-                        UtcText(now)})) {
+            if (const auto post = MakeDiscordPost(s, {texts.DiscordMessage, texts.DiscordHeader,
+                                                      event.DiscordImageUrl, UtcText(now)})) {
                 entry["discord"] = Post(*post);
             }
             if (!s.EventWarningMinutes.empty()) {

@@ -205,7 +205,9 @@ void EventChain::Warn(PlannedEvent& planned, std::int32_t minutes) {
         if (chained) {
             Keep(planned);
         }
-        services_.Discord.Post(event.EventId, texts.DiscordMessage, {});
+        services_.Discord.Post(
+            event.EventId,
+            {texts.DiscordMessage, {}, event.DiscordImageUrl, UtcText(planned.StartsAt)});
     }
     if (s.Debug) {
         PluginLog()->info("Warning of event {}: it starts in {} minute(s)", Name(event), minutes);

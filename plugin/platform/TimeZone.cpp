@@ -35,7 +35,11 @@ int MinuteOfDayIn(const std::string& zone, std::chrono::system_clock::time_point
 }
 
 std::chrono::local_seconds LocalTimeIn(const std::string& zone, std::chrono::sys_seconds time) {
-    return zone.empty() ? ServerLocalTime(time) : NamedZoneLocalTime(zone, time);
+    if (zone.empty()) {
+        return ServerLocalTime(time);
+    }
+    return std::chrono::local_seconds(
+        (time + NamedZoneOffset(zone, time).Offset).time_since_epoch());
 }
 
 std::vector<std::chrono::sys_seconds> UtcTimesOf(const std::string& zone,

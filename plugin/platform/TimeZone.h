@@ -22,8 +22,17 @@ int MinuteOfDayIn(const std::string& zone, std::chrono::system_clock::time_point
 std::vector<std::chrono::sys_seconds> UtcTimesOf(const std::string& zone,
                                                  std::chrono::local_seconds local);
 
-// A named zone by the build's database; as LocalTimeIn. One implementation per database.
-std::chrono::local_seconds NamedZoneLocalTime(const std::string& zone,
-                                              std::chrono::sys_seconds time);
+// How the clocks of a named zone stand to UTC during one stretch of time.
+struct ZoneOffset {
+    std::chrono::seconds Offset{0};  // local time minus UTC
+    std::string Abbreviation;        // "CET", "CEST"
+    // The stretch within which this offset holds: [Begin, End).
+    std::chrono::sys_seconds Begin;
+    std::chrono::sys_seconds End;
+};
+
+// The named `zone` at `time`, by the build's database; throws as LocalTimeIn. One
+// implementation per database.
+ZoneOffset NamedZoneOffset(const std::string& zone, std::chrono::sys_seconds time);
 
 }  // namespace quorvane::platform

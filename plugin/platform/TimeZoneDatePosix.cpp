@@ -6,11 +6,10 @@
 
 namespace quorvane::platform {
 
-std::chrono::local_seconds NamedZoneLocalTime(const std::string& zone,
-                                              std::chrono::sys_seconds time) {
-    return LocalTimeByDatabase([] { return &date::get_tzdb(); },
-                               [](const std::string& name) { return date::locate_zone(name); },
-                               zone, time);
+ZoneOffset NamedZoneOffset(const std::string& zone, std::chrono::sys_seconds time) {
+    return OffsetByDatabase([] { return &date::get_tzdb(); },
+                            [](const std::string& name) { return date::locate_zone(name); }, zone,
+                            time);
 }
 
 }  // namespace quorvane::platform

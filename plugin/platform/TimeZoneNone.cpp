@@ -5,7 +5,7 @@
 
 namespace quorvane::platform {
 
-std::chrono::local_seconds NamedZoneLocalTime(const std::string& zone, std::chrono::sys_seconds) {
+ZoneOffset NamedZoneOffset(const std::string& zone, std::chrono::sys_seconds) {
     throw std::runtime_error("this build of the plugin has no time-zone database for \"" + zone +
                              "\"; without TimeZone the server's local time is used");
 }

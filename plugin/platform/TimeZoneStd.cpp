@@ -11,11 +11,10 @@
 
 namespace quorvane::platform {
 
-std::chrono::local_seconds NamedZoneLocalTime(const std::string& zone,
-                                              std::chrono::sys_seconds time) {
-    return LocalTimeByDatabase(
-        [] { return &std::chrono::get_tzdb(); },
-        [](const std::string& name) { return std::chrono::locate_zone(name); }, zone, time);
+ZoneOffset NamedZoneOffset(const std::string& zone, std::chrono::sys_seconds time) {
+    return OffsetByDatabase([] { return &std::chrono::get_tzdb(); },
+                            [](const std::string& name) { return std::chrono::locate_zone(name); },
+                            zone, time);
 }
 
 }  // namespace quorvane::platform

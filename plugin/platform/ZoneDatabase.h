@@ -7,14 +7,15 @@
 #include <stdexcept>
 #include <string>
 
+#include "platform/TimeZone.h"
+
 namespace quorvane::platform {
 
 // `database` returns the database (it throws when there is none to be had); `locate` finds a
 // zone in it by name (it throws when there is none of that name).
 template <typename Database, typename Locate>
-std::chrono::local_seconds LocalTimeByDatabase(Database database, Locate locate,
-                                               const std::string& zone,
-                                               std::chrono::sys_seconds time) {
+ZoneOffset OffsetByDatabase(Database database, Locate locate, const std::string& zone,
+                            std::chrono::sys_seconds time) {
     try {
         database();
     } catch (const std::exception& e) {
@@ -30,7 +31,8 @@ std::chrono::local_seconds LocalTimeByDatabase(Database database, Locate locate,
                                      "\"Europe/Berlin\")");
         }
     }();
-    return std::chrono::local_seconds((time + found->get_info(time).offset).time_since_epoch());
+    const auto info = found->get_info(time);
+    return {info.offset, info.abbrev, info.begin, info.end};
 }
 
 }  // namespace quorvane::platform
