@@ -65,7 +65,9 @@ void TakeConnectError(Handle handle, int& error) {
     getsockopt(ToNative(handle), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length);
 }
 
-// select, not WSAPoll: WSAPoll does not report a refused connect on older Windows.
+// select, not WSAPoll: WSAPoll does not report a refused connect on older Windows. Waits in
+// short slices: Wine keeps the socket of a killed process open until its select would have
+// timed out, so a client the plugin ends would otherwise hold its server's connection that long.
 bool WaitFor(Handle handle, Ready ready, Clock::time_point deadline) {
     const bool write = ready == Ready::Write;
     for (;;) {
@@ -75,7 +77,7 @@ bool WaitFor(Handle handle, Ready ready, Clock::time_point deadline) {
         FD_ZERO(&failed);
         FD_SET(ToNative(handle), &chosen);
         FD_SET(ToNative(handle), &failed);
-        const int ms = MillisecondsUntil(deadline);
+        const int ms = (std::min)(MillisecondsUntil(deadline), 250);
         timeval timeout{ms / 1000, (ms % 1000) * 1000};
         if (select(0, write ? nullptr : &chosen, write ? &chosen : nullptr, &failed, &timeout) !=
             0) {
