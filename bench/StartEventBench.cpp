@@ -1,7 +1,8 @@
 // How long one event holds the game thread, with 64 servers in the cluster and the event
-// history on: while their clients answer, and while every one of them hangs. The RCON work and
-// the history's writing are done on the plugin's own threads, started as the plugin starts
-// them, before the first event.
+// history on: while their clients answer, while every one of them hangs, and with the built-in
+// client (64 live listeners; no process starts competing with the game thread for the cores). The
+// RCON work and the history's writing are done on the plugin's own threads, started as the plugin
+// starts them, before the first event.
 
 #include <benchmark/benchmark.h>
 
@@ -9,10 +10,12 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <memory>
 
 #include "GameWorld.h"
 #include "Host/GameRegistry.h"
 #include "PluginHost.h"
+#include "RconListener.h"
 #include "events/EventChain.h"
 #include "platform/ClientEnv.h"
 
@@ -52,13 +55,28 @@ double ThreadCpuMicros() {
     return static_cast<double>(now.tv_sec) * 1e6 + static_cast<double>(now.tv_nsec) / 1e3;
 }
 
-void RunStartEvent(benchmark::State& state, bool hang) {
+enum class Clients { Answering, Hanging, Builtin };
+
+void RunStartEvent(benchmark::State& state, Clients clients) {
+    const bool hang = clients == Clients::Hanging;
     testing_support::PluginHost host;
     gameserver::RegisterWorldNames();
     gameserver::GameWorld world(gameserver::DefaultMap());
     asahost::SetWorld(world.World());
     quorvane::Settings settings;
     Configure(settings);
+    std::vector<std::unique_ptr<gameserver::RconListener>> listeners;
+    if (clients == Clients::Builtin) {
+        settings.RconClient = quorvane::RconClientKind::Builtin;
+        for (auto& info : settings.RconInfos) {
+            gameserver::RconListenerOptions options;
+            options.password = "pw";
+            listeners.push_back(std::make_unique<gameserver::RconListener>(options));
+            listeners.back()->Start();
+            info.RconPort = listeners.back()->Port();
+        }
+        settings.RconSettings = settings.RconInfos.front();
+    }
     quorvane::RconService rcon(quorvane::platform::SystemClientEnv());
     quorvane::DiscordNotifier discord(settings, "Quorvane (bench, 1.0)", [](const auto&) {});
     quorvane::EventHistory history(host.Dir().Path() / "events.jsonl");
@@ -98,14 +116,18 @@ void RunStartEvent(benchmark::State& state, bool hang) {
 }
 
 void BM_StartEvent64Targets(benchmark::State& state) {
-    RunStartEvent(state, false);
+    RunStartEvent(state, Clients::Answering);
 }
 void BM_StartEvent64TargetsAllHanging(benchmark::State& state) {
-    RunStartEvent(state, true);
+    RunStartEvent(state, Clients::Hanging);
+}
+void BM_StartEvent64TargetsBuiltin(benchmark::State& state) {
+    RunStartEvent(state, Clients::Builtin);
 }
 
 BENCHMARK(BM_StartEvent64Targets)->Iterations(200)->Unit(benchmark::kMicrosecond);
 // As many events as the delivery takes while every client hangs (15 x 65 client runs).
 BENCHMARK(BM_StartEvent64TargetsAllHanging)->Iterations(15)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_StartEvent64TargetsBuiltin)->Iterations(200)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
