@@ -105,7 +105,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                 "an answer not cut into full packets and the rest");
                         answer += reply.body;
                     }
-                    const auto output = connection.context.console(request->body, request->id).output;
+                    const auto output =
+                        connection.context.console(request->body, request->id).output;
                     Require(answer == (output.empty() ? gameserver::kNoResponse : output),
                             "an answer that is not the console's output");
                     const auto recorded = connection.record.All();

@@ -191,7 +191,7 @@ TEST_F(RconServiceTest, AnEventCutOffByUnloadingIsDoneAndNotDelivered) {
         targets.push_back({address, 27020, "pw", "S" + std::to_string(i)});
     }
     ASSERT_FALSE(service_.Submit(Job(targets)));
-    ASSERT_TRUE(env_->WaitForRuns(17));  // the own server's, then 16 that hang; 4 wait
+    ASSERT_TRUE(env_->WaitForRuns(17));         // the own server's, then 16 that hang; 4 wait
     ASSERT_FALSE(service_.Submit(Job(Two())));  // its own command waits too
     service_.Stop();
     ASSERT_EQ(finished.size(), 2u);
@@ -252,8 +252,9 @@ TEST_F(RconServiceTest, AThreadThatCannotStartIsAWarningNeverAHang) {
     Deliver(Job(Two()));  // a second thread is refused: the first carries both broadcasts
     Deliver(Job(Two()));  // refused again: said once until a start succeeds
     EXPECT_EQ(env_->Runs().size(), 7u);
-    const Args goesOn{"[Quorvane][warning] RCON delivery goes on with 1 thread(s); no more could "
-                      "be started: no more threads"};
+    const Args goesOn{
+        "[Quorvane][warning] RCON delivery goes on with 1 thread(s); no more could "
+        "be started: no more threads"};
     EXPECT_EQ(host_.PluginLines(), goesOn);
     env_->RefuseThreads(0);
     Deliver(Job(Two()));  // a start succeeded

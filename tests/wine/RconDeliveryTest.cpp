@@ -114,8 +114,7 @@ TEST(RconDeliveryTest, ClientPathNamingNoFileStopsNothing) {
 
     const auto result = wine_testing::RunWindows(
         wine_testing::WindowsProgram("GameServer.exe"),
-        {"-serverkey=Island", "--time-scale=600", "--run-for=3.1", "--unload-at-exit"},
-        dir.Path());
+        {"-serverkey=Island", "--time-scale=600", "--run-for=3.1", "--unload-at-exit"}, dir.Path());
     EXPECT_EQ(result.exitCode, 0) << result.output;
 
     const auto plugin = testing_support::LogLinesOf(result.output, "Quorvane");
