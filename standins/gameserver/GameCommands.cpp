@@ -97,6 +97,11 @@ void RegisterGameCommands() {
         GameLog().info("Players see a banner: {}", text);
         return std::string();
     });
+    // The event command of the example cluster, so that its events show as started.
+    AddGameCommand("StartWorldEvent", [](const std::string& arguments) {
+        GameLog().info("World event starts: {}", arguments);
+        return std::string();
+    });
     asahost::RegisterFunction("RCONClientConnection.SendMessage(int,int,FString&)",
                               reinterpret_cast<void*>(&SendMessage));
     asahost::RegisterFunction(

@@ -58,12 +58,14 @@ TEST(GameServerRconTest, ListensRecordsAndStops) {
             dir.path);
     });
     ASSERT_TRUE(WaitUntilListening(port, 10s));
-    const auto client = rcon_testing::RunClient(rcon_testing::PluginArguments(
-        port, "s3cret", {"ServerChat \"Meteor\" & co", "Broadcast 100%", "Meteor incoming"}));
+    const auto client = rcon_testing::RunClient(
+        rcon_testing::PluginArguments(port, "s3cret",
+                                      {"ServerChat \"Meteor\" & co", "Broadcast 100%",
+                                       "StartWorldEvent meteor 1 -2 3", "Meteor incoming"}));
     EXPECT_EQ(client.exitCode, 0) << client.output;
     // Every command is answered, as the game answers one that prints nothing.
     const std::string none = "Server received, But no response!! \n \n";
-    EXPECT_EQ(client.output, none + none + none);
+    EXPECT_EQ(client.output, none + none + none + none);
     const auto result = server.get();
     EXPECT_EQ(result.exitCode, 0) << result.output;
 
@@ -75,8 +77,9 @@ TEST(GameServerRconTest, ListensRecordsAndStops) {
         commands.push_back(entry.at("command"));
         peer = entry.at("peer");
     }
-    EXPECT_EQ(commands, (std::vector<std::string>{"ServerChat \"Meteor\" & co", "Broadcast 100%",
-                                                  "Meteor incoming"}));
+    EXPECT_EQ(commands,
+              (std::vector<std::string>{"ServerChat \"Meteor\" & co", "Broadcast 100%",
+                                        "StartWorldEvent meteor 1 -2 3", "Meteor incoming"}));
 
     // The listener is up before the plugins load (an event may come at the first timer
     // tick) and is gone before the host stops.
@@ -95,10 +98,12 @@ TEST(GameServerRconTest, ListensRecordsAndStops) {
     // What players would see of each.
     const auto seen = at("[GameServer][info] Players see in the chat: SERVER: \"Meteor\" & co");
     const auto banner = at("[GameServer][info] Players see a banner: 100%");
+    const auto event = at("[GameServer][info] World event starts: meteor 1 -2 3");
     const auto unknown =
         at("[GameServer][info] Unknown command, no player sees it: Meteor incoming");
     EXPECT_LT(seen, banner) << result.output;
-    EXPECT_LT(banner, unknown) << result.output;
+    EXPECT_LT(banner, event) << result.output;
+    EXPECT_LT(event, unknown) << result.output;
     EXPECT_LT(unknown, down) << result.output;
 }
 
