@@ -177,9 +177,7 @@ void EventChain::Due(PlannedEvent& planned, std::optional<std::int32_t> nextMinu
     }
     if (!planned.Coordinate) {
         // A fixed time without warnings: drawn now, as a timed event's is.
-        const auto& coordinates = planned.Event->RandomCCCs;
-        planned.Coordinate =
-            coordinates[random_.Index(static_cast<std::uint32_t>(coordinates.size()))];
+        planned.Coordinate = DrawCoordinate(*planned.Event);
     }
     Start({*planned.Event, *planned.Coordinate}, nextMinutes, trigger);
 }
@@ -343,9 +341,7 @@ void EventChain::ArmFixed(const RandomEvent& event, system_clock::time_point aft
     planned.StartsAt = *next;
     planned.Seconds = SecondsUntil(*next, Now());
     if (Warnings()) {
-        const auto& coordinates = event.RandomCCCs;
-        planned.Coordinate =
-            coordinates[random_.Index(static_cast<std::uint32_t>(coordinates.size()))];
+        planned.Coordinate = DrawCoordinate(event);
     }
     plan_.Arm(std::move(planned), settings_.EventWarningMinutes);
 }
@@ -442,8 +438,12 @@ std::optional<EventChain::Draw> EventChain::DrawEvent(const std::optional<std::s
             return std::nullopt;
         }
     }
-    const auto& coordinates = event->RandomCCCs;
-    return Draw{*event, coordinates[random_.Index(static_cast<std::uint32_t>(coordinates.size()))]};
+    return Draw{*event, DrawCoordinate(*event)};
+}
+
+const WorldCoordinate& EventChain::DrawCoordinate(const RandomEvent& event) {
+    const auto& coordinates = event.RandomCCCs;
+    return coordinates[random_.Index(static_cast<std::uint32_t>(coordinates.size()))];
 }
 
 StartOutcome EventChain::Start(const Draw& draw, std::optional<std::int32_t> nextMinutes,
@@ -492,7 +492,7 @@ StartOutcome EventChain::Start(const Draw& draw, std::optional<std::int32_t> nex
     last_ = StartedEvent{
         event.EventId, event.Eventlabel, coordinate, position, std::chrono::steady_clock::now(),
         refused};
-    const std::string name = event.EventId + " (" + event.Eventlabel + ")";
+    const std::string name = Name(event);
     if (refused) {
         return {false, "Event " + name + " not started: " + *refused};
     }

@@ -124,6 +124,8 @@ class EventChain {
     void RecordSkip(const char* trigger, const std::pair<std::string, std::string>& skip,
                     const std::optional<RandomEvent>& event);
     void RecordNothingToStart(const char* trigger, const std::string& why);
+    // One of the event's coordinates, at random; it has at least one.
+    const WorldCoordinate& DrawCoordinate(const RandomEvent& event);
     // The event (the one with `eventId`, else a random one) and one of its coordinates; none,
     // with the reason, when there is nothing to start.
     std::optional<Draw> DrawEvent(const std::optional<std::string>& eventId, std::string& why,

@@ -7,22 +7,14 @@
 #include "platform/Platform.h"
 
 namespace quorvane {
-namespace {
-
-// The host owns the timers by this module's path; the identifier is the same for every timer,
-// so that they can be told from another plugin's and dropped together.
-FString TimerIdentifier() {
-    return FString(platform::OwnModulePath() + L"_0");
-}
-
-}  // namespace
 
 std::int32_t MinutesToSeconds(std::int32_t minutes) {
     const std::int64_t seconds = std::int64_t{minutes} * 60;
     return static_cast<std::int32_t>(std::clamp<std::int64_t>(seconds, INT32_MIN, INT32_MAX));
 }
 
-EventPlan::EventPlan(std::function<void(std::uint64_t)> onTimer) : onTimer_(std::move(onTimer)) {}
+EventPlan::EventPlan(std::function<void(std::uint64_t)> onTimer)
+    : onTimer_(std::move(onTimer)), timerId_(platform::OwnModulePath() + L"_0") {}
 
 std::uint64_t EventPlan::Arm(PlannedEvent event, const std::vector<std::int32_t>& warnings) {
     const std::uint64_t entry = next_++;
@@ -46,7 +38,7 @@ std::uint64_t EventPlan::Arm(PlannedEvent event, const std::vector<std::int32_t>
 void EventPlan::ArmStep(std::uint64_t entry, std::int32_t warningMinutes, std::int32_t seconds) {
     const std::uint64_t step = next_++;
     steps_.emplace(step, Step{entry, warningMinutes});
-    API::Timer::Get().DelayExecute(TimerIdentifier(), onTimer_, seconds, step);
+    API::Timer::Get().DelayExecute(FString(timerId_), onTimer_, seconds, step);
 }
 
 std::optional<EventPlan::Step> EventPlan::Fired(std::uint64_t step) {
@@ -76,7 +68,7 @@ std::optional<PlannedEvent> EventPlan::Take(std::uint64_t entry) {
 }
 
 void EventPlan::DropAll() {
-    API::Timer::Get().UnloadTimer(TimerIdentifier());
+    API::Timer::Get().UnloadTimer(FString(timerId_));
     entries_.clear();
     steps_.clear();
 }

@@ -67,6 +67,9 @@ class EventPlan {
     void ArmStep(std::uint64_t entry, std::int32_t warningMinutes, std::int32_t seconds);
 
     std::function<void(std::uint64_t)> onTimer_;
+    // The host owns the timers by this module's path; every timer has the same identifier, so
+    // that they can be told from another plugin's and dropped together. Looked up once.
+    const std::wstring timerId_;
     std::map<std::uint64_t, PlannedEvent> entries_;
     std::map<std::uint64_t, Step> steps_;
     std::uint64_t next_ = 1;
