@@ -122,8 +122,8 @@ std::vector<std::string> ServerWarnings(const Settings& s, const MapData& map,
     return out;
 }
 
-// Whether an announcement reaches players: the game runs it as a console command, and only a
-// few of those show text to them.
+// Whether an announcement reaches players: the game runs it as a console command, and only
+// these show text to them (Broadcast, over RCON, as the framework's chat line).
 bool ShowsTextToPlayers(const std::string& command) {
     std::string name = command.substr(0, command.find_first_of(" \t"));
     for (auto& c : name) {
@@ -138,12 +138,17 @@ std::vector<std::string> FileWarnings(const json& document) {
         out.push_back(unknown.pointer + ": unknown key; the plugin ignores it (did you mean \"" +
                       unknown.closest + "\"?)");
     }
-    if (document.is_object() && document.contains("BroadcastStartEventMessage") &&
-        document["BroadcastStartEventMessage"].is_string() &&
-        !ShowsTextToPlayers(document["BroadcastStartEventMessage"])) {
-        out.push_back(
-            "BroadcastStartEventMessage does not begin with ServerChat or Broadcast: a server "
-            "takes it for an unknown command and no player sees it");
+    for (const auto& key : kAnnouncementKeys) {
+        if (!document.is_object() || !document.contains(key.name) ||
+            !document[key.name].is_string()) {
+            continue;
+        }
+        const std::string text = document[key.name];
+        if ((key.sentWhenEmpty || !text.empty()) && !ShowsTextToPlayers(text)) {
+            out.push_back(std::string(key.name) +
+                          " does not begin with ServerChat or Broadcast: a server takes it for "
+                          "an unknown command and no player sees it");
+        }
     }
     if (document.is_object() && document.contains("DiscordWebhook") &&
         document["DiscordWebhook"].is_string()) {

@@ -67,6 +67,11 @@ void Check(const json& object, const Names& known, const std::string& pointer,
 
 }  // namespace
 
+const std::vector<AnnouncementKey> kAnnouncementKeys = {
+    {"BroadcastStartEventMessage", true},
+    {"BroadcastEventWarningMessage", false},
+};
+
 std::size_t EditDistance(const std::string& a, const std::string& b) {
     std::vector<std::size_t> row(b.size() + 1);
     std::iota(row.begin(), row.end(), 0);

@@ -16,6 +16,14 @@ struct UnknownKey {
 
 std::vector<UnknownKey> UnknownKeys(const nlohmann::json& document);
 
+// A top-level template that every server runs as a console command over RCON, so players see
+// it only when it begins with a command that shows text to them.
+struct AnnouncementKey {
+    const char* name;
+    bool sentWhenEmpty;  // false: an empty text means that none is sent
+};
+extern const std::vector<AnnouncementKey> kAnnouncementKeys;
+
 // The number of single-character edits from one name to the other.
 std::size_t EditDistance(const std::string& a, const std::string& b);
 

@@ -108,6 +108,18 @@ TEST(ConfigToolTest, CheckGivesEachBrokenFileItsVerdict) {
          1,
          "warning: BroadcastStartEventMessage does not begin with ServerChat or Broadcast: a "
          "server takes it for an unknown command and no player sees it"},
+        {"a countdown warning that no player sees",
+         {{"EventWarningMinutes", {10}},
+          {"BroadcastEventWarningMessage", "{Eventlabel} in {Minutes} minute(s)"}},
+         1,
+         "warning: BroadcastEventWarningMessage does not begin with ServerChat or Broadcast: a "
+         "server takes it for an unknown command and no player sees it"},
+        {"countdown warnings on Discord only, none over RCON",
+         {{"EventWarningMinutes", {10}},
+          {"BroadcastEventWarningMessage", ""},
+          {"DiscordEventWarningMessage", "{Eventlabel} {StartsAt}"}},
+         0,
+         "Island: active"},
         {"not JSON", "{\"Debug\": tru }", 2,
          "config.json: not a cluster file: parse error at line 1, column 14: syntax error while "
          "parsing value - invalid literal; last read: '\"Debug\": tru '"},
