@@ -84,6 +84,16 @@ void ChatDirectMessage(AShooterPlayerController* self, const FString* text, FLin
     }
 }
 
+// As UWorld::GetFirstPlayerController: the first listed player, if that controller is still
+// there.
+bool FirstPlayerOnline() {
+    UWorld* world = AsaApi::GetApiUtils().GetWorld();
+    if (world == nullptr || world->PlayerControllerListField().IsEmpty()) {
+        return false;
+    }
+    return world->PlayerControllerListField().begin()->Get() != nullptr;
+}
+
 }  // namespace
 
 void RegisterGameCommands() {
@@ -93,8 +103,12 @@ void RegisterGameCommands() {
         GameLog().info("Players see in the chat: SERVER: {}", text);
         return std::string();
     });
+    // The game's own Broadcast shows nothing when it comes over RCON; the framework's detour
+    // makes it a yellow chat line, sent only when the world has a first player.
     AddGameCommand("Broadcast", [](const std::string& text) {
-        GameLog().info("Players see a banner: {}", text);
+        if (FirstPlayerOnline()) {
+            GameLog().info("Players see in the chat: {}", text);
+        }
         return std::string();
     });
     // The event command of the example cluster, so that its events show as started.

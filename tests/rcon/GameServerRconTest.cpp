@@ -54,18 +54,23 @@ TEST(GameServerRconTest, ListensRecordsAndStops) {
         return testing_support::RunProcess(
             GAMESERVER_FILE,
             {"TheIsland_WP?listen?RCONPort=" + std::to_string(port) + "?ServerAdminPassword=s3cret",
-             "-serverkey=Island", "--rcon-record=record.jsonl", "--run-for=4", "--unload-at-exit"},
+             "-serverkey=Island", "--rcon-record=record.jsonl", "--run-for=4", "--unload-at-exit",
+             "--players=1"},
             dir.path);
     });
     ASSERT_TRUE(WaitUntilListening(port, 10s));
-    const auto client = rcon_testing::RunClient(
-        rcon_testing::PluginArguments(port, "s3cret",
-                                      {"ServerChat \"Meteor\" & co", "Broadcast 100%",
-                                       "StartWorldEvent meteor 1 -2 3", "Meteor incoming"}));
+    const std::vector<std::string> sent{"ServerChat \"Meteor\" & co",
+                                        "Broadcast 100%",
+                                        "StartWorldEvent meteor 1 -2 3",
+                                        "Meteor incoming",
+                                        "setplayers 0",
+                                        "Broadcast to nobody"};
+    const auto client =
+        rcon_testing::RunClient(rcon_testing::PluginArguments(port, "s3cret", sent));
     EXPECT_EQ(client.exitCode, 0) << client.output;
     // Every command is answered, as the game answers one that prints nothing.
     const std::string none = "Server received, But no response!! \n \n";
-    EXPECT_EQ(client.output, none + none + none + none);
+    EXPECT_EQ(client.output, none + none + none + none + "0 player(s) online\n" + none);
     const auto result = server.get();
     EXPECT_EQ(result.exitCode, 0) << result.output;
 
@@ -77,9 +82,7 @@ TEST(GameServerRconTest, ListensRecordsAndStops) {
         commands.push_back(entry.at("command"));
         peer = entry.at("peer");
     }
-    EXPECT_EQ(commands,
-              (std::vector<std::string>{"ServerChat \"Meteor\" & co", "Broadcast 100%",
-                                        "StartWorldEvent meteor 1 -2 3", "Meteor incoming"}));
+    EXPECT_EQ(commands, sent);
 
     // The listener is up before the plugins load (an event may come at the first timer
     // tick) and is gone before the host stops.
@@ -95,16 +98,18 @@ TEST(GameServerRconTest, ListensRecordsAndStops) {
     EXPECT_LT(listening, command) << result.output;
     EXPECT_LT(command, down) << result.output;
     EXPECT_LT(down, static_cast<long>(lines.size())) << result.output;
-    // What players would see of each.
+    // What players would see of each: the framework makes an RCON Broadcast a chat line, and
+    // drops it while nobody is online.
     const auto seen = at("[GameServer][info] Players see in the chat: SERVER: \"Meteor\" & co");
-    const auto banner = at("[GameServer][info] Players see a banner: 100%");
+    const auto chatLine = at("[GameServer][info] Players see in the chat: 100%");
     const auto event = at("[GameServer][info] World event starts: meteor 1 -2 3");
     const auto unknown =
         at("[GameServer][info] Unknown command, no player sees it: Meteor incoming");
-    EXPECT_LT(seen, banner) << result.output;
-    EXPECT_LT(banner, event) << result.output;
+    EXPECT_LT(seen, chatLine) << result.output;
+    EXPECT_LT(chatLine, event) << result.output;
     EXPECT_LT(event, unknown) << result.output;
     EXPECT_LT(unknown, down) << result.output;
+    EXPECT_EQ(result.output.find("to nobody\n"), std::string::npos) << result.output;
 }
 
 }  // namespace
