@@ -1,6 +1,6 @@
 # The production build: only Quorvane.dll, with MSVC, against a checkout of the real host
 # framework. Not run on our machines (no MSVC); the syntax check of the plugin against the
-# framework's headers is what runs here (see README).
+# framework's headers is what runs here (see docs/production-build.md).
 #
 #   QUORVANE_FRAMEWORK_DIR  the framework's checkout (it holds AsaApi/Core/Public)
 #   QUORVANE_FRAMEWORK_LIB  its import library, AsaApi.lib
