@@ -13,6 +13,7 @@ packages=(
     clang-14 libclang-rt-14-dev
     libhowardhinnant-date-dev tzdata  # named time zones (plugin/platform/TimeZone*)
     chromium  # the report page in a real browser (tests/node/report-browser.js)
+    fonts-dejavu-core  # the only fonts that test lets Chromium use, so every machine renders alike
 )
 # Node.js runs independent protocol peers in the tests; a machine may already have its own.
 command -v node >/dev/null 2>&1 && command -v npm >/dev/null 2>&1 || packages+=(nodejs npm)

@@ -67,7 +67,7 @@ std::string Shape(std::optional<std::size_t> event, double x, double y, double r
 
 std::string MapPicture(const ServerReport& server, const TimeZone& zone, const std::string& id) {
     std::string out =
-        "<svg class=\"map\" viewBox=\"-11 -3 116 116\" role=\"img\" aria-labelledby=\"" + id +
+        "<svg class=\"map\" viewBox=\"-13 -3 118 116\" role=\"img\" aria-labelledby=\"" + id +
         "-t " + id + "-d\"><title id=\"" + id + "-t\">Map of " + Escaped(server.Label) +
         ": where its events ran and where its coordinates lie</title><desc id=\"" + id +
         "-d\">The game's map grid: Lat from 0 at the top to 100 at the bottom, Lon "
@@ -93,7 +93,7 @@ std::string MapPicture(const ServerReport& server, const TimeZone& zone, const s
                "</text><text x=\"" + at + "\" y=\"104.5\" text-anchor=\"middle\">" + at + "</text>";
     }
     out +=
-        "</g><text class=\"axis\" transform=\"rotate(-90)\" x=\"-50\" y=\"-8.5\" "
+        "</g><text class=\"axis\" transform=\"rotate(-90)\" x=\"-50\" y=\"-9\" "
         "text-anchor=\"middle\">Lat</text><text class=\"axis\" x=\"50\" y=\"110.5\" "
         "text-anchor=\"middle\">Lon</text><g class=\"marks\">";
 

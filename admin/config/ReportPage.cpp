@@ -15,9 +15,9 @@ constexpr const char* kStyle =
     R"(:root{color-scheme:light dark;--bg:#fff;--fg:#1b1b1b;--muted:#595959;--line:#d4d4d4;--ground:#f3f3f0;--area:#e3eef6;--c0:#0072B2;--c1:#E69F00;--c2:#009E73;--c3:#D55E00;--c4:#CC79A7;--c5:#56B4E9;--c6:#000}
 @media (prefers-color-scheme:dark){:root{--bg:#141414;--fg:#ececec;--muted:#ababab;--line:#3b3b3b;--ground:#1e1e1e;--area:#1b2b36;--c6:#F0E442}}
 *{box-sizing:border-box}
-body{margin:0 auto;max-width:76rem;padding:1rem;font:16px/1.45 system-ui,-apple-system,"Segoe UI",sans-serif;background:var(--bg);color:var(--fg)}
+body{margin:0 auto;max-width:76rem;padding:1rem;font:16px/1.45 system-ui,-apple-system,"Segoe UI",sans-serif;background:var(--bg);color:var(--fg);overflow-wrap:break-word}
 h1{font-size:1.6rem;margin:.2rem 0 .6rem}h2{font-size:1.35rem;margin:0 0 .4rem}h3{font-size:1.05rem;margin:1rem 0 .4rem}
-a{color:inherit}code{font-size:.92em;overflow-wrap:anywhere}.muted,small,figcaption{color:var(--muted)}
+a{color:inherit}code{font-size:.92em}h1,h2,code,.wrap{overflow-wrap:anywhere}.muted,small,figcaption{color:var(--muted)}
 .warn{border-left:.3rem solid var(--c3);padding:.2rem .6rem}
 section.server{border-top:1px solid var(--line);margin-top:1.6rem;padding-top:1rem}
 .cols{display:grid;grid-template-columns:repeat(auto-fit,minmax(min(100%,22rem),1fr));gap:1rem 2rem;align-items:start}
@@ -32,13 +32,36 @@ svg text{fill:var(--fg);font-size:3.2px}svg.hours text{font-size:9px}svg text.ax
 .hours .started{fill:var(--c0)}.hours .skipped{fill:var(--c3)}
 .legend{list-style:none;padding:0;margin:.5rem 0;display:flex;flex-wrap:wrap;gap:.2rem 1rem}
 svg.mark{display:inline-block;width:1.1em;height:1.1em;vertical-align:-.15em;margin-right:.3em}
-.scroll{overflow-x:auto}table{border-collapse:collapse;width:100%;font-size:.94rem}
+.scroll{overflow-x:auto;container-type:inline-size}table{border-collapse:collapse;width:100%;font-size:.94rem}
 th,td{text-align:left;padding:.25rem .5rem;border-bottom:1px solid var(--line);vertical-align:top}
 td.n,th.n{text-align:right;font-variant-numeric:tabular-nums}
 .bars{min-width:8rem}.bar{height:.55rem;margin:.12rem 0;background:currentColor}.bar.want{background:none;border:1.5px solid var(--fg);opacity:.7}
 .key{display:inline-block;width:1.4em;height:.55rem;vertical-align:middle;background:currentColor}.key.want{background:none;border:1.5px solid var(--fg)}
 @media (max-width:32rem){body{padding:.6rem}svg.map text{font-size:4.2px}th,td{padding:.25rem .3rem}}
 )";
+
+// A table in a box narrower than the width shows each row as a card, each cell beside its
+// heading; a table in a wider box scrolls inside it when it must. The box's width decides, not
+// the screen's: one column of the page's grid is narrower than a tablet.
+constexpr const char* kStacked =
+    R"(%,% tbody,% tr{display:block}% thead{display:none}% tr{border-bottom:1px solid var(--line);padding:.3rem 0}% td{display:grid;grid-template-columns:6.5rem minmax(0,1fr);gap:.6rem;border:0;padding:.1rem 0;text-align:left}% td:empty{display:none}% td::before{content:attr(data-h);color:var(--muted)})";
+
+// The servers' table keeps its numbers in a row under each server's name.
+constexpr const char* kSummaryNarrow =
+    R"(.summary,.summary thead,.summary tbody{display:block}.summary tr{display:grid;grid-template-columns:repeat(4,minmax(0,1fr))}.summary tr>:first-child{grid-column:1/-1;border:0;padding-bottom:0})";
+
+// The shares and reasons fit a phone's column; the coordinates and the last events, wider.
+std::string Style() {
+    const auto stacked = [](const char* width, const std::string& table) {
+        std::string rules;
+        for (const char* c = kStacked; *c != '\0'; ++c) {
+            rules += *c == '%' ? table : std::string(1, *c);
+        }
+        return "@container (max-width:" + std::string(width) + "){" + rules + "}\n";
+    };
+    return kStyle + stacked("22rem", ".stack") + stacked("40rem", ".stack.wide") +
+           "@container (max-width:26rem){" + kSummaryNarrow + "}\n";
+}
 
 std::string Percent(double share) {
     return Number(share * 100, 1) + " %";
@@ -50,6 +73,33 @@ std::string Coordinate(const WorldCoordinate& c) {
 
 std::string Plural(std::size_t count, const char* one, const char* many) {
     return std::to_string(count) + " " + (count == 1 ? one : many);
+}
+
+// A column of a table that, in a narrow box, stacks each row: every cell beside its heading.
+struct Column {
+    const char* Heading;
+    const char* Classes;  // "n": a number; "wrap": long words from the files
+};
+
+std::string ClassAttribute(const char* classes) {
+    return *classes == '\0' ? std::string() : std::string(" class=\"") + classes + "\"";
+}
+
+// Wide: a table that needs more room than one column of the page's grid.
+template <std::size_t N>
+std::string TableStart(const Column (&columns)[N], bool wide) {
+    std::string out = std::string("<div class=\"scroll\"><table class=\"stack") +
+                      (wide ? " wide" : "") + "\"><thead><tr>";
+    for (const auto& column : columns) {
+        out += "<th" + ClassAttribute(column.Classes) + ">" + column.Heading + "</th>";
+    }
+    return out + "</tr></thead><tbody>";
+}
+
+// Its content in one box, so that a stacked cell is two columns: the heading and the content.
+std::string Cell(const Column& column, const std::string& content) {
+    return "<td" + ClassAttribute(column.Classes) + " data-h=\"" + column.Heading + "\">" +
+           (content.empty() ? "" : "<div>" + content + "</div>") + "</td>";
 }
 
 std::string Span(const std::optional<TimePoint>& first, const std::optional<TimePoint>& last,
@@ -66,9 +116,14 @@ std::string Key(std::optional<std::size_t> event, const char* classes) {
            Shape(event, 0, 0, 2, classes, "") + "</svg>";
 }
 
+// Labels and ids are the admin's: a long one without a space wraps anywhere.
+std::string EventName(const std::string& label, const std::string& id) {
+    return "<span class=\"wrap\">" + Escaped(label.empty() ? id : label) + " <code>" + Escaped(id) +
+           "</code></span>";
+}
+
 std::string EventName(const EventLine& event) {
-    return Escaped(event.Label.empty() ? event.Id : event.Label) + " <code>" + Escaped(event.Id) +
-           "</code>";
+    return EventName(event.Label, event.Id);
 }
 
 std::string Legend(const ServerReport& server) {
@@ -124,10 +179,9 @@ std::string CoordinatesTable(const ServerReport& server) {
     if (server.Coordinates.empty()) {
         return "";
     }
-    std::string out =
-        "<h3>Configured coordinates</h3><div class=\"scroll\"><table><thead><tr><th>Event</th>"
-        "<th>X Y Z</th><th class=\"n\">Lat</th><th class=\"n\">Lon</th><th class=\"n\">Runs</th>"
-        "<th>Note</th></tr></thead><tbody>";
+    constexpr Column kColumns[] = {{"Event", ""}, {"X Y Z", ""}, {"Lat", "n"},
+                                   {"Lon", "n"},  {"Runs", "n"}, {"Note", ""}};
+    std::string out = "<h3>Configured coordinates</h3>" + TableStart(kColumns, true);
     for (const auto& line : server.Coordinates) {
         const auto& event = server.Events[line.Event];
         std::string note;
@@ -140,11 +194,11 @@ std::string CoordinatesTable(const ServerReport& server) {
         if (!line.Position && !server.NoPositions) {
             note += (note.empty() ? "" : "; ") + std::string("no position given");
         }
-        out += "<tr><td>" + EventName(event) + "</td><td><code>" + Coordinate(line.At) +
-               "</code></td><td class=\"n\">" +
-               (line.Position ? Number(line.Position->Lat, 2) : "") + "</td><td class=\"n\">" +
-               (line.Position ? Number(line.Position->Lon, 2) : "") + "</td><td class=\"n\">" +
-               std::to_string(line.Runs) + "</td><td>" + note + "</td></tr>";
+        out += "<tr>" + Cell(kColumns[0], EventName(event)) +
+               Cell(kColumns[1], "<code>" + Coordinate(line.At) + "</code>") +
+               Cell(kColumns[2], line.Position ? Number(line.Position->Lat, 2) : "") +
+               Cell(kColumns[3], line.Position ? Number(line.Position->Lon, 2) : "") +
+               Cell(kColumns[4], std::to_string(line.Runs)) + Cell(kColumns[5], note) + "</tr>";
     }
     out += "</tbody></table></div>";
     if (server.RunsElsewhere > 0) {
@@ -164,25 +218,26 @@ std::string SharesTable(const ServerReport& server, const TimeZone& zone) {
                " an event among the last started is not drawn while another can be, so the runs "
                "come out more even than the weights.</p>";
     }
-    out +=
-        "<div class=\"scroll\"><table><thead><tr><th>Event</th><th class=\"n\">Runs</th>"
-        "<th>Share</th><th>Last run</th></tr></thead><tbody>";
+    constexpr Column kColumns[] = {{"Event", ""}, {"Runs", "n"}, {"Share", ""}, {"Last run", ""}};
+    out += TableStart(kColumns, false);
     for (std::size_t i = 0; i < server.Events.size(); ++i) {
         const auto& event = server.Events[i];
         const double share =
             h.Started > 0 ? static_cast<double>(event.Runs) / static_cast<double>(h.Started) : 0;
-        out += "<tr><td>" + Key(i, "ran") + EventName(event) + "</td><td class=\"n\">" +
-               std::to_string(event.Runs) + "</td><td><div class=\"bars " + EventClass(i) +
-               "\"><div class=\"bar\" style=\"width:" + Number(share * 100, 1) + "%\"></div>";
+        std::string bars = "<div class=\"bars " + EventClass(i) +
+                           "\"><div class=\"bar\" style=\"width:" + Number(share * 100, 1) +
+                           "%\"></div>";
         if (event.Configured) {
-            out += "<div class=\"bar want\" style=\"width:" + Number(event.WeightShare * 100, 1) +
-                   "%\"></div>";
+            bars += "<div class=\"bar want\" style=\"width:" + Number(event.WeightShare * 100, 1) +
+                    "%\"></div>";
         }
-        out += "</div>" + Percent(share) +
-               (!event.Configured ? std::string(" (not configured)")
-                : event.CanStart  ? " (weights: " + Percent(event.WeightShare) + ")"
-                                  : std::string(" (never starts: no coordinates)")) +
-               "</td><td>" + (event.Last ? ClockText(*event.Last, zone) : "never") + "</td></tr>";
+        bars += "</div>" + Percent(share) +
+                (!event.Configured ? std::string(" (not configured)")
+                 : event.CanStart  ? " (weights: " + Percent(event.WeightShare) + ")"
+                                   : std::string(" (never starts: no coordinates)"));
+        out += "<tr>" + Cell(kColumns[0], Key(i, "ran") + EventName(event)) +
+               Cell(kColumns[1], std::to_string(event.Runs)) + Cell(kColumns[2], bars) +
+               Cell(kColumns[3], event.Last ? ClockText(*event.Last, zone) : "never") + "</tr>";
     }
     return out + "</tbody></table></div>";
 }
@@ -207,14 +262,14 @@ std::string Reasons(const ServerReport& server) {
         others += rows[i].second;
     }
     rows.resize((std::min)(rows.size(), kRows));
-    std::string out =
-        "<h3>Skipped and refused</h3><div class=\"scroll\"><table><thead><tr><th>Why</th>"
-        "<th class=\"n\">Times</th><th>Of the due events</th></tr></thead><tbody>";
+    constexpr Column kColumns[] = {{"Why", "wrap"}, {"Times", "n"}, {"Of the due events", ""}};
+    std::string out = "<h3>Skipped and refused</h3>" + TableStart(kColumns, false);
     for (const auto& [why, count] : rows) {
         const double share = static_cast<double>(count) / static_cast<double>(h.Due);
-        out += "<tr><td>" + Escaped(why) + "</td><td class=\"n\">" + std::to_string(count) +
-               "</td><td><div class=\"bars e3\"><div class=\"bar\" style=\"width:" +
-               Number(share * 100, 1) + "%\"></div></div>" + Percent(share) + "</td></tr>";
+        out += "<tr>" + Cell(kColumns[0], Escaped(why)) + Cell(kColumns[1], std::to_string(count)) +
+               Cell(kColumns[2], "<div class=\"bars e3\"><div class=\"bar\" style=\"width:" +
+                                     Number(share * 100, 1) + "%\"></div></div>" + Percent(share)) +
+               "</tr>";
     }
     out += "</tbody></table></div>";
     if (others > 0) {
@@ -224,10 +279,9 @@ std::string Reasons(const ServerReport& server) {
 }
 
 std::string LastTable(const ServerReport& server, const TimeZone& zone) {
-    std::string out =
-        "<h3>Last events</h3><div class=\"scroll\"><table><thead><tr><th>Time</th>"
-        "<th>Event</th><th>Outcome</th><th>Lat, Lon</th><th>Details</th></tr>"
-        "</thead><tbody>";
+    constexpr Column kColumns[] = {
+        {"Time", ""}, {"Event", ""}, {"Outcome", ""}, {"Lat, Lon", ""}, {"Details", "wrap"}};
+    std::string out = "<h3>Last events</h3>" + TableStart(kColumns, true);
     for (const auto& r : server.History.Last) {
         std::string details = r.Reason;
         if (r.Outcome != "skipped") {
@@ -248,14 +302,15 @@ std::string LastTable(const ServerReport& server, const TimeZone& zone) {
                     (details.empty() ? "" : "; ") + std::string("Discord ") + Cut(*r.Discord, 100);
             }
         }
-        out += "<tr><td>" + ClockText(r.Time, zone) + "</td><td>" +
-               (r.EventId && !r.EventId->empty() ? Escaped(r.Eventlabel.value_or("")) + " <code>" +
-                                                       Escaped(*r.EventId) + "</code>"
-                                                 : std::string()) +
-               "</td><td>" + Escaped(Cut(r.Outcome, 40)) + "</td><td>" +
-               (r.Position ? Number(r.Position->Lat, 2) + ", " + Number(r.Position->Lon, 2)
-                           : std::string()) +
-               "</td><td>" + Escaped(details) + "</td></tr>";
+        out += "<tr>" + Cell(kColumns[0], ClockText(r.Time, zone)) +
+               Cell(kColumns[1], r.EventId && !r.EventId->empty()
+                                     ? EventName(r.Eventlabel.value_or(""), *r.EventId)
+                                     : std::string()) +
+               Cell(kColumns[2], Escaped(Cut(r.Outcome, 40))) +
+               Cell(kColumns[3],
+                    r.Position ? Number(r.Position->Lat, 2) + ", " + Number(r.Position->Lon, 2)
+                               : std::string()) +
+               Cell(kColumns[4], Escaped(details)) + "</tr>";
     }
     return out + "</tbody></table></div>";
 }
@@ -345,14 +400,15 @@ std::string Header(const ClusterReport& report) {
                std::to_string(ClusterReport::kOtherServers) + " such: not shown.</p>";
     }
     out +=
-        "<nav class=\"scroll\"><table><thead><tr><th>Server</th><th class=\"n\">Due</th><th "
+        "<nav class=\"scroll\"><table class=\"summary\"><thead><tr><th>Server</th><th "
+        "class=\"n\">Due</th><th "
         "class=\"n\">"
         "Started</th><th class=\"n\">Not started</th><th class=\"n\">Skipped</th></tr>"
         "</thead><tbody>";
     for (std::size_t i = 0; i < report.Servers.size(); ++i) {
         const auto& s = report.Servers[i];
-        out += "<tr><td><a href=\"#s" + std::to_string(i) + "\">" + Escaped(s.Label) +
-               "</a></td><td class=\"n\">" + std::to_string(s.History.Due) +
+        out += "<tr><td><a class=\"wrap\" href=\"#s" + std::to_string(i) + "\">" +
+               Escaped(s.Label) + "</a></td><td class=\"n\">" + std::to_string(s.History.Due) +
                "</td><td class=\"n\">" + std::to_string(s.History.Started) +
                "</td><td class=\"n\">" + std::to_string(s.History.NotStarted) +
                "</td><td class=\"n\">" + std::to_string(s.History.Skipped) + "</td></tr>";
@@ -367,7 +423,7 @@ std::string ReportPage(const ClusterReport& report) {
         "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\"><meta name=\"viewport\" "
         "content=\"width=device-width, initial-scale=1\"><meta name=\"color-scheme\" "
         "content=\"light dark\"><title>Quorvane events: " +
-        Escaped(report.ConfigName) + "</title><style>" + kStyle + "</style></head><body>";
+        Escaped(report.ConfigName) + "</title><style>" + Style() + "</style></head><body>";
     out += Header(report) + "<main>";
     for (std::size_t i = 0; i < report.Servers.size(); ++i) {
         out += ServerSection(report.Servers[i], report.Zone, i);

@@ -531,8 +531,10 @@ TEST(ConfigToolTest, ReportShowsEveryServerFromItsHistoriesAndPositions) {
              "1 line is no record",
              "<code>events.1.jsonl:2</code> <code>{&quot;time&quot;: &quot;cut short by a crash",
              "&lt;b&gt;Drop&lt;/b&gt; &amp; &quot;more&quot;",
-             "<code>500000 0 0</code></td><td class=\"n\">112.5</td><td class=\"n\">50</td><td "
-             "class=\"n\">0</td><td>outside the playable area; never ran</td>",
+             "<code>500000 0 0</code></div></td><td class=\"n\" data-h=\"Lat\"><div>112.5</div>"
+             "</td><td class=\"n\" data-h=\"Lon\"><div>50</div></td><td class=\"n\" "
+             "data-h=\"Runs\"><div>0</div></td><td data-h=\"Note\"><div>outside the playable "
+             "area; never ran</div></td>",
              "skipped: fewer players online than MinimumPlayersOnline",
              "not started: RCON delivery is stopping",
              "Positions of the coordinates from the answer of quorvane.coords in coords.txt.",
