@@ -7,6 +7,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "Reply.h"
+
 namespace webhook {
 namespace {
 
@@ -31,10 +33,6 @@ std::vector<std::string> Append(std::vector<std::string> path, std::string key) 
     return path;
 }
 
-std::string Dump(const json& value) {
-    return value.dump(-1, ' ', false, json::error_handler_t::replace);
-}
-
 // Field errors, nested like the body: {"embeds": {"0": {"color": {"_errors": [...]}}}}.
 class FormErrors {
   public:
@@ -48,7 +46,7 @@ class FormErrors {
     }
     bool Empty() const { return errors_.is_null(); }
     std::string Body() const {
-        return Dump({{"code", 50035}, {"errors", errors_}, {"message", "Invalid Form Body"}});
+        return JsonText({{"code", 50035}, {"errors", errors_}, {"message", "Invalid Form Body"}});
     }
 
   private:
@@ -66,7 +64,7 @@ void CheckText(const json& parent, const char* key, std::size_t max,
     const json& value = parent[key];
     if (!value.is_string()) {
         errors.Add(at, "BASE_TYPE_STRING",
-                   "Could not interpret \"" + Dump(value) + "\" as string.");
+                   "Could not interpret \"" + JsonText(value) + "\" as string.");
         return;
     }
     const std::size_t length = Characters(value.get<std::string>());
@@ -86,7 +84,7 @@ void CheckColor(const json& embed, const std::vector<std::string>& path, FormErr
     }
     const json& color = embed["color"];
     const auto at = Append(path, "color");
-    const std::string shown = color.is_string() ? color.get<std::string>() : Dump(color);
+    const std::string shown = color.is_string() ? color.get<std::string>() : JsonText(color);
     std::uint64_t value = 0;
     bool number = true;
     if (color.is_number_unsigned()) {
@@ -135,7 +133,7 @@ void CheckUrl(const json& parent, const char* key, const std::vector<std::string
     const auto at = Append(path, key);
     if (!parent[key].is_string()) {
         errors.Add(at, "BASE_TYPE_STRING",
-                   "Could not interpret \"" + Dump(parent[key]) + "\" as string.");
+                   "Could not interpret \"" + JsonText(parent[key]) + "\" as string.");
         return;
     }
     const std::string url = parent[key].get<std::string>();
@@ -163,7 +161,7 @@ void CheckTimestamp(const json& embed, const std::vector<std::string>& path, For
     static const std::regex iso(
         R"(\d{4}-(0[1-9]|1[0-2])-(0[1-9]|[12]\d|3[01])T([01]\d|2[0-3]):[0-5]\d:[0-5]\d(\.\d+)?(Z|[+-]([01]\d|2[0-3]):[0-5]\d))");
     const json& value = embed["timestamp"];
-    const std::string text = value.is_string() ? value.get<std::string>() : Dump(value);
+    const std::string text = value.is_string() ? value.get<std::string>() : JsonText(value);
     if (!value.is_string() || !std::regex_match(text, iso)) {
         errors.Add(Append(path, "timestamp"), "DATE_TIME_TYPE_PARSE",
                    "Could not parse " + text + ". Should be ISO8601.");
@@ -209,7 +207,7 @@ void CheckAllowedMentions(const json& message, FormErrors& errors) {
             if (!IsSnowflake(ids[i])) {
                 errors.Add(Append(list, std::to_string(i)), "NUMBER_TYPE_COERCE",
                            "Value \"" +
-                               (ids[i].is_string() ? ids[i].get<std::string>() : Dump(ids[i])) +
+                               (ids[i].is_string() ? ids[i].get<std::string>() : JsonText(ids[i])) +
                                "\" is not snowflake.");
             }
         }
@@ -290,8 +288,8 @@ Verdict CheckPost(const std::vector<std::string>& contentTypes, const std::strin
     try {
         message = json::parse(body);
     } catch (const json::exception&) {  // a number beyond double is out_of_range, not parse_error
-        return {400,
-                Dump({{"code", 50109}, {"message", "The request body contains invalid JSON."}})};
+        return {400, JsonText({{"code", 50109},
+                               {"message", "The request body contains invalid JSON."}})};
     }
     FormErrors errors;
     if (!message.is_object()) {
@@ -339,7 +337,7 @@ Verdict CheckPost(const std::vector<std::string>& contentTypes, const std::strin
         return {400, errors.Body()};
     }
     if (!HasText(message, "content") && !hasEmbeds) {
-        return {400, Dump({{"code", 50006}, {"message", "Cannot send an empty message"}})};
+        return {400, JsonText({{"code", 50006}, {"message", "Cannot send an empty message"}})};
     }
     return {204, {}};
 }

@@ -23,14 +23,6 @@ constexpr std::size_t kThreads = 32;
 // A stall outlasts any client time-out, but not a forgotten receiver by much.
 constexpr auto kStallLimit = std::chrono::minutes(10);
 
-std::string Dump(const json& value) {
-    return value.dump(-1, ' ', false, json::error_handler_t::replace);
-}
-
-Reply JsonReply(int status, const json& body) {
-    return {status, Dump(body)};
-}
-
 std::optional<std::string> ThreadOf(const httplib::Request& request) {
     return request.has_param("thread_id") ? std::optional(request.get_param_value("thread_id"))
                                           : std::nullopt;
@@ -198,9 +190,9 @@ class Receiver::Impl {
 
     void ShowBehaviour(httplib::Response& response) const {
         const Behaviour behaviour = CurrentBehaviour();
-        response.set_content(Dump({{"answer", AnswerName(behaviour.answer)},
-                                   {"retry_after", behaviour.retryAfterSeconds},
-                                   {"times", behaviour.times}}),
+        response.set_content(JsonText({{"answer", AnswerName(behaviour.answer)},
+                                       {"retry_after", behaviour.retryAfterSeconds},
+                                       {"times", behaviour.times}}),
                              "application/json");
     }
 
@@ -211,7 +203,7 @@ class Receiver::Impl {
         if (!behaviour) {
             response.status = 400;
             response.set_content(
-                Dump(
+                JsonText(
                     {{"message",
                       R"(expected {"answer": "204|400|401|404|429|500|stall", "retry_after": seconds, "times": posts})"}}),
                 "application/json");
@@ -226,7 +218,7 @@ class Receiver::Impl {
         for (const auto& record : Records()) {
             records.push_back(ToJson(record));
         }
-        response.set_content(Dump(records), "application/json");
+        response.set_content(JsonText(records), "application/json");
     }
 
     ReceiverOptions options_;

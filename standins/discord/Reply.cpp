@@ -13,16 +13,8 @@ namespace {
 
 using nlohmann::json;
 
-std::string Dump(const json& value) {
-    return value.dump(-1, ' ', false, json::error_handler_t::replace);
-}
-
 bool IsSnowflake(const std::string& text) {
     return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
-}
-
-Reply JsonReply(int status, const json& body) {
-    return {status, Dump(body)};
 }
 
 Reply NotSnowflake(const char* name, const std::string& value) {
@@ -33,6 +25,14 @@ Reply NotSnowflake(const char* name, const std::string& value) {
 }
 
 }  // namespace
+
+std::string JsonText(const json& value) {
+    return value.dump(-1, ' ', false, json::error_handler_t::replace);
+}
+
+Reply JsonReply(int status, const json& body) {
+    return {status, JsonText(body)};
+}
 
 bool WaitsForMessage(const std::string& wait) {
     return wait == "true" || wait == "True" || wait == "1";

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json_fwd.hpp>
+
 #include "Behaviour.h"
 
 namespace webhook {
@@ -18,6 +20,10 @@ struct Reply {
     std::string body;  // JSON, or empty
     double retryAfter = -1;
 };
+
+// JSON as the receiver writes it: compact, with bad UTF-8 replaced rather than thrown on.
+std::string JsonText(const nlohmann::json& value);
+Reply JsonReply(int status, const nlohmann::json& body);
 
 // A POST to a webhook path, as far as its answer depends on it.
 struct WebhookPost {

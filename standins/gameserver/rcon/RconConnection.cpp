@@ -14,7 +14,7 @@ using rcon::net::Clock;
 
 // How often a waiting connection looks at the stop flag: Stop() never closes a socket under
 // another thread's feet, it waits for this long at most.
-constexpr std::chrono::milliseconds kTick{50};
+constexpr std::chrono::milliseconds kReceiveTick{50};
 // A reply that the peer does not take within this is given up with the connection.
 constexpr std::chrono::seconds kSendTimeout{5};
 
@@ -103,7 +103,7 @@ void ServeRconConnection(rcon::net::Accepted connection, const RconContext& cont
     while (!stopping) {
         std::size_t received = 0;
         const auto status = rcon::net::Receive(conversation.Socket(), buffer, sizeof buffer,
-                                               Clock::now() + kTick, received);
+                                               Clock::now() + kReceiveTick, received);
         if (status == rcon::net::IoStatus::Closed) {
             return;
         }

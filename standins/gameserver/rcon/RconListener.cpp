@@ -4,7 +4,7 @@ namespace gameserver {
 namespace {
 
 // How often the accept thread looks at the stop flag (see RconConnection.cpp).
-constexpr std::chrono::milliseconds kTick{50};
+constexpr std::chrono::milliseconds kAcceptTick{50};
 
 }  // namespace
 
@@ -48,7 +48,7 @@ void RconListener::Stop() {
 
 void RconListener::AcceptLoop() {
     while (!stopping_) {
-        auto connection = rcon::net::Accept(socket_, rcon::net::Clock::now() + kTick);
+        auto connection = rcon::net::Accept(socket_, rcon::net::Clock::now() + kAcceptTick);
         JoinFinishedWorkers();
         if (!connection) {
             continue;
