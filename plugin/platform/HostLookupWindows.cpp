@@ -171,7 +171,9 @@ HostLookups::Status HostLookups::Resolve(const std::string& host, int port, Cloc
         reason = "cannot resolve " + host + ": " + std::system_category().message(error);
         return Status::Failed;
     }
-    for (const ADDRINFOEXW* a = lookup->result; a != nullptr; a = a->ai_next) {
+    // The cast: MinGW-w64 declares ai_next with a misspelt struct name.
+    for (const ADDRINFOEXW* a = lookup->result; a != nullptr;
+         a = reinterpret_cast<const ADDRINFOEXW*>(a->ai_next)) {
         AddAddress(to, a->ai_family, a->ai_socktype, a->ai_protocol, a->ai_addr, a->ai_addrlen);
     }
     return Status::Done;
