@@ -1,8 +1,9 @@
 // The plugin's built-in client reading a server's bytes for one message (rcon::Exchange):
 // whatever the bytes and however they are cut into reads, the same outcome; the command is
 // sent exactly once, right after the login was accepted, and nothing else ever; the answer
-// never grows beyond its limit, nor changes once complete; a failure is a wrong password or a
-// protocol error, never anything else.
+// never grows beyond its limit, nor changes once complete; where the bytes end, a reply that
+// has begun is complete as it stands; a failure is a wrong password or a protocol error, never
+// anything else.
 // Input: one byte (how the stream is cut into reads), then the server's bytes.
 
 #include <cstdint>
@@ -62,6 +63,17 @@ Outcome Run(std::string_view stream, const std::vector<std::size_t>& reads) {
         Require(exchange.Reply().size() <= kLimit, "an answer beyond its limit");
         Require(before != rcon::Exchange::Stage::Done || exchange.Reply() == reply,
                 "a complete answer changed");
+    }
+    // The server falls silent or closes here: a reply that has begun is complete, unchanged.
+    const auto before = exchange.At();
+    const bool mayEnd = exchange.MayEnd();
+    Require(!mayEnd || (before == rcon::Exchange::Stage::Reply && !exchange.Reply().empty()),
+            "may end without a reply begun");
+    const std::string reply = exchange.Reply();
+    if (!out.error) {
+        Require(exchange.End() == (mayEnd || before == rcon::Exchange::Stage::Done),
+                "the end of the input decided otherwise than the reply's start");
+        Require(exchange.Reply() == reply, "the end of the input changed the reply");
     }
     out.stage = exchange.At();
     out.reply = exchange.Reply();

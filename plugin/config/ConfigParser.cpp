@@ -11,7 +11,6 @@
 #include "base/Text.h"
 #include "config/ActiveHours.h"
 #include "config/DiscordValues.h"
-#include "platform/Platform.h"
 #include "platform/TimeZone.h"
 
 namespace quorvane {
@@ -431,16 +430,6 @@ class Parser {
                 Warn(std::string(name) + " (" + std::to_string(minutes) +
                      ") is not above 0: events may start at every timer tick");
                 break;
-            }
-        }
-        if (s_.RconClient == RconClientKind::Builtin) {
-            for (const auto& target : s_.RconInfos) {
-                if (!platform::IsNumericAddress(target.RconIP)) {
-                    Warn("RconIP of " + target.ServerKey + " (" + target.RconIP +
-                         ") is not a numeric address: the built-in client looks up no names, "
-                         "so that no lookup can hold up an event or an unload; its messages "
-                         "there fail");
-                }
             }
         }
         for (const auto& event : s_.RandomEvents) {

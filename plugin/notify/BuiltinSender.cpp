@@ -1,5 +1,6 @@
 #include "notify/BuiltinSender.h"
 
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <utility>
@@ -20,12 +21,11 @@ BuiltinOutcome Failed(std::string reason) {
 }
 
 // A socket call that did not get through, where the exchange stands.
-BuiltinOutcome Lost(Status status, const rcon::Exchange& exchange,
-                    std::chrono::milliseconds deadline) {
+BuiltinOutcome Lost(Status status, rcon::Exchange& exchange, std::chrono::milliseconds deadline) {
     const std::string seconds = SecondsText(deadline) + " s";
     // The server answered the command: it has it, whatever became of the rest of an answer
-    // that filled whole packets (one of exactly 4086 bytes looks the same).
-    if (status != Status::Ended && !exchange.Reply().empty()) {
+    // that filled whole packets.
+    if (status != Status::Ended && exchange.End()) {
         return {{ClientExit::Kind::Exited, 0, {}}, exchange.Reply()};
     }
     switch (status) {
@@ -104,7 +104,12 @@ BuiltinOutcome SendBuiltin(platform::Sockets& sockets, const RconTarget& target,
             }
         }
         received.clear();
-        if (const auto got = sockets.Receive(connection, received, until); got != Status::Done) {
+        // An answer that ended on a full packet may be whole: silence ends it.
+        const auto wait =
+            exchange->MayEnd()
+                ? (std::min)(until, platform::Sockets::Clock::now() + rcon::kQuietEndsReply)
+                : until;
+        if (const auto got = sockets.Receive(connection, received, wait); got != Status::Done) {
             return Lost(got, *exchange, deadline);
         }
         try {

@@ -18,9 +18,6 @@ std::vector<std::wstring> CommandLineArguments();
 // Full path of the plugin's own module file, as UTF-16 code units.
 std::wstring OwnModulePath();
 
-// Whether `host` is an IPv4 or IPv6 address written as numbers, which needs no name lookup.
-bool IsNumericAddress(const std::string& host);
-
 // Minutes since the last midnight in the server's local time: 0 to 1439.
 int LocalMinuteOfDay(std::chrono::system_clock::time_point time);
 // What the server's clocks show at `time`, by its own time-zone setting.

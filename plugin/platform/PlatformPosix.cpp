@@ -1,4 +1,3 @@
-#include <arpa/inet.h>
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <unistd.h>
@@ -143,12 +142,6 @@ std::wstring OwnModulePath() {
         return {};
     }
     return Utf8ToUtf16(info.dli_fname);
-}
-
-bool IsNumericAddress(const std::string& host) {
-    unsigned char address[16];
-    return inet_pton(AF_INET, host.c_str(), address) == 1 ||
-           inet_pton(AF_INET6, host.c_str(), address) == 1;
 }
 
 }  // namespace quorvane::platform

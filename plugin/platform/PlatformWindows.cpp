@@ -1,7 +1,4 @@
-// winsock2.h must come before windows.h, which would bring the old winsock.h.
 #include <windows.h>
-#include <winsock2.h>
-#include <ws2tcpip.h>
 
 #include <shellapi.h>
 
@@ -75,12 +72,6 @@ std::wstring OwnModulePath() {
     wchar_t path[260] = {};
     const DWORD length = GetModuleFileNameW(module, path, 260);
     return std::wstring(path, length);
-}
-
-bool IsNumericAddress(const std::string& host) {
-    unsigned char address[16];
-    return inet_pton(AF_INET, host.c_str(), address) == 1 ||
-           inet_pton(AF_INET6, host.c_str(), address) == 1;
 }
 
 }  // namespace quorvane::platform

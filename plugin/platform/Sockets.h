@@ -38,10 +38,11 @@ class Sockets {
     Sockets(const Sockets&) = delete;
     Sockets& operator=(const Sockets&) = delete;
 
-    // Resolves `host` and tries each of its addresses in turn. Nagle's algorithm stays on: each
+    // Resolves `host` (a numeric address at once, a name through HostLookup.h: until `until`,
+    // ended by EndAll) and tries each of its addresses in turn. Nagle's algorithm stays on: each
     // request is one write after the previous answer, which has acknowledged everything sent.
-    // Failed: `reason` is the system's text ("Connection refused"). Every call may come from any
-    // thread, one at a time per connection.
+    // Failed: `reason` is the system's text ("Connection refused", "cannot resolve NAME: ...").
+    // Every call may come from any thread, one at a time per connection.
     Status Connect(const std::string& host, int port, Clock::time_point until,
                    Connection& connection, std::string& reason);
     // Writes all of `bytes`.

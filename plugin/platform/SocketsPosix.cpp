@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <system_error>
 
+#include "platform/HostLookup.h"
 #include "platform/SocketAddresses.h"
 #include "platform/Sockets.h"
 
@@ -27,6 +28,7 @@ struct Sockets::Connection::Native {
 struct Sockets::State {
     int wake = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     std::atomic<bool> ended{false};
+    HostLookups lookups;
 
     ~State() {
         if (wake >= 0) {
@@ -67,24 +69,33 @@ Sockets::Status Sockets::Connect(const std::string& host, int port, Clock::time_
     if (state_->ended) {
         return Status::Ended;
     }
-    SocketAddresses addresses;
-    if (const int error = addresses.Resolve(host, port)) {
-        reason = error == EAI_NONAME ? host +
-                                           " is not a numeric address; the built-in client looks "
-                                           "up no names"
-                                     : "cannot resolve " + host + ": " + gai_strerror(error);
-        return Status::Failed;
+    std::vector<SocketAddress> addresses;
+    if (const int numeric = NumericAddresses(host, port, addresses)) {
+        if (numeric != EAI_NONAME) {
+            reason = "cannot resolve " + host + ": " + gai_strerror(numeric);
+            return Status::Failed;
+        }
+        switch (state_->lookups.Resolve(host, port, until, addresses, reason)) {
+            case HostLookups::Status::Done:
+                break;
+            case HostLookups::Status::Failed:
+                return Status::Failed;
+            case HostLookups::Status::TimedOut:
+                return Status::TimedOut;
+            case HostLookups::Status::Ended:
+                return Status::Ended;
+        }
     }
     int error = 0;
-    for (const addrinfo* a = addresses.First(); a != nullptr; a = a->ai_next) {
+    for (const auto& a : addresses) {
         auto native = std::make_shared<Connection::Native>();
-        native->fd =
-            socket(a->ai_family, a->ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK, a->ai_protocol);
+        native->fd = socket(a.family, a.type | SOCK_CLOEXEC | SOCK_NONBLOCK, a.protocol);
         if (native->fd < 0) {
             error = errno;
             continue;
         }
-        if (connect(native->fd, a->ai_addr, a->ai_addrlen) != 0) {
+        if (connect(native->fd, reinterpret_cast<const sockaddr*>(&a.address),
+                    static_cast<socklen_t>(a.length)) != 0) {
             if (errno != EINPROGRESS) {
                 error = errno;
                 continue;
@@ -157,6 +168,7 @@ Sockets::Status Sockets::Receive(Connection& connection, std::string& into,
 
 void Sockets::EndAll() {
     state_->ended = true;
+    state_->lookups.EndAll();
     if (state_->wake >= 0) {
         const std::uint64_t one = 1;
         [[maybe_unused]] const auto written = write(state_->wake, &one, sizeof one);

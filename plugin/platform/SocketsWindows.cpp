@@ -8,6 +8,7 @@
 #include <mutex>
 #include <system_error>
 
+#include "platform/HostLookup.h"
 #include "platform/SocketAddresses.h"
 #include "platform/Sockets.h"
 
@@ -36,6 +37,7 @@ struct Sockets::State {
     bool started = false;
     HANDLE ending = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     std::atomic<bool> ended{false};
+    HostLookups lookups;
 
     ~State() {
         if (ending != nullptr) {
@@ -123,17 +125,27 @@ Sockets::Status Sockets::Connect(const std::string& host, int port, Clock::time_
     if (!state_->Start(reason)) {
         return Status::Failed;
     }
-    SocketAddresses addresses;
-    if (const int error = addresses.Resolve(host, port)) {
-        reason = error == WSAHOST_NOT_FOUND || error == EAI_NONAME
-                     ? host + " is not a numeric address; the built-in client looks up no names"
-                     : "cannot resolve " + host + ": " + std::system_category().message(error);
-        return Status::Failed;
+    std::vector<SocketAddress> addresses;
+    if (const int numeric = NumericAddresses(host, port, addresses)) {
+        if (numeric != WSAHOST_NOT_FOUND && numeric != EAI_NONAME) {
+            reason = "cannot resolve " + host + ": " + std::system_category().message(numeric);
+            return Status::Failed;
+        }
+        switch (state_->lookups.Resolve(host, port, until, addresses, reason)) {
+            case HostLookups::Status::Done:
+                break;
+            case HostLookups::Status::Failed:
+                return Status::Failed;
+            case HostLookups::Status::TimedOut:
+                return Status::TimedOut;
+            case HostLookups::Status::Ended:
+                return Status::Ended;
+        }
     }
     int error = 0;
-    for (const addrinfo* a = addresses.First(); a != nullptr; a = a->ai_next) {
+    for (const auto& a : addresses) {
         auto native = std::make_shared<Connection::Native>();
-        native->socket = WSASocketW(a->ai_family, a->ai_socktype, a->ai_protocol, nullptr, 0,
+        native->socket = WSASocketW(a.family, a.type, a.protocol, nullptr, 0,
                                     WSA_FLAG_OVERLAPPED | WSA_FLAG_NO_HANDLE_INHERIT);
         native->event = native->socket != INVALID_SOCKET ? WSACreateEvent() : WSA_INVALID_EVENT;
         if (native->event == WSA_INVALID_EVENT ||
@@ -142,7 +154,7 @@ Sockets::Status Sockets::Connect(const std::string& host, int port, Clock::time_
             error = WSAGetLastError();
             continue;
         }
-        if (connect(native->socket, a->ai_addr, static_cast<int>(a->ai_addrlen)) != 0) {
+        if (connect(native->socket, reinterpret_cast<const sockaddr*>(&a.address), a.length) != 0) {
             if (WSAGetLastError() != WSAEWOULDBLOCK) {
                 error = WSAGetLastError();
                 continue;
@@ -210,6 +222,7 @@ Sockets::Status Sockets::Receive(Connection& connection, std::string& into,
 
 void Sockets::EndAll() {
     state_->ended = true;
+    state_->lookups.EndAll();
     if (state_->ending != nullptr) {
         SetEvent(state_->ending);
     }

@@ -46,4 +46,11 @@ std::string Exchange::Feed(std::string_view bytes) {
     return send;
 }
 
+bool Exchange::End() {
+    if (MayEnd()) {
+        stage_ = Stage::Done;
+    }
+    return stage_ == Stage::Done;
+}
+
 }  // namespace rcon

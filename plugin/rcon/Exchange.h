@@ -24,11 +24,17 @@ class Exchange {
     // What to send first: the login.
     const std::string& Login() const { return login_; }
     // Takes bytes the server sent, in whatever pieces; returns what to send now (the command,
-    // once logged in), or nothing. Throws rcon::Error: Authentication, Protocol. Bytes after
-    // the reply are not looked at.
+    // once logged in), or nothing. Throws rcon::Error: Authentication, Protocol. Packets of
+    // other ids are skipped; bytes after the reply are not looked at.
     std::string Feed(std::string_view bytes);
 
     Stage At() const { return stage_; }
+    // Whether the reply has begun: silence (kQuietEndsReply after the last bytes), the
+    // server's close or the deadline then complete it.
+    bool MayEnd() const { return stage_ == Stage::Reply && reply_.Begun(); }
+    // The server went quiet or closed, or the deadline passed: Done when MayEnd; returns
+    // whether it is.
+    bool End();
     // The reply as far as it arrived; all of it once Done.
     const std::string& Reply() const { return reply_.Text(); }
 

@@ -5,22 +5,24 @@
 namespace rcon {
 
 bool LoginReply::Take(const Packet& packet) const {
-    if (packet.type == kResponseValue && packet.body.empty() &&
-        (packet.id == id_ || packet.id == kAuthFailedId)) {
-        return false;  // the empty RESPONSE_VALUE that Source servers send first
-    }
     if (packet.type == kAuthResponse && packet.id == kAuthFailedId) {
         throw Error(ErrorKind::Authentication,
                     "authentication failed: the server refused the password");
     }
-    if (packet.type != kAuthResponse || packet.id != id_) {
+    if (packet.id != id_ || (packet.type == kResponseValue && packet.body.empty())) {
+        return false;  // answers nothing, or the empty RESPONSE_VALUE Source servers send first
+    }
+    if (packet.type != kAuthResponse) {
         throw Error(ErrorKind::Protocol, UnexpectedPacket(packet, awaiting_));
     }
     return true;
 }
 
 bool CommandReply::Take(const Packet& packet) {
-    if (packet.type != kResponseValue || packet.id != id_) {
+    if (packet.id != id_) {
+        return false;
+    }
+    if (packet.type != kResponseValue) {
         throw Error(ErrorKind::Protocol, UnexpectedPacket(packet, awaiting_));
     }
     if (packet.body.size() > limit_ - text_.size()) {
@@ -28,6 +30,7 @@ bool CommandReply::Take(const Packet& packet) {
                                              std::to_string(limit_) + " bytes");
     }
     text_ += packet.body;
+    begun_ = true;
     return packet.body.size() != kMaxBodySize;
 }
 

@@ -1,5 +1,7 @@
 #include "rcon/Client.h"
 
+#include <algorithm>
+
 #include "rcon/Error.h"
 #include "rcon/Reply.h"
 
@@ -39,7 +41,7 @@ void Client::Authenticate(std::string_view password) {
     const std::int32_t id = nextId_++;
     Send({id, kAuth, std::string(password)}, deadline, awaiting);
     const LoginReply reply(id, awaiting);
-    while (!reply.Take(Read(deadline, awaiting))) {
+    while (!reply.Take(*Read(deadline, awaiting, false))) {
     }
 }
 
@@ -53,26 +55,38 @@ std::string Client::Execute(std::string_view command) {
     const std::int32_t id = nextId_++;
     Send({id, kExecCommand, std::string(command)}, deadline, awaiting);
     CommandReply reply(id, awaiting);
-    while (!reply.Take(Read(deadline, awaiting))) {
+    for (;;) {
+        const auto packet = Read(deadline, awaiting, reply.Begun());
+        if (!packet || reply.Take(*packet)) {
+            return reply.Text();
+        }
     }
-    return reply.Text();
 }
 
-Packet Client::Read(net::Clock::time_point deadline, const std::string& awaiting) {
+std::optional<Packet> Client::Read(net::Clock::time_point deadline, const std::string& awaiting,
+                                   bool mayEnd) {
     for (;;) {
         if (auto packet = decoder_.Next()) {
-            return std::move(*packet);
+            return packet;
         }
         char buffer[8192];
         std::size_t received = 0;
-        switch (net::Receive(socket_, buffer, sizeof buffer, deadline, received)) {
+        const auto until =
+            mayEnd ? (std::min)(deadline, net::Clock::now() + kQuietEndsReply) : deadline;
+        switch (net::Receive(socket_, buffer, sizeof buffer, until, received)) {
             case net::IoStatus::Done:
                 decoder_.Feed({buffer, received});
                 break;
             case net::IoStatus::Closed:
+                if (mayEnd) {
+                    return std::nullopt;
+                }
                 throw Error(ErrorKind::Connection,
                             "the server closed the connection before " + awaiting);
             case net::IoStatus::TimedOut:
+                if (mayEnd) {
+                    return std::nullopt;
+                }
                 throw Error(ErrorKind::Timeout, "timed out after " + Milliseconds(timeout_) +
                                                     " waiting for " + awaiting);
         }

@@ -303,17 +303,15 @@ TEST_F(ConfigReaderTest, TheRconClientIsTheOwnSectionsElseTheTopLevelsElseExtern
                   c.client == RconClientKind::Builtin ? "" : "C:\\rcon\\mcrcon.exe");
         EXPECT_EQ(std::count(outcome.lines.begin(), outcome.lines.end(), unknown), c.error ? 1 : 0);
     }
-    // The built-in client looks up no names: a server named by one is said at load.
+    // The built-in client looks host names up as the external one does: nothing to say.
     json named = BaseConfig();
     named["RconClient"] = "builtin";
     named["Island"]["RconSettings"]["RconIP"] = "island.example";
     const auto outcome = Load(named);
     ASSERT_FALSE(outcome.error) << *outcome.error;
-    EXPECT_EQ(std::count(outcome.lines.begin(), outcome.lines.end(),
-                         "[Quorvane][warning] RconIP of Island (island.example) is not a numeric "
-                         "address: the built-in client looks up no names, so that no lookup can "
-                         "hold up an event or an unload; its messages there fail"),
-              1);
+    for (const auto& line : outcome.lines) {
+        EXPECT_EQ(line.find("RconIP"), std::string::npos) << line;
+    }
 }
 
 // What the running plugin would otherwise do silently: events at every timer tick, posts that

@@ -67,9 +67,10 @@ TEST_P(BothClientsTest, EventAndBroadcastArriveWithTheirExactTexts) {
     auto config = Config(dir, ownPort, 1000);
     config["BroadcastStartEventMessage"] = "\"{Eventlabel}\" on {Serverlabel}!\nGo \"now\"";
     config["Island"]["RandomEvents"]["meteor"]["Eventlabel"] = "Meteor \"Shower\"";
+    // Named by a host name: Winsock's lookup, by either client.
     config["Scorched"] = {
         {"RconSettings",
-         {{"RconIP", "127.0.0.1"}, {"RconPort", scorched.Port()}, {"RconPassword", "secret"}}}};
+         {{"RconIP", "localhost"}, {"RconPort", scorched.Port()}, {"RconPassword", "secret"}}}};
     dir.WriteConfig(config);
 
     wine_testing::WineProcess server(

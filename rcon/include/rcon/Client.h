@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -18,17 +19,20 @@ class Client {
     // its whole reply must arrive within it.
     Client(const std::string& host, int port, std::chrono::milliseconds timeout);
 
-    // Logs in. Authentication when the server answers with id -1. An empty RESPONSE_VALUE
-    // ahead of the AUTH_RESPONSE (Source servers send one) is accepted, never required.
+    // Logs in. Authentication when the server answers with id -1. The reading is the
+    // plugin's (rcon/Reply.h): packets of other ids are skipped.
     void Authenticate(std::string_view password);
 
-    // Runs one command and returns its reply's body. A reply is one RESPONSE_VALUE packet,
-    // or several when the server splits a long one: a packet that is full (4086 body bytes)
-    // is followed by the rest of the reply.
+    // Runs one command and returns its reply's body, read as rcon/Reply.h says: one
+    // RESPONSE_VALUE packet, or several when the server splits a long one; after a full
+    // packet (4086 body bytes), the server's silence, its close or the deadline ends it.
     std::string Execute(std::string_view command);
 
   private:
-    Packet Read(net::Clock::time_point deadline, const std::string& awaiting);
+    // The next packet; nullopt when `mayEnd` (the reply has begun) and the server went quiet
+    // or closed, or the deadline passed.
+    std::optional<Packet> Read(net::Clock::time_point deadline, const std::string& awaiting,
+                               bool mayEnd);
     void Send(const Packet& packet, net::Clock::time_point deadline, const std::string& awaiting);
 
     std::chrono::milliseconds timeout_;
