@@ -2,7 +2,7 @@
 # test.sh [STAGE]: installs what is missing, checks that the plugin includes no logging or
 # formatting library of its own, then builds and runs the tests of one stage, or of every
 # stage in this order when none is given:
-#   plain    the plain build (RelWithDebInfo),
+#   plain    the plain build (RelWithDebInfo), and the cluster demonstration's own build and run,
 #   asan     AddressSanitizer + UndefinedBehaviorSanitizer, soak included,
 #   tsan     ThreadSanitizer, soak included,
 #   fuzz     every libFuzzer target (fuzz/) for a fixed number of inputs, built with clang,
@@ -27,6 +27,8 @@ if runs plain; then
     echo "== Build and test (RelWithDebInfo)"
     "$root/scripts/build.sh" main -DCMAKE_BUILD_TYPE=RelWithDebInfo
     ctest --test-dir build --output-on-failure -j "$jobs" -LE soak
+    echo "== The cluster demonstration, as README.md starts it"
+    "$root/scripts/check-cluster.sh"
 fi
 
 if runs asan; then
