@@ -12,7 +12,6 @@ packages=(
     libcpp-httplib-dev pkgconf
     clang-14 libclang-rt-14-dev
     libhowardhinnant-date-dev tzdata  # named time zones (plugin/platform/TimeZone*), shipped
-    faketime  # a set wall clock for the Wine tests of daylight-saving days
     chromium  # the report page in a real browser (tests/node/report-browser.js)
 )
 # Node.js runs independent protocol peers in the tests; a machine may already have its own.
