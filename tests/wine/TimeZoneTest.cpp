@@ -22,8 +22,7 @@ TEST(TimeZoneTest, TheDllTakesItsZonesFromTheShippedFiles) {
     };
     const Case cases[] = {
         {true, "Europe/Berlin",
-         "[Quorvane][info] TimeZone: Europe/Berlin, from the zone files "
-         "shipped in ArkApi/Plugins/Quorvane"},
+         "[Quorvane][info] TimeZone: Europe/Berlin, from the zone files shipped in "},
         {true, "Etc/UTC", "[Quorvane][info] TimeZone: Etc/UTC, from the zone files shipped in "},
         {false, "UTC", "[Quorvane][info] TimeZone: UTC, from the plugin itself"},
         {false, "Etc/UTC", "[Quorvane][info] TimeZone: Etc/UTC, from the plugin itself"},
