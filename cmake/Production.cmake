@@ -41,3 +41,11 @@ set_target_properties(Quorvane PROPERTIES MSVC_RUNTIME_LIBRARY "MultiThreadedDLL
 add_custom_command(TARGET Quorvane POST_BUILD
     COMMAND ${CMAKE_COMMAND} -E copy_if_different
             ${CMAKE_CURRENT_LIST_DIR}/../plugin/PluginInfo.json $<TARGET_FILE_DIR:Quorvane>)
+# The zone files for servers whose Windows has no zone database (Windows Server 2019): name a
+# copy of Debian's /usr/share/zoneinfo, e.g. the zoneinfo/ a Linux build lays out beside the
+# plugin, with -DQUORVANE_ZONEINFO_SOURCE=DIR. They go to zoneinfo/ beside Quorvane.dll.
+include(${CMAKE_CURRENT_LIST_DIR}/Zoneinfo.cmake)
+add_custom_command(TARGET Quorvane POST_BUILD
+    COMMAND ${CMAKE_COMMAND} -DSOURCE=${QUORVANE_ZONEINFO_SOURCE}
+            -DDESTINATION=$<TARGET_FILE_DIR:Quorvane>/zoneinfo
+            -P ${CMAKE_CURRENT_LIST_DIR}/ShipZones.cmake)

@@ -11,7 +11,7 @@ packages=(
     g++-mingw-w64-x86-64-posix wine64
     libcpp-httplib-dev pkgconf
     clang-14 libclang-rt-14-dev
-    libhowardhinnant-date-dev tzdata  # named time zones (plugin/platform/TimeZone*)
+    libhowardhinnant-date-dev tzdata  # named time zones (plugin/platform/TimeZone*), shipped
     libc-ares-dev  # host names for the built-in RCON client on Linux (plugin/platform/HostLookup*)
     chromium  # the report page in a real browser (tests/node/report-browser.js)
     fonts-dejavu-core  # the only fonts that test lets Chromium use, so every machine renders alike

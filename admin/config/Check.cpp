@@ -9,6 +9,7 @@
 
 #include "KnownKeys.h"
 #include "MapData.h"
+#include "TimeZone.h"
 #include "base/Text.h"
 #include "config/ConfigParser.h"
 #include "events/EventTexts.h"
@@ -217,12 +218,14 @@ CheckReport CheckConfig(const std::filesystem::path& file, const std::optional<s
         return report;
     }
 
+    const auto zoneFolder = ZoneFolderFor(file);
     // A warning every server gets concerns the shared settings: it is named once.
     std::map<std::string, std::set<std::string>> serversOf;
     std::vector<CheckWarning> perServer;
     for (const auto& name : keys) {
-        const auto parsed = ParseConfig(document, [&] { return name; });
-        ServerVerdict verdict{name, !parsed.problem, {}, {}, {}, {}};
+        const auto parsed = ParseConfig(
+            document, [&] { return name; }, zoneFolder);
+        ServerVerdict verdict{name, !parsed.problem, {}, {}, {}, {}, {}};
         if (parsed.problem) {
             verdict.pointer = parsed.problem->pointer;
             verdict.reason = parsed.problem->reason;
@@ -236,6 +239,9 @@ CheckReport CheckConfig(const std::filesystem::path& file, const std::optional<s
             }
         }
         if (!parsed.problem) {
+            if (const auto& zone = parsed.settings.TimeZone; !zone.Name().empty()) {
+                report.servers.back().zone = {zone.Name(), zone.Database()};
+            }
             std::size_t embeds = 0;
             const auto more = ServerWarnings(parsed.settings, map, embeds);
             if (embeds > 0) {
@@ -285,6 +291,13 @@ std::string ToText(const CheckReport& report) {
             out += "  the plugin logs: " + server.logged + "\n";
         }
     }
+    // Where each zone came from, once however many servers share it.
+    std::set<std::pair<std::string, std::string>> zones;
+    for (const auto& server : report.servers) {
+        if (server.zone && zones.insert(*server.zone).second) {
+            out += "TimeZone " + server.zone->first + ": from " + server.zone->second + "\n";
+        }
+    }
     for (const auto& warning : report.warnings) {
         out += "warning: " + (warning.server.empty() ? "" : warning.server + ": ") + warning.text +
                "\n";
@@ -302,6 +315,9 @@ json ToJson(const CheckReport& report) {
         json entry = {{"key", server.key}, {"active", server.active}};
         if (server.discordEmbedCharacters) {
             entry["discord_embed_characters"] = *server.discordEmbedCharacters;
+        }
+        if (server.zone) {
+            entry["zone"] = {{"name", server.zone->first}, {"from", server.zone->second}};
         }
         if (!server.active) {
             entry["pointer"] = server.pointer;

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -22,6 +23,8 @@ struct ServerVerdict {
     std::string logged;
     // When active and posting: the most characters a filled post puts into its embeds.
     std::optional<std::size_t> discordEmbedCharacters;
+    // When active with a TimeZone: its name, and the database it came from.
+    std::optional<std::pair<std::string, std::string>> zone;
 };
 
 struct CheckWarning {

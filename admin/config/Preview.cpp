@@ -74,7 +74,7 @@ json FixedTimes(const Settings& s, const RandomEvent& event,
     const auto next =
         NextFixedTime(event.At, s.TimeZone, std::chrono::floor<std::chrono::seconds>(now));
     return {{"times", times},
-            {"zone", s.TimeZone.empty() ? json(nullptr) : json(s.TimeZone)},
+            {"zone", s.TimeZone.Name().empty() ? json(nullptr) : json(s.TimeZone.Name())},
             {"next", next ? json(UtcText(*next)) : json(nullptr)}};
 }
 

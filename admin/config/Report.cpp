@@ -165,7 +165,8 @@ void Mark(ServerReport& server) {
 
 }  // namespace
 
-std::pair<TimeZone, std::string> ChooseZone(const json& document) {
+std::pair<TimeZone, std::string> ChooseZone(const json& document,
+                                            const std::filesystem::path& zoneFolder) {
     const auto found = document.is_object() ? document.find("TimeZone") : document.end();
     if (found == document.end()) {
         return {TimeZone(), "Times are UTC: the cluster file sets no TimeZone."};
@@ -175,7 +176,8 @@ std::pair<TimeZone, std::string> ChooseZone(const json& document) {
     }
     const std::string name = found->get<std::string>();
     try {
-        return {TimeZone(name), "Times are " + name + " time, the cluster file's TimeZone."};
+        return {TimeZone(name, zoneFolder),
+                "Times are " + name + " time, the cluster file's TimeZone."};
     } catch (const std::invalid_argument& e) {
         return {TimeZone(), std::string("Times are UTC: ") + e.what() + "."};
     }
@@ -184,7 +186,8 @@ std::pair<TimeZone, std::string> ChooseZone(const json& document) {
 ClusterReport MakeClusterReport(const std::string& configName, const json& document,
                                 const std::map<std::string, PositionSource>& positions,
                                 std::vector<std::string> historyNames, HistoryTally&& history,
-                                const TimeZone& zone, std::string zoneNote) {
+                                const TimeZone& zone, std::string zoneNote,
+                                const std::filesystem::path& zoneFolder) {
     ClusterReport out;
     out.ConfigName = configName;
     out.HistoryNames = std::move(historyNames);
@@ -204,7 +207,8 @@ ClusterReport MakeClusterReport(const std::string& configName, const json& docum
             server.History.KeepNewest();
             servers.erase(found);
         }
-        const auto parsed = ParseConfig(document, [&] { return key; });
+        const auto parsed = ParseConfig(
+            document, [&] { return key; }, zoneFolder);
         if (parsed.problem) {
             server.Inactive = parsed.problem->pointer + ": " + parsed.problem->reason;
             const auto label = value.find("Serverlabel");
@@ -256,7 +260,8 @@ ClusterReport MakeReport(const ReportOptions& options) {
     if (!document.is_object()) {
         throw ConfigFileError(options.Config.string() + ": not a cluster file: not a JSON object");
     }
-    auto [zone, zoneNote] = ChooseZone(document);
+    const auto zoneFolder = ZoneFolderFor(options.Config);
+    auto [zone, zoneNote] = ChooseZone(document, zoneFolder);
 
     // Every map file once, however many servers share it.
     std::map<std::filesystem::path, MapData> maps;
@@ -281,7 +286,8 @@ ClusterReport MakeReport(const ReportOptions& options) {
     for (const auto& key : sections) {
         PositionSource source;
         if (const auto coords = options.Coords.find(key); coords != options.Coords.end()) {
-            const auto parsed = ParseConfig(document, [&] { return key; });
+            const auto parsed = ParseConfig(
+                document, [&] { return key; }, zoneFolder);
             if (!parsed.problem) {
                 source.Answer = ReadCoordsAnswer(coords->second, parsed.settings);
                 source.AnswerName = coords->second.string();
@@ -302,7 +308,7 @@ ClusterReport MakeReport(const ReportOptions& options) {
         names.push_back(file.string());
     }
     return MakeClusterReport(options.Config.string(), document, positions, std::move(names),
-                             TallyHistories(options.Histories, zone), zone, zoneNote);
+                             TallyHistories(options.Histories, zone), zone, zoneNote, zoneFolder);
 }
 
 }  // namespace quorvane::admin

@@ -97,8 +97,10 @@ struct ClusterReport {
     HistoryTally History;  // the totals; its servers moved into Servers
 };
 
-// The clock of the cluster file's TimeZone, and what the page says of it.
-std::pair<TimeZone, std::string> ChooseZone(const nlohmann::json& document);
+// The clock of the cluster file's TimeZone, and what the page says of it; the zone files of
+// `zoneFolder` serve where the system has no zone.
+std::pair<TimeZone, std::string> ChooseZone(const nlohmann::json& document,
+                                            const std::filesystem::path& zoneFolder = {});
 
 // A cluster file's positions for one server: from the quorvane.coords answer for its key,
 // else from map data.
@@ -114,7 +116,8 @@ struct PositionSource {
 ClusterReport MakeClusterReport(const std::string& configName, const nlohmann::json& document,
                                 const std::map<std::string, PositionSource>& positions,
                                 std::vector<std::string> historyNames, HistoryTally&& history,
-                                const TimeZone& zone, std::string zoneNote);
+                                const TimeZone& zone, std::string zoneNote,
+                                const std::filesystem::path& zoneFolder = {});
 
 // Reads every file the options name. Throws std::runtime_error for a file that cannot be
 // read, ConfigFileError for a config that is no cluster file.

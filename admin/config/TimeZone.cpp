@@ -1,18 +1,26 @@
 #include "TimeZone.h"
 
 #include <stdexcept>
+#include <system_error>
+
+#include "config/ConfigParser.h"
+#include "platform/Platform.h"
 
 namespace quorvane {
 
-// UTC needs no database, so that a build without one still takes it by name.
-TimeZone::TimeZone(const std::string& name)
-    : name_(name), utc_(name == "UTC" || name == "Etc/UTC") {
-    if (utc_) {
-        return;
+std::filesystem::path ZoneFolderFor(const std::filesystem::path& configFile) {
+    std::error_code error;
+    const auto beside = ZoneFolderBeside(configFile);
+    if (std::filesystem::is_directory(beside, error)) {
+        return beside;
     }
+    return std::filesystem::path(platform::OwnModulePath()).parent_path() / "zoneinfo";
+}
+
+TimeZone::TimeZone(const std::string& name, const std::filesystem::path& zoneFolder)
+    : name_(name), utc_(false) {
     try {
-        platform::NamedZoneOffset(
-            name, std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now()));
+        zone_ = platform::FindZone(name, zoneFolder);
     } catch (const std::exception& e) {
         throw std::invalid_argument(e.what());
     }
@@ -23,7 +31,7 @@ ZoneOffset TimeZone::At(std::chrono::sys_seconds utc) const {
         return {std::chrono::seconds(0), "UTC", std::chrono::sys_seconds::min(),
                 std::chrono::sys_seconds::max()};
     }
-    return platform::NamedZoneOffset(name_, utc);
+    return zone_.At(utc);
 }
 
 }  // namespace quorvane

@@ -116,7 +116,8 @@ void Print(const Arguments& arguments, const nlohmann::json& json, const std::st
 // The settings of one server, or the reason it would be inactive (printed; exit code 2).
 std::optional<Settings> ServerSettings(const Arguments& arguments, const nlohmann::json& document,
                                        const std::string& key) {
-    auto parsed = ParseConfig(document, [&] { return key; });
+    auto parsed = ParseConfig(
+        document, [&] { return key; }, ZoneFolderFor(arguments.file));
     if (parsed.problem) {
         std::cout << key << ": inactive: " << parsed.problem->pointer << ": "
                   << parsed.problem->reason << "\n";

@@ -124,7 +124,8 @@ class Node {
 
 class Parser {
   public:
-    Parser(ParsedConfig& out) : out_(out), s_(out.settings) {}
+    Parser(ParsedConfig& out, const std::filesystem::path& zoneFolder)
+        : out_(out), s_(out.settings), zoneFolder_(zoneFolder) {}
 
     void Run(json& document, const std::function<std::string()>& serverKey) {
         const Node doc(document, "");
@@ -320,10 +321,8 @@ class Parser {
         s_.DiscordEventWarningMessage = doc.Value("DiscordEventWarningMessage", std::string());
         s_.KeepScheduleAcrossRestarts = doc.Value("KeepScheduleAcrossRestarts", false);
         if (const auto zone = doc.Member("TimeZone")) {
-            s_.TimeZone = zone->As<std::string>();
             try {
-                platform::LocalTimeIn(s_.TimeZone, std::chrono::floor<std::chrono::seconds>(
-                                                       std::chrono::system_clock::now()));
+                s_.TimeZone = platform::FindZone(zone->As<std::string>(), zoneFolder_);
             } catch (const std::runtime_error& e) {
                 throw Failure{zone->Pointer(), e.what(), {}};
             }
@@ -503,8 +502,8 @@ class Parser {
             }
             Info("EventWarningMinutes: " + minutes);
         }
-        if (!s_.TimeZone.empty()) {
-            Info("TimeZone: " + s_.TimeZone);
+        if (!s_.TimeZone.Name().empty()) {
+            Info("TimeZone: " + s_.TimeZone.Name() + ", from " + s_.TimeZone.Database());
         }
     }
 
@@ -516,14 +515,20 @@ class Parser {
 
     ParsedConfig& out_;
     Settings& s_;
+    const std::filesystem::path& zoneFolder_;
 };
 
 }  // namespace
 
-ParsedConfig ParseConfig(nlohmann::json document, const std::function<std::string()>& serverKey) {
+std::filesystem::path ZoneFolderBeside(const std::filesystem::path& configFile) {
+    return configFile.parent_path() / "zoneinfo";
+}
+
+ParsedConfig ParseConfig(nlohmann::json document, const std::function<std::string()>& serverKey,
+                         const std::filesystem::path& zoneFolder) {
     ParsedConfig out;
     try {
-        Parser(out).Run(document, serverKey);
+        Parser(out, zoneFolder).Run(document, serverKey);
     } catch (const Failure& failure) {
         out.problem =
             ConfigProblem{failure.pointer, failure.message,

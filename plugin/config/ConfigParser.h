@@ -3,6 +3,7 @@
 // plugin logs for it, and the first value that leaves the plugin inactive, with its JSON
 // pointer. The plugin (ReadConfig) and the quorvane-config tool read through it alike.
 
+#include <filesystem>
 #include <functional>
 #include <optional>
 #include <stdexcept>
@@ -39,8 +40,13 @@ struct ParsedConfig {
 // Reads the settings of one server from `document`, in the plugin's order, the way the JSON
 // library reads (a missing member reads as null and fails its conversion with the library's
 // own message); `serverKey` is asked once, after Debug. The Debug dump is among the notes,
-// passwords shown as ***.
-ParsedConfig ParseConfig(nlohmann::json document, const std::function<std::string()>& serverKey);
+// passwords shown as ***. A TimeZone the system does not have is looked up in the zone files
+// below `zoneFolder` (none when empty).
+ParsedConfig ParseConfig(nlohmann::json document, const std::function<std::string()>& serverKey,
+                         const std::filesystem::path& zoneFolder = {});
+
+// The zone files shipped beside `configFile`: its folder's zoneinfo/.
+std::filesystem::path ZoneFolderBeside(const std::filesystem::path& configFile);
 
 // The failure that leaves the plugin inactive: what() is the library's message unchanged.
 class ConfigError : public std::runtime_error {

@@ -52,7 +52,7 @@ Settings ReadConfig(const std::filesystem::path& file,
     }
     stream.close();
 
-    ParsedConfig parsed = ParseConfig(std::move(document), serverKey);
+    ParsedConfig parsed = ParseConfig(std::move(document), serverKey, ZoneFolderBeside(file));
     for (const auto& note : parsed.notes) {
         Log(note);
     }

@@ -8,6 +8,7 @@
 
 #include "config/ActiveHours.h"
 #include "config/FixedTime.h"
+#include "platform/TimeZone.h"
 
 namespace quorvane {
 
@@ -84,8 +85,8 @@ struct Settings {
     std::vector<std::int32_t> EventWarningMinutes;
     std::string BroadcastEventWarningMessage;
     std::string DiscordEventWarningMessage;
-    // The IANA zone of ActiveHours and At; empty: the server's local time.
-    std::string TimeZone;
+    // The IANA zone of ActiveHours and At; unnamed: the server's local time.
+    platform::Zone TimeZone;
     // The next event's time, and with warnings its draw, kept in schedule.json.
     bool KeepScheduleAcrossRestarts = false;
     // The endpoint of every server section, this server's own included, in byte order of

@@ -8,7 +8,7 @@ namespace {
 using namespace std::chrono;
 
 // When the clocks of `zone` show `local`, by the rules above.
-sys_seconds Instant(const std::string& zone, local_seconds local) {
+sys_seconds Instant(const platform::Zone& zone, local_seconds local) {
     const auto instants = platform::UtcTimesOf(zone, local);
     if (!instants.empty()) {
         return instants.front();
@@ -23,7 +23,7 @@ sys_seconds Instant(const std::string& zone, local_seconds local) {
 }  // namespace
 
 std::optional<sys_seconds> NextFixedTime(const std::vector<FixedTime>& times,
-                                         const std::string& zone, sys_seconds after) {
+                                         const platform::Zone& zone, sys_seconds after) {
     std::optional<sys_seconds> next;
     if (times.empty()) {
         return next;

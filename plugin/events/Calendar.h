@@ -8,14 +8,15 @@
 #include <vector>
 
 #include "config/FixedTime.h"
+#include "platform/TimeZone.h"
 
 namespace quorvane {
 
 // The first start of `times` after `after`; none without times. A time the clocks skip (spring
 // forward) comes as late as they skipped (02:30 becomes 03:30), one they show twice (fall back)
-// comes the first time only. Throws std::runtime_error for a zone the build cannot look up.
+// comes the first time only.
 std::optional<std::chrono::sys_seconds> NextFixedTime(const std::vector<FixedTime>& times,
-                                                      const std::string& zone,
+                                                      const platform::Zone& zone,
                                                       std::chrono::sys_seconds after);
 
 }  // namespace quorvane

@@ -67,36 +67,46 @@ void EventChain::ScheduleFirst() {
     if (s.Debug) {
         PluginLog()->info("Server Ready");
     }
-    if (!ResumeKept()) {
+    std::optional<KeptSchedule> kept;
+    if (s.KeepScheduleAcrossRestarts && services_.Schedule != nullptr) {
+        kept = services_.Schedule->Load(s.ServerKey);
+    }
+    if (!kept || !ResumeKept(kept->Next)) {
         const std::int32_t minutes = random_.Int(s.MinimumTimeToWait, s.MaximumTimeToWait);
         if (s.Debug) {
             PluginLog()->info("Time to wait: {}", minutes);
         }
         ArmChain(MinutesToSeconds(minutes), nullptr, nullptr);
     }
-    PlanFixedTimes();
+    PlanFixedTimes(kept ? kept->FixedSkips : std::vector<KeptSkip>());
+    Keep();
 }
 
-bool EventChain::ResumeKept() {
+bool EventChain::ResumeKept(const KeptEvent& kept) {
     const Settings& s = settings_;
-    if (!s.KeepScheduleAcrossRestarts || services_.Schedule == nullptr) {
-        return false;
-    }
-    const auto kept = services_.Schedule->Load(s.ServerKey);
-    if (!kept) {
-        return false;
-    }
     const auto now = Now();
     // Never a catch-up: a time the server was down for is gone.
-    if (kept->Next <= now) {
+    if (kept.Next <= now) {
         PluginLog()->info("The kept next event at {} has passed: a new first wait is drawn",
-                          UtcText(kept->Next));
+                          UtcText(kept.Next));
         return false;
     }
-    const std::int32_t seconds = SecondsUntil(kept->Next, now);
-    PluginLog()->info("The kept next event at {} is resumed: in {} s", UtcText(kept->Next),
-                      seconds);
-    ArmChain(seconds, &*kept, nullptr);
+    // No wait the settings can draw reaches further (nor a warning already given): such a
+    // time comes from other settings or another hand, and might never come.
+    std::int32_t longest = (std::max)(s.MaximumTimeToWait, s.MaximumTimeToNextEvent);
+    if (kept.Warned && !s.EventWarningMinutes.empty()) {
+        longest = (std::max)(longest, s.EventWarningMinutes.front());
+    }
+    if (kept.Next > now + std::chrono::seconds(MinutesToSeconds(longest))) {
+        PluginLog()->info(
+            "The kept next event at {} is further ahead than the longest wait the settings can "
+            "draw ({} minutes): a new first wait is drawn",
+            UtcText(kept.Next), longest);
+        return false;
+    }
+    const std::int32_t seconds = SecondsUntil(kept.Next, now);
+    PluginLog()->info("The kept next event at {} is resumed: in {} s", UtcText(kept.Next), seconds);
+    ArmChain(seconds, &kept, nullptr);
     return true;
 }
 
@@ -119,7 +129,7 @@ void EventChain::OnTimer(std::uint64_t step) {
     const auto minutes = Continue(*planned);
     if (planned->From == PlannedEvent::Source::Fixed) {
         Due(*planned, std::nullopt, "at");
-    } else if (planned->Event || !planned->NothingToStart.empty()) {
+    } else if (planned->Event || !planned->NothingToStart.empty() || planned->Skipped) {
         Due(*planned, minutes, "timer");
     } else {
         DueUndrawn(*minutes);
@@ -197,11 +207,12 @@ void EventChain::Warn(PlannedEvent& planned, std::int32_t minutes) {
         if (const auto skip = SkipReason(planned.StartsAt)) {
             planned.Skipped = skip->first;
             RecordSkip(chained ? "timer" : "at", *skip, planned.Event);
+            Keep();
             return;
         }
         planned.Warned = true;
         if (chained) {
-            Keep(planned);
+            Keep();
         }
         services_.Discord.Post(
             event.EventId,
@@ -280,6 +291,9 @@ void EventChain::ArmChain(std::int32_t seconds, const KeptEvent* kept,
     PlannedEvent planned;
     planned.Seconds = seconds;
     planned.StartsAt = kept ? kept->Next : Now() + std::chrono::seconds((std::max)(seconds, 0));
+    if (kept) {
+        planned.Skipped = kept->Skipped;
+    }
     // With warnings the event is drawn now, so that they can name it; a kept one stays.
     if (Warnings()) {
         const auto same = std::find_if(events.begin(), events.end(), [&](const RandomEvent& event) {
@@ -294,26 +308,37 @@ void EventChain::ArmChain(std::int32_t seconds, const KeptEvent* kept,
             planned.Coordinate = draw->Coordinate;
         }
     }
-    const auto warnings =
-        planned.Event ? settings_.EventWarningMinutes : std::vector<std::int32_t>();
+    const auto warnings = planned.Event && !planned.Skipped ? settings_.EventWarningMinutes
+                                                            : std::vector<std::int32_t>();
     const auto& armed = *plan_.Find(plan_.Arm(std::move(planned), warnings));
     armed_ = ArmedTimer{armed.ArmedAt, armed.Seconds};
-    Keep(armed);
+    Keep();
 }
 
-void EventChain::Keep(const PlannedEvent& chained) {
+void EventChain::Keep() {
     if (!settings_.KeepScheduleAcrossRestarts || services_.Schedule == nullptr) {
         return;
     }
-    KeptEvent kept{chained.StartsAt, {}, {}, chained.Warned};
-    if (chained.Event && chained.Coordinate) {
-        kept.EventId = chained.Event->EventId;
-        kept.Coordinate = *chained.Coordinate;
+    std::optional<KeptSchedule> kept;
+    std::vector<KeptSkip> skips;
+    for (const auto& [entry, planned] : plan_.Entries()) {
+        if (planned.From == PlannedEvent::Source::Chain) {
+            kept = KeptSchedule{{planned.StartsAt, {}, {}, planned.Warned, planned.Skipped}, {}};
+            if (planned.Event && planned.Coordinate) {
+                kept->Next.EventId = planned.Event->EventId;
+                kept->Next.Coordinate = *planned.Coordinate;
+            }
+        } else if (planned.Skipped && planned.Event) {
+            skips.push_back({planned.Event->EventId, planned.StartsAt, *planned.Skipped});
+        }
     }
-    services_.Schedule->Save(settings_.ServerKey, kept);
+    if (kept) {
+        kept->FixedSkips = std::move(skips);
+        services_.Schedule->Save(settings_.ServerKey, *kept);
+    }
 }
 
-void EventChain::PlanFixedTimes() {
+void EventChain::PlanFixedTimes(const std::vector<KeptSkip>& skips) {
     for (const auto& event : settings_.RandomEvents) {
         const auto& entries = plan_.Entries();
         const bool planned = std::any_of(entries.begin(), entries.end(), [&](const auto& entry) {
@@ -321,12 +346,13 @@ void EventChain::PlanFixedTimes() {
                    entry.second.Event->EventId == event.EventId;
         });
         if (!planned) {
-            ArmFixed(event, Now());
+            ArmFixed(event, Now(), skips);
         }
     }
 }
 
-void EventChain::ArmFixed(const RandomEvent& event, system_clock::time_point after) {
+void EventChain::ArmFixed(const RandomEvent& event, system_clock::time_point after,
+                          const std::vector<KeptSkip>& skips) {
     if (event.At.empty() || event.RandomCCCs.empty()) {
         return;
     }
@@ -340,6 +366,22 @@ void EventChain::ArmFixed(const RandomEvent& event, system_clock::time_point aft
     planned.Event = event;
     planned.StartsAt = *next;
     planned.Seconds = SecondsUntil(*next, Now());
+    // Judged already, before a reload or a restart: it stays skipped, and nothing is said.
+    for (const auto& skip : skips) {
+        if (skip.EventId != event.EventId) {
+            continue;
+        }
+        if (skip.At == *next) {
+            planned.Skipped = skip.Reason;
+            plan_.Arm(std::move(planned), {});
+            return;
+        }
+        if (skip.At > after) {
+            PluginLog()->info(
+                "The kept skip of {} at {} is not its next fixed time ({}): it is dropped",
+                event.EventId, UtcText(skip.At), UtcText(*next));
+        }
+    }
     if (Warnings()) {
         planned.Coordinate = DrawCoordinate(event);
     }
@@ -350,13 +392,18 @@ void EventChain::Rearm() {
     if (!armed_) {
         return;
     }
-    // An event already warned of keeps its time: players were told.
+    // An event already warned of keeps its time: players were told. A fixed time judged not
+    // to start stays skipped.
     std::vector<std::uint64_t> others;
+    std::vector<KeptSkip> skips;
     bool chainKept = false;
     for (const auto& [entry, planned] : plan_.Entries()) {
         if (planned.Warned && !planned.Skipped) {
             chainKept = chainKept || planned.From == PlannedEvent::Source::Chain;
         } else {
+            if (planned.Skipped && planned.Event && planned.From == PlannedEvent::Source::Fixed) {
+                skips.push_back({planned.Event->EventId, planned.StartsAt, *planned.Skipped});
+            }
             others.push_back(entry);
         }
     }
@@ -370,7 +417,8 @@ void EventChain::Rearm() {
     if (!chainKept) {
         ArmNext(nullptr);
     }
-    PlanFixedTimes();
+    PlanFixedTimes(skips);
+    Keep();
 }
 
 StartOutcome EventChain::StartNow(const std::optional<std::string>& eventId) {

@@ -102,16 +102,19 @@ class EventChain {
     // event is drawn too, `justStarted` counting as started last.
     std::int32_t ArmNext(const std::string* justStarted);
     void ArmChain(std::int32_t seconds, const KeptEvent* kept, const std::string* justStarted);
-    // Arms the time kept from before a restart, if it is still ahead.
-    bool ResumeKept();
+    // Arms the time kept from before a restart, if it is still ahead and within the longest
+    // wait the settings can draw.
+    bool ResumeKept(const KeptEvent& kept);
     // What follows a planned event whose time has come: its chain's next wait (its minutes), or
     // its next fixed time.
     std::optional<std::int32_t> Continue(const PlannedEvent& planned);
-    // The next fixed time of each event that has none planned.
-    void PlanFixedTimes();
-    void ArmFixed(const RandomEvent& event, std::chrono::system_clock::time_point after);
-    // The chain's next event into schedule.json, with KeepScheduleAcrossRestarts.
-    void Keep(const PlannedEvent& chained);
+    // The next fixed time of each event that has none planned; one of `skips` stays skipped.
+    void PlanFixedTimes(const std::vector<KeptSkip>& skips);
+    void ArmFixed(const RandomEvent& event, std::chrono::system_clock::time_point after,
+                  const std::vector<KeptSkip>& skips = {});
+    // The chain's next event and the fixed times judged not to start into schedule.json, with
+    // KeepScheduleAcrossRestarts.
+    void Keep();
     void Warn(PlannedEvent& planned, std::int32_t minutes);
     // A due event: planned, or to be drawn now.
     void Due(PlannedEvent& planned, std::optional<std::int32_t> nextMinutes, const char* trigger);

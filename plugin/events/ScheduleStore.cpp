@@ -14,6 +14,7 @@
 #include "base/Text.h"
 #include "config/ConfigParser.h"
 #include "history/EventRecord.h"
+#include "platform/FileLock.h"
 #include "platform/Platform.h"
 
 namespace quorvane {
@@ -21,37 +22,52 @@ namespace {
 
 using nlohmann::json;
 
+// Another server holds the lock only while it reads and writes a small file.
+constexpr std::chrono::seconds kLockWait{5};
+
 // The whole file; empty when there is none.
 std::string ReadText(const std::filesystem::path& file) {
     std::ifstream in(file, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+// What `kept` makes of its server's entry, as a merge patch: what it does not have is removed,
+// what it does not know of stays.
 // {"next":"2026-12-08T23:51:53Z","event":"meteor","coordinate":[1,2,3],"warned":false}
-json EntryOf(const KeptEvent& kept) {
-    json entry = {{"next", UtcText(kept.Next)}};
-    if (kept.EventId && kept.Coordinate) {
-        const auto& c = *kept.Coordinate;
-        entry["event"] = *kept.EventId;
-        entry["coordinate"] = {ShortestFloatValue(c.X), ShortestFloatValue(c.Y),
+json PatchOf(const KeptSchedule& kept) {
+    const KeptEvent& next = kept.Next;
+    json patch = {{"next", UtcText(next.Next)}, {"event", nullptr},   {"coordinate", nullptr},
+                  {"warned", next.Warned},      {"skipped", nullptr}, {"skippedAt", nullptr}};
+    if (next.EventId && next.Coordinate) {
+        const auto& c = *next.Coordinate;
+        patch["event"] = *next.EventId;
+        patch["coordinate"] = {ShortestFloatValue(c.X), ShortestFloatValue(c.Y),
                                ShortestFloatValue(c.Z)};
     }
-    entry["warned"] = kept.Warned;
-    return entry;
+    if (next.Skipped) {
+        patch["skipped"] = *next.Skipped;
+    }
+    for (const auto& skip : kept.FixedSkips) {
+        patch["skippedAt"].push_back(
+            {{"event", skip.EventId}, {"at", UtcText(skip.At)}, {"reason", skip.Reason}});
+    }
+    return patch;
 }
 
-}  // namespace
+std::optional<std::chrono::system_clock::time_point> TimeIn(const json& entry, const char* key) {
+    return entry.is_object() && entry.contains(key) && entry[key].is_string()
+               ? ParseUtcText(entry[key].get<std::string>())
+               : std::nullopt;
+}
 
-std::optional<KeptEvent> KeptOf(const std::string& text, const std::string& server) {
-    json document;
-    try {
-        document = json::parse(text);
-    } catch (const json::exception& e) {
-        throw std::runtime_error(ReasonOf(e.what()));
-    }
-    if (!document.is_object()) {
-        throw std::runtime_error("not a JSON object");
-    }
+std::string TextIn(const json& entry, const char* key) {
+    const auto found = entry.find(key);
+    return found != entry.end() && found->is_string() ? found->get<std::string>() : std::string();
+}
+
+// `server`'s entry in `document`, an object; none when it has none. Throws std::runtime_error
+// when the entry cannot be read.
+std::optional<KeptSchedule> KeptIn(const json& document, const std::string& server) {
     const auto found = document.find(server);
     if (found == document.end()) {
         return std::nullopt;
@@ -60,13 +76,11 @@ std::optional<KeptEvent> KeptOf(const std::string& text, const std::string& serv
     const auto broken = [&](const std::string& why) {
         return std::runtime_error("the entry of " + server + " has " + why);
     };
-    const auto next = entry.is_object() && entry.contains("next") && entry["next"].is_string()
-                          ? ParseUtcText(entry["next"].get<std::string>())
-                          : std::nullopt;
+    const auto next = TimeIn(entry, "next");
     if (!next) {
         throw broken("no \"next\" time such as \"2026-12-08T23:51:53Z\"");
     }
-    KeptEvent kept{*next, {}, {}, entry.value("warned", false)};
+    KeptSchedule kept{{*next, {}, {}, entry.value("warned", false), {}}, {}};
     if (entry.contains("event")) {
         const auto& c = entry.value("coordinate", json());
         const auto isFloat = [](const json& value) {
@@ -76,21 +90,63 @@ std::optional<KeptEvent> KeptOf(const std::string& text, const std::string& serv
             !std::all_of(c.begin(), c.end(), isFloat)) {
             throw broken("an \"event\" without its \"coordinate\" [X, Y, Z]");
         }
-        kept.EventId = entry["event"].get<std::string>();
-        kept.Coordinate = WorldCoordinate{c[0].get<float>(), c[1].get<float>(), c[2].get<float>()};
+        kept.Next.EventId = entry["event"].get<std::string>();
+        kept.Next.Coordinate =
+            WorldCoordinate{c[0].get<float>(), c[1].get<float>(), c[2].get<float>()};
+    }
+    if (const auto skipped = TextIn(entry, "skipped"); !skipped.empty()) {
+        kept.Next.Skipped = skipped;
+    }
+    for (const auto& skip : entry.value("skippedAt", json::array())) {
+        const auto at = TimeIn(skip, "at");
+        if (!at || TextIn(skip, "event").empty()) {
+            throw broken("a \"skippedAt\" without its \"event\" and \"at\" time");
+        }
+        kept.FixedSkips.push_back({TextIn(skip, "event"), *at, TextIn(skip, "reason")});
     }
     return kept;
 }
 
-ScheduleStore::ScheduleStore(std::filesystem::path file) : file_(std::move(file)) {}
+}  // namespace
 
-std::optional<KeptEvent> ScheduleStore::Load(const std::string& server) {
+ScheduleStore::ScheduleStore(std::filesystem::path file)
+    : file_(std::move(file)), lock_(std::filesystem::path(file_) += ".lock") {}
+
+std::optional<json> ScheduleStore::ReadLocked(const char* then) {
     std::error_code error;
     if (!std::filesystem::exists(file_, error)) {
+        return json::object();
+    }
+    std::string why = "not a JSON object";
+    try {
+        auto document = json::parse(ReadText(file_));
+        if (document.is_object()) {
+            return document;
+        }
+    } catch (const json::exception& e) {
+        why = ReasonOf(e.what());
+    }
+    // Kept for an admin, never replaced without the other servers' entries.
+    auto aside = file_;
+    aside += ".broken";
+    std::filesystem::rename(file_, aside, error);
+    if (error) {
+        PluginLog()->warn(
+            "The kept schedule {} cannot be read ({}), nor set aside ({}): it is "
+            "left as it is",
+            file_.string(), why, error.message());
         return std::nullopt;
     }
+    PluginLog()->warn("The kept schedule {} cannot be read ({}): it is set aside as {}, and {}",
+                      file_.string(), why, aside.string(), then);
+    return json::object();
+}
+
+std::optional<KeptSchedule> ScheduleStore::Load(const std::string& server) {
     try {
-        return KeptOf(ReadText(file_), server);
+        const platform::FileLock lock(lock_, kLockWait);
+        const auto document = ReadLocked("the chain starts as usual");
+        return document ? KeptIn(*document, server) : std::nullopt;
     } catch (const std::exception& e) {
         PluginLog()->warn("The kept schedule {} cannot be read ({}): the chain starts as usual",
                           file_.string(), e.what());
@@ -98,22 +154,27 @@ std::optional<KeptEvent> ScheduleStore::Load(const std::string& server) {
     }
 }
 
-void ScheduleStore::Save(const std::string& server, const KeptEvent& kept) {
-    thread_.Append(json{{"server", server}, {"entry", EntryOf(kept)}}.dump());
+void ScheduleStore::Save(const std::string& server, const KeptSchedule& kept) {
+    thread_.Append(json{{"server", server}, {"patch", PatchOf(kept)}}.dump());
 }
 
 void ScheduleStore::Write(const std::vector<std::string>& changes) {
     try {
-        // Another server's keys stay; a file that is no JSON object was warned of when read.
-        json document = json::parse(ReadText(file_), nullptr, false);
-        if (!document.is_object()) {
-            document = json::object();
+        // Read, changed and written under the lock: no other server's change is lost between.
+        const platform::FileLock lock(lock_, kLockWait);
+        auto document = ReadLocked("it is written anew");
+        if (!document) {
+            return;
         }
         for (const auto& text : changes) {
             const auto change = json::parse(text);
-            document[change["server"].get<std::string>()] = change["entry"];
+            auto& entry = (*document)[change["server"].get<std::string>()];
+            if (!entry.is_object()) {
+                entry = json::object();
+            }
+            entry.merge_patch(change["patch"]);
         }
-        platform::WriteFileAtomically(file_, document.dump(2) + "\n");
+        platform::WriteFileAtomically(file_, document->dump(2) + "\n");
         failing_ = false;
     } catch (const std::exception& e) {
         if (!std::exchange(failing_, true)) {

@@ -1,14 +1,17 @@
 #pragma once
 // schedule.json beside config.json (KeepScheduleAcrossRestarts): per server key, the time (UTC)
-// of that server's next event and, with warnings, the event and coordinate drawn for it, and
-// whether it was warned of. Replaced whole and atomically on a thread of its own whenever the
-// plan changes; one file may hold several servers' keys.
+// of that server's next event and, with warnings, the event and coordinate drawn for it,
+// whether it was warned of, and the fixed times judged not to start. The servers of a cluster
+// may share the folder and so the file: each change is read, merged into its server's entry
+// and written back under a lock that the other processes see too, on a thread of its own.
 
 #include <chrono>
 #include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include <nlohmann/json.hpp>
 
 #include "base/WriterThread.h"
 #include "config/Settings.h"
@@ -20,11 +23,22 @@ struct KeptEvent {
     std::optional<std::string> EventId;
     std::optional<WorldCoordinate> Coordinate;
     bool Warned = false;
+    // Why it does not start, as judged at its first warning.
+    std::optional<std::string> Skipped;
 };
 
-// `server`'s entry in the file's text; none when it has none. Throws std::runtime_error when
-// the text or the entry cannot be read.
-std::optional<KeptEvent> KeptOf(const std::string& text, const std::string& server);
+// A fixed time judged at its first warning not to start.
+struct KeptSkip {
+    std::string EventId;
+    std::chrono::system_clock::time_point At;
+    std::string Reason;
+};
+
+// What one server keeps.
+struct KeptSchedule {
+    KeptEvent Next;
+    std::vector<KeptSkip> FixedSkips;
+};
 
 class ScheduleStore {
   public:
@@ -37,17 +51,22 @@ class ScheduleStore {
         return thread_.WaitUntilWritten(limit);
     }
 
-    // `server`'s kept event; none without one, and one warning when the file cannot be read.
-    std::optional<KeptEvent> Load(const std::string& server);
-    // Keeps `kept` for `server`; written off the calling thread, the other keys left as they
-    // are.
-    void Save(const std::string& server, const KeptEvent& kept);
+    // `server`'s kept schedule; none without one. A file that cannot be read is set aside as
+    // schedule.json.broken, a broken entry left out, each with one warning.
+    std::optional<KeptSchedule> Load(const std::string& server);
+    // Keeps `kept` for `server`; written off the calling thread. The other servers' entries,
+    // and what else this server's entry holds, stay as they are.
+    void Save(const std::string& server, const KeptSchedule& kept);
 
   private:
+    // The file's document, an object, with the lock held; none when it can neither be read
+    // nor set aside. `then` says what follows a file set aside.
+    std::optional<nlohmann::json> ReadLocked(const char* then);
     // On one thread at a time.
     void Write(const std::vector<std::string>& changes);
 
     const std::filesystem::path file_;
+    const std::filesystem::path lock_;
     bool failing_ = false;  // warned once until it is written again
     // Last: it stops, and writes what is left, before the rest goes.
     WriterThread thread_{[this](const std::vector<std::string>& changes) { Write(changes); },

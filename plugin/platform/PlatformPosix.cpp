@@ -7,6 +7,7 @@
 #include <iterator>
 #include <string_view>
 #include <system_error>
+#include <thread>
 
 #include "platform/Platform.h"
 
@@ -105,7 +106,9 @@ void WriteFileAtomically(const std::filesystem::path& file, std::string_view con
         throw std::system_error(errno, std::generic_category(), what + " " + file.string());
     };
     std::filesystem::path temporary = file;
-    temporary += "." + std::to_string(getpid()) + ".tmp";
+    // Unique to this process and thread: other servers may share the folder.
+    temporary += "." + std::to_string(getpid()) + "." +
+                 std::to_string(std::hash<std::thread::id>()(std::this_thread::get_id())) + ".tmp";
     const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) {
         fail("cannot create a file beside");

@@ -35,7 +35,10 @@ std::chrono::local_seconds ServerLocalTime(std::chrono::sys_seconds time) {
 void WriteFileAtomically(const std::filesystem::path& file, std::string_view contents) {
     std::filesystem::path temporary = file;
     temporary += L".";
+    // Unique to this process and thread: other servers may share the folder.
     temporary += std::to_wstring(GetCurrentProcessId());
+    temporary += L".";
+    temporary += std::to_wstring(GetCurrentThreadId());
     temporary += L".tmp";
     const auto fail = [&](const std::string& what) {
         const DWORD error = GetLastError();

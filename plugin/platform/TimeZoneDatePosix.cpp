@@ -6,10 +6,9 @@
 
 namespace quorvane::platform {
 
-ZoneOffset NamedZoneOffset(const std::string& zone, std::chrono::sys_seconds time) {
-    return OffsetByDatabase([] { return &date::get_tzdb(); },
-                            [](const std::string& name) { return date::locate_zone(name); }, zone,
-                            time);
+SystemZoneLookup SystemZone(const std::string& name) {
+    return LookUp([] { return &date::get_tzdb(); },
+                  [](const std::string& zone) { return date::locate_zone(zone); }, name);
 }
 
 }  // namespace quorvane::platform

@@ -1,13 +1,10 @@
-// A build without a time-zone database: only the server's own local time.
-#include <stdexcept>
-
+// A build whose system has no time-zone database (MinGW): the shipped zone files serve.
 #include "platform/TimeZone.h"
 
 namespace quorvane::platform {
 
-ZoneOffset NamedZoneOffset(const std::string& zone, std::chrono::sys_seconds) {
-    throw std::runtime_error("this build of the plugin has no time-zone database for \"" + zone +
-                             "\"; without TimeZone the server's local time is used");
+SystemZoneLookup SystemZone(const std::string&) {
+    return {};
 }
 
 }  // namespace quorvane::platform

@@ -1,6 +1,7 @@
-// Named zones by the standard library's database (MSVC's reads Windows' own copy of ICU). The
-// check of the plugin against the framework's headers compiles this file over MinGW's library,
-// which has no database: it sees only the guard.
+// Named zones by the standard library's database (MSVC's reads Windows' own copy of ICU, which
+// Windows Server 2019 lacks: then get_tzdb throws and the shipped zone files serve). The check
+// of the plugin against the framework's headers compiles this file over MinGW's library, which
+// has no database: it sees only the guard.
 #include <chrono>
 #include <version>
 
@@ -11,10 +12,9 @@
 
 namespace quorvane::platform {
 
-ZoneOffset NamedZoneOffset(const std::string& zone, std::chrono::sys_seconds time) {
-    return OffsetByDatabase([] { return &std::chrono::get_tzdb(); },
-                            [](const std::string& name) { return std::chrono::locate_zone(name); },
-                            zone, time);
+SystemZoneLookup SystemZone(const std::string& name) {
+    return LookUp([] { return &std::chrono::get_tzdb(); },
+                  [](const std::string& zone) { return std::chrono::locate_zone(zone); }, name);
 }
 
 }  // namespace quorvane::platform

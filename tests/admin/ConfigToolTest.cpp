@@ -195,6 +195,10 @@ TEST(ConfigToolTest, CheckGivesEachBrokenFileItsVerdict) {
          2,
          "Island: inactive: /TimeZone: \"Berlin\" is not a time zone (an IANA name such as "
          "\"Europe/Berlin\")"},
+        {"where a time zone comes from",
+         {{"TimeZone", "Europe/Berlin"}},
+         0,
+         "TimeZone Europe/Berlin: from the system's zone database"},
         {"a coordinate without three numbers",
          {{"Island", {{"RandomEvents", {{"meteor", {{"RandomCCCs", {"1 2", "3 4 5"}}}}}}}}},
          1,
@@ -308,7 +312,7 @@ TEST(ConfigToolTest, PreviewIsWhatTheRunningPluginSends) {
     EXPECT_EQ(sent, expected);
     EXPECT_EQ(receiver.Records()[0].body, preview[0]["discord"]["body"]);
     const auto next = quorvane::NextFixedTime(
-        {*quorvane::ParseFixedTime("Mon 08:00")}, "",
+        {*quorvane::ParseFixedTime("Mon 08:00")}, quorvane::platform::Zone(),
         std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now()));
     EXPECT_EQ(preview[0]["at"]["next"], quorvane::UtcText(*next));
     // The coordinate as the command and the history write it.

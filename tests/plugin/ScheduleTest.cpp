@@ -17,6 +17,7 @@
 #include "events/EventChain.h"
 #include "events/EventTexts.h"
 #include "platform/TimeZone.h"
+#include "platform/TzifZone.h"
 
 namespace {
 
@@ -31,6 +32,17 @@ Clock::time_point Utc(const std::string& text) {
 
 std::string Utc(std::optional<std::chrono::sys_seconds> time) {
     return time ? quorvane::UtcText(*time) : "none";
+}
+
+// A zone by the system's database, and the same by the plugin's reader of the zone files it
+// ships for systems without one.
+std::vector<quorvane::platform::Zone> BothZones(const std::string& name) {
+    std::ifstream in(std::filesystem::path(SHIPPED_ZONES_DIR) / name, std::ios::binary);
+    return {
+        quorvane::platform::FindZone(name, {}),
+        quorvane::platform::Zone(
+            name, quorvane::platform::ReadTzif(std::string(std::istreambuf_iterator<char>(in), {})),
+            "shipped")};
 }
 
 TEST(CalendarTest, FixedTimesFollowTheZoneAcrossBothDaylightSavingChanges) {
@@ -100,14 +112,20 @@ TEST(CalendarTest, FixedTimesFollowTheZoneAcrossBothDaylightSavingChanges) {
             times.push_back(*quorvane::ParseFixedTime(text));
         }
         const auto after = std::chrono::floor<std::chrono::seconds>(Utc(c.after));
-        EXPECT_EQ(Utc(quorvane::NextFixedTime(times, c.zone, after)), c.next) << c.what;
+        for (const auto& zone : BothZones(c.zone)) {
+            EXPECT_EQ(Utc(quorvane::NextFixedTime(times, zone, after)), c.next)
+                << c.what << ", " << zone.Database();
+        }
     }
     // ActiveHours in the zone: the minute after 01:59 is 03:00 in spring, 02:00 again in autumn.
     for (const auto& [utc, minute] : {std::pair{"2026-03-29T00:59:00Z", 119},
                                       {"2026-03-29T01:00:00Z", 180},
                                       {"2026-10-25T00:59:00Z", 179},
                                       {"2026-10-25T01:00:00Z", 120}}) {
-        EXPECT_EQ(quorvane::platform::MinuteOfDayIn("Europe/Berlin", Utc(utc)), minute) << utc;
+        for (const auto& zone : BothZones("Europe/Berlin")) {
+            EXPECT_EQ(quorvane::platform::MinuteOfDayIn(zone, Utc(utc)), minute)
+                << utc << ", " << zone.Database();
+        }
     }
     for (const char* unreadable : {"20:0", "24:00", "Sa 20:00", "sat 20:00", "Sat  20:00"}) {
         EXPECT_FALSE(quorvane::ParseFixedTime(unreadable)) << unreadable;
@@ -302,36 +320,46 @@ TEST_F(ScheduleTest, PlayersAreCountedAtTheFirstWarningOnly) {
     EXPECT_EQ(HistoryLine(1)["outcome"], "started");
 }
 
-TEST_F(ScheduleTest, AKeptNextEventIsResumedUnlessItHasPassed) {
+TEST_F(ScheduleTest, AKeptNextEventIsResumedUnlessItHasPassedOrIsBeyondAnyWait) {
     settings_.KeepScheduleAcrossRestarts = true;
     settings_.EventWarningMinutes = {};
     const std::string other = R"("Other": {"next": "2026-12-05T20:00:00Z", "warned": false})";
     const std::string cannotBeRead =
         "[Quorvane][warning] The kept schedule " + schedule_file_.string() + " cannot be read (";
+    const auto broken = std::filesystem::path(schedule_file_) += ".broken";
     struct Case {
         const char* what;
         std::string file;
         int delay;           // of the start
         std::string logged;  // the start of the one line logged
+        std::string ending;  // and its end
         bool otherStays;
     };
     const Case cases[] = {
         {"ahead", R"({"Island": {"next": "2026-12-05T19:04:00Z"}, )" + other + "}", 300,
-         "[Quorvane][info] The kept next event at 2026-12-05T19:04:00Z is resumed: in 300 s", true},
+         "[Quorvane][info] The kept next event at 2026-12-05T19:04:00Z is resumed: in 300 s", "",
+         true},
         {"passed while the server was down",
          R"({"Island": {"next": "2026-12-05T18:58:00Z"}, )" + other + "}", 660,
          "[Quorvane][info] The kept next event at 2026-12-05T18:58:00Z has passed: a new first "
          "wait is drawn",
-         true},
+         "", true},
+        {"further than the settings draw (10000 minutes), as a hand may write it",
+         R"({"Island": {"next": "2199-01-01T00:00:00Z"}, )" + other + "}", 660,
+         "[Quorvane][info] The kept next event at 2199-01-01T00:00:00Z is further ahead than the "
+         "longest wait the settings can draw (10000 minutes): a new first wait is drawn",
+         "", true},
         {"broken", R"({"Island": {"next": "soon"}, )" + other + "}", 660,
          cannotBeRead + "the entry of Island has no \"next\" time such as "
                         "\"2026-12-08T23:51:53Z\"): the chain starts as usual",
-         true},
-        {"not JSON", "{\"Island\": ", 660, cannotBeRead, false},
-        {"none for this server", "{" + other + "}", 660, "", true},
+         "", true},
+        {"not JSON: set aside, not lost", "{\"Island\": ", 660, cannotBeRead,
+         "): it is set aside as " + broken.string() + ", and the chain starts as usual", false},
+        {"none for this server", "{" + other + "}", 660, "", "", true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
+        std::filesystem::remove(broken);
         std::ofstream(schedule_file_) << c.file;
         host_.ClearLines();
         std::vector<int> delays;
@@ -345,16 +373,91 @@ TEST_F(ScheduleTest, AKeptNextEventIsResumedUnlessItHasPassed) {
         EXPECT_EQ(lines.size(), c.logged.empty() ? 0u : 1u);
         if (!lines.empty()) {
             EXPECT_TRUE(lines[0].starts_with(c.logged)) << lines[0];
-            if (c.logged.starts_with(cannotBeRead)) {
-                EXPECT_TRUE(lines[0].ends_with("): the chain starts as usual")) << lines[0];
-            }
+            EXPECT_TRUE(lines[0].ends_with(c.ending)) << lines[0];
         }
+        ASSERT_TRUE(store_.WaitUntilWritten(std::chrono::seconds(30)));
         // What is kept now: the time armed, beside the other server's.
         const auto kept = nlohmann::json::parse(std::ifstream(schedule_file_));
         EXPECT_EQ(kept["Island"]["next"],
                   quorvane::UtcText(clock_.Now() + std::chrono::seconds(c.delay)));
         EXPECT_EQ(kept.contains("Other"), c.otherStays);
+        if (!c.otherStays) {
+            std::ifstream aside(broken);
+            EXPECT_EQ(std::string(std::istreambuf_iterator<char>(aside), {}), c.file);
+        }
     }
+}
+
+// A fixed time judged at its first warning not to start stays skipped however the plugin
+// goes on: though players are online by then, nothing is said of it and it does not start.
+TEST_F(ScheduleTest, AFixedTimeSkippedAtItsFirstWarningStaysSkipped) {
+    settings_.KeepScheduleAcrossRestarts = true;
+    settings_.TimeZone = quorvane::platform::FindZone("Europe/Berlin", {});
+    settings_.MinimumPlayersOnline = 1;
+    settings_.MinimumTimeToWait = settings_.MaximumTimeToWait = 1000;
+    settings_.RandomEvents[1].At = {*quorvane::ParseFixedTime("20:30")};  // in 31 minutes
+    const auto fixedEntry = [&](const std::vector<quorvane::PlannedEvent>& planned) {
+        const auto found = std::find_if(planned.begin(), planned.end(), [](const auto& event) {
+            return event.From == quorvane::PlannedEvent::Source::Fixed;
+        });
+        return found == planned.end() ? std::optional<quorvane::PlannedEvent>()
+                                      : std::optional(*found);
+    };
+    for (const bool restart : {false, true}) {
+        SCOPED_TRACE(restart ? "a restart" : "a reload");
+        std::filesystem::remove(schedule_file_);
+        host_.Game().Run([&] {
+            world_->SetPlayers(0);
+            chain_.ScheduleFirst();
+        });
+        // Judged at its first warning, after 1260 game seconds.
+        ASSERT_TRUE(WaitFor([&] {
+            const auto fixed = fixedEntry(Planned());
+            return fixed && fixed->Skipped;
+        }));
+        ASSERT_TRUE(store_.WaitUntilWritten(std::chrono::seconds(30)));
+        std::unique_ptr<quorvane::EventChain> restarted;
+        host_.Game().Run([&] {
+            world_->SetPlayers(5);
+            if (restart) {
+                chain_.DropTimers();
+                restarted = std::make_unique<quorvane::EventChain>(
+                    settings_,
+                    quorvane::ChainServices{rcon_, discord_, history_,
+                                            [&](std::uint64_t step) { restarted->OnTimer(step); },
+                                            &store_, &clock_});
+                restarted->ScheduleFirst();
+            } else {
+                chain_.Rearm();
+            }
+        });
+        // Past its time (1860 game seconds) its next fixed time is planned: tomorrow's.
+        ASSERT_TRUE(WaitFor([&] {
+            std::vector<quorvane::PlannedEvent> planned;
+            host_.Game().Run([&] {
+                for (const auto& [entry, event] :
+                     (restarted ? restarted->Plan() : chain_.Plan()).Entries()) {
+                    planned.push_back(event);
+                }
+            });
+            const auto fixed = fixedEntry(planned);
+            return fixed && quorvane::UtcText(fixed->StartsAt) == "2026-12-06T19:30:00Z";
+        }));
+        host_.Game().Run([&] {
+            chain_.DropTimers();
+            if (restarted) {
+                restarted->DropTimers();
+            }
+        });
+        ASSERT_TRUE(rcon_.WaitUntilIdle(std::chrono::seconds(30)));
+        EXPECT_EQ(Texts(), Lines{});
+    }
+    // One line each time: its skip.
+    EXPECT_EQ(HistoryLine(0)["outcome"], "skipped");
+    EXPECT_EQ(HistoryLine(1)["outcome"], "skipped");
+    EXPECT_EQ(HistoryLine(1)["trigger"], "at");
+    std::ifstream in(history_file_);
+    EXPECT_EQ(std::count(std::istreambuf_iterator<char>(in), {}, '\n'), 2);
 }
 
 // An event already drawn and warned of comes back after a restart as it was: no second Discord
@@ -377,7 +480,7 @@ TEST_F(ScheduleTest, AKeptWarnedEventComesBackWithItsCoordinate) {
 
 // Two in one minute start both; the chain's first wait goes on undisturbed.
 TEST_F(ScheduleTest, FixedTimesStartBesideTheChain) {
-    settings_.TimeZone = "Europe/Berlin";
+    settings_.TimeZone = quorvane::platform::FindZone("Europe/Berlin", {});
     settings_.MinimumTimeToWait = settings_.MaximumTimeToWait = 100;
     settings_.EventWarningMinutes = {};
     settings_.RandomEvents[0].At = {*quorvane::ParseFixedTime("Sat 20:00")};

@@ -41,6 +41,11 @@ std::filesystem::path WindowsServerDir::InstallClient(const std::string& program
     return folder / program;
 }
 
+void WindowsServerDir::InstallZones() const {
+    std::filesystem::copy(WindowsPluginDir() / "zoneinfo", PluginDir() / "zoneinfo",
+                          std::filesystem::copy_options::recursive);
+}
+
 std::vector<std::string> WindowsServerDir::Files() const {
     std::vector<std::string> files;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(path_)) {

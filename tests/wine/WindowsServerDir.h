@@ -26,6 +26,8 @@ class WindowsServerDir {
     // A copy of a Windows RCON client (quorvane-rcon.exe, or patient-rcon.exe, which has no
     // time-out of its own) in a folder with a blank in its name; its path.
     std::filesystem::path InstallClient(const std::string& program = "quorvane-rcon.exe") const;
+    // The zone files the Windows build ships beside the plugin (zoneinfo/), as admins copy them.
+    void InstallZones() const;
     // Every file below the directory, as relative paths with '/', sorted.
     std::vector<std::string> Files() const;
 
