@@ -8,17 +8,14 @@
 
 #include <strings.h>
 
-#include <filesystem>
-#include <optional>
 #include <regex>
 #include <thread>
 
-#include "BackgroundProcess.h"
 #include "DiscordRules.h"
 #include "Host/Timers.h"
 #include "PluginHost.h"
-#include "Process.h"
 #include "Receiver.h"
+#include "TlsFront.h"
 #include "notify/DiscordNotifier.h"
 
 namespace {
@@ -516,47 +513,11 @@ TEST_P(DiscordNotifierStallTest, NoAnswerIsOneWarningAndOneRetry) {
     }
 }
 
-// An https:// front for the receiver with a certificate for 127.0.0.1 that no authority
-// vouches for, as someone who intercepts the server's traffic would put up
-// (tests/node/tls-front.js, with a key made by the openssl program).
-class TlsFront {
-  public:
-    TlsFront(const std::filesystem::path& dir, int port) {
-        if (std::string(NODE_PROGRAM).empty()) {
-            ADD_FAILURE() << "needs Node.js: run scripts/install-deps.sh";
-            return;
-        }
-        std::filesystem::create_directories(dir);
-        const auto made = testing_support::RunProcess(
-            OPENSSL_PROGRAM,
-            {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes",
-             "-days", "2", "-subj", "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1",
-             "-keyout", "key.pem", "-out", "cert.pem"},
-            dir);
-        EXPECT_EQ(made.exitCode, 0) << made.output;
-        process_.emplace(
-            NODE_PROGRAM,
-            std::vector<std::string>{TLS_FRONT_SCRIPT, "cert.pem", "key.pem", std::to_string(port)},
-            dir);
-        if (const auto listening =
-                process_->WaitForLine(std::regex("listening on ([0-9]+)"), kWait)) {
-            url_ = "https://127.0.0.1:" + listening->at(1);
-        } else {
-            ADD_FAILURE() << "the TLS front did not start: " << process_->Output();
-        }
-    }
-    std::string BaseUrl() const { return url_; }
-
-  private:
-    std::optional<testing_support::BackgroundProcess> process_;
-    std::string url_;
-};
-
 // Over https with a certificate nobody vouches for: the framework's service posts anyway, its
 // token readable by whoever answered; the plugin's own client sends nothing, neither at first
 // nor at its retry.
 TEST_P(DiscordNotifierTest, OnlyTheVerifiedClientRefusesAnUntrustedCertificate) {
-    const TlsFront front(host_.Dir().Path() / "tls", receiver_.Port());
+    const testing_support::TlsFront front(host_.Dir().Path() / "tls", receiver_.Port());
     ASSERT_FALSE(front.BaseUrl().empty());
     settings_.DiscordWebhook = front.BaseUrl() + "/api/webhooks/1234/token";
     Post("message");
