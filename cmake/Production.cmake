@@ -6,7 +6,8 @@
 #   QUORVANE_FRAMEWORK_LIB  its import library, AsaApi.lib
 # nlohmann-json is our own dependency (the framework vendors a json.hpp of its own), e.g.
 # through vcpkg's toolchain file. The framework's headers bring their logging library and the
-# header-only fmt bundled with it; nothing else is linked.
+# header-only fmt bundled with it; nothing else is linked but Windows' own libraries (WinHTTP
+# for the verified Discord posts).
 #
 # The framework is built with the MSVC toolset 14.39 (v143, VCToolsVersion 14.39.33519), and
 # so is its AsaApi.lib: build with the same toolset, e.g. -T v143,version=14.39.
@@ -30,7 +31,7 @@ add_library(Quorvane SHARED ${QUORVANE_PLUGIN_SOURCES} ${QUORVANE_PLUGIN_WINDOWS
 target_include_directories(Quorvane PRIVATE ${CMAKE_CURRENT_LIST_DIR}/../plugin ${public}
                                             ${public}/API/UE)
 target_link_libraries(Quorvane PRIVATE ${QUORVANE_FRAMEWORK_LIB} nlohmann_json::nlohmann_json
-                                       shell32 ws2_32)
+                                       shell32 ws2_32 winhttp)
 # NOMINMAX: the framework's <windows.h> would make min and max macros. The constexpr
 # std::mutex constructor of toolsets from 14.40 on needs an msvcp140.dll at least as new, and
 # a server may have an older one: the first lock would crash the process.

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <thread>
 
-#include "HttpTransport.h"
+#include "platform/HttpTransport.h"
 #include "HttpUrl.h"
 #include "history/EventRecord.h"
 #include "notify/DiscordPost.h"

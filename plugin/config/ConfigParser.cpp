@@ -347,6 +347,13 @@ class Parser {
                 LeftOut(*stamp, "is not true or false");
             }
         }
+        if (const auto verified = doc.Member("DiscordVerifiedTransport")) {
+            if (verified->Json().is_boolean()) {
+                s_.DiscordVerifiedTransport = verified->Json().get<bool>();
+            } else {
+                LeftOut(*verified, "is not true or false");
+            }
+        }
     }
 
     void ReadRoleIds(const Node& roles) {

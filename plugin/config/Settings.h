@@ -64,6 +64,9 @@ struct Settings {
     std::string DiscordAvatarUrl;
     std::string DiscordThreadId;
     bool DiscordTimestamp = false;
+    // Posts go through the plugin's own HTTP client, which checks Discord's certificate, rather
+    // than the framework's request service, which checks none.
+    bool DiscordVerifiedTransport = false;
     std::string ServerEventsCommand;
     RconTarget RconSettings;
     std::string BroadcastStartEventMessage;

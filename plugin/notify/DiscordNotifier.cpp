@@ -21,8 +21,16 @@ std::string Announcement(const std::string& eventId) {
 
 }  // namespace
 
-DiscordNotifier::DiscordNotifier(const Settings& settings, std::string userAgent, Reenter reenter)
-    : settings_(settings), userAgent_(std::move(userAgent)), reenter_(std::move(reenter)) {}
+DiscordNotifier::DiscordNotifier(const Settings& settings, std::string userAgent, Reenter reenter,
+                                 std::chrono::milliseconds verifiedTimeout)
+    : settings_(settings),
+      userAgent_(std::move(userAgent)),
+      reenter_(std::move(reenter)),
+      verified_(
+          [reenter = reenter_](const std::function<void(VerifiedTransport&)>& what) {
+              reenter([&](DiscordNotifier& notifier) { what(notifier.verified_); });
+          },
+          verifiedTimeout) {}
 
 bool DiscordNotifier::Post(const std::string& eventId, const DiscordEvent& event,
                            std::uint64_t recordId) {
@@ -60,16 +68,16 @@ std::string DiscordNotifier::Replaced(const Attempt& attempt) const {
 void DiscordNotifier::Send(std::uint64_t id) {
     const Attempt& attempt = attempts_.at(id);
     Remember(attempt.EventId, "sending");
-    const std::function<void(bool, std::string, std::unordered_map<std::string, std::string>)>
-        done = [reenter = reenter_, id](bool success, std::string result,
-                                        std::unordered_map<std::string, std::string> headers) {
-            reenter([&](DiscordNotifier& notifier) {
-                notifier.OnAnswer(id, success, result, headers);
-            });
-        };
-    if (!API::Requests::Get().CreatePostRequest(
-            attempt.Post.Url, done, attempt.Post.Body, "application/json",
-            {"Content-Type: application/json", "User-Agent: " + userAgent_})) {
+    DiscordTransport::Done done = [reenter = reenter_, id](DiscordReply reply) {
+        reenter([&](DiscordNotifier& notifier) { notifier.OnAnswer(id, reply); });
+    };
+    DiscordTransport& transport =
+        settings_.DiscordVerifiedTransport ? static_cast<DiscordTransport&>(verified_) : framework_;
+    if (!transport.Send({attempt.Post.Url,
+                         attempt.Post.Body,
+                         "application/json",
+                         {"Content-Type: application/json", "User-Agent: " + userAgent_}},
+                        std::move(done))) {
         const std::string eventId = attempt.EventId;
         const std::uint64_t recordId = attempt.RecordId;
         attempts_.erase(id);
@@ -77,15 +85,13 @@ void DiscordNotifier::Send(std::uint64_t id) {
     }
 }
 
-void DiscordNotifier::OnAnswer(std::uint64_t id, bool success, const std::string& result,
-                               const std::unordered_map<std::string, std::string>& headers) {
+void DiscordNotifier::OnAnswer(std::uint64_t id, const DiscordReply& reply) {
     const auto found = attempts_.find(id);
     if (found == attempts_.end()) {
         return;
     }
     Attempt& attempt = found->second;
-    DiscordAnswer answer =
-        ReadDiscordAnswer(success, result, headers, attempt.Retries, attempt.Post.ThreadId);
+    DiscordAnswer answer = ReadDiscordAnswer(reply, attempt.Retries, attempt.Post.ThreadId);
     // A webhook or thread a reload has replaced since the post was made gets no retry and
     // stops nothing.
     std::string replaced = Replaced(attempt);
@@ -194,6 +200,7 @@ void DiscordNotifier::Reloaded() {
 
 void DiscordNotifier::DropTimers() {
     API::Timer::Get().UnloadTimer(RetryTimerIdentifier());
+    verified_.Stop();
     attempts_.clear();
 }
 

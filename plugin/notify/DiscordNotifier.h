@@ -1,10 +1,11 @@
 #pragma once
-// Announcements on Discord, through the host's request service: each post named in the log
+// Announcements on Discord, through the host's request service or, with
+// DiscordVerifiedTransport, the plugin's own HTTP client, alike: each post named in the log
 // when it fails, retried when Discord asks to wait (429) or failed for a moment (5xx, no
 // answer), and no more posts once the webhook is gone or its token wrong (401, 404) until the
 // settings are read again. A post belongs to the webhook it was made for: once a reload sets
-// another, its retries are dropped and its answers stop nothing. Retries wait on the host's
-// timers; on the game thread.
+// another, its retries are dropped and its answers stop nothing. Each attempt goes the way the
+// settings say when it is made. Retries wait on the host's timers; on the game thread.
 
 #include <chrono>
 #include <cstdint>
@@ -16,6 +17,8 @@
 
 #include "config/Settings.h"
 #include "notify/DiscordPost.h"
+#include "notify/FrameworkTransport.h"
+#include "notify/VerifiedTransport.h"
 
 namespace quorvane {
 
@@ -25,8 +28,12 @@ class DiscordNotifier {
     // so that one arriving after the owner is gone finds nothing.
     using Reenter = std::function<void(const std::function<void(DiscordNotifier&)>&)>;
 
+    // How long the plugin's own client waits for a complete answer.
+    static constexpr std::chrono::milliseconds kVerifiedTimeout = std::chrono::seconds(30);
+
     // `settings` outlives the notifier; `userAgent` goes with every post.
-    DiscordNotifier(const Settings& settings, std::string userAgent, Reenter reenter);
+    DiscordNotifier(const Settings& settings, std::string userAgent, Reenter reenter,
+                    std::chrono::milliseconds verifiedTimeout = kVerifiedTimeout);
 
     // Posts an event as MakeDiscordPost composes it. Skipped silently without a webhook, a
     // colour or a message, and while posting is stopped: false then. Never throws.
@@ -40,7 +47,8 @@ class DiscordNotifier {
     // The settings were read again: posting starts again, and the posts waiting to be retried
     // for a webhook that is no longer set are dropped.
     void Reloaded();
-    // Drops the pending retries' timers.
+    // For unloading: drops the pending retries' timers and ends the own client's posts and
+    // thread. No answer reaches the notifier afterwards.
     void DropTimers();
 
     // What became of the last post, for an admin: "posted", "retrying in 2 s: 429 Too Many
@@ -69,8 +77,7 @@ class DiscordNotifier {
     // quorvane.reload"); empty while the settings still send it there.
     std::string Replaced(const Attempt& attempt) const;
     void Send(std::uint64_t id);
-    void OnAnswer(std::uint64_t id, bool success, const std::string& result,
-                  const std::unordered_map<std::string, std::string>& headers);
+    void OnAnswer(std::uint64_t id, const DiscordReply& reply);
     void Retry(std::uint64_t id);
     void Fail(const std::string& eventId, std::uint64_t recordId, const std::string& what);
     void StopPosting(const Attempt& attempt, const DiscordAnswer& answer);
@@ -80,6 +87,8 @@ class DiscordNotifier {
     const Settings& settings_;
     std::string userAgent_;
     Reenter reenter_;
+    FrameworkTransport framework_;
+    VerifiedTransport verified_;
     Finished finished_;
     std::map<std::uint64_t, Attempt> attempts_;
     std::uint64_t nextId_ = 1;

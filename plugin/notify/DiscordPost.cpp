@@ -132,11 +132,11 @@ std::string DiscordPostUrl(const Settings& s) {
     return url;
 }
 
-DiscordAnswer ReadDiscordAnswer(bool success, const std::string& result,
-                                const std::unordered_map<std::string, std::string>& headers,
-                                DiscordRetries& retries, const std::string& threadId) {
+DiscordAnswer ReadDiscordAnswer(const DiscordReply& reply, DiscordRetries& retries,
+                                const std::string& threadId) {
     using Kind = DiscordAnswer::Kind;
-    if (success) {
+    const std::string& result = reply.Result;
+    if (reply.Success) {
         return {Kind::Posted, result, 0};
     }
     const auto retryOnce = [&](std::string what) -> DiscordAnswer {
@@ -145,9 +145,11 @@ DiscordAnswer ReadDiscordAnswer(bool success, const std::string& result,
         }
         return {Kind::Retry, std::move(what), kDiscordRetrySeconds};
     };
-    // The framework hands over nothing when the connection failed; it logs why itself.
+    // Nothing when the connection failed; the framework logs why itself.
     if (result.empty()) {
-        return retryOnce("no answer: the connection failed or timed out");
+        return retryOnce("no answer: " + (reply.Failure.empty()
+                                              ? std::string("the connection failed or timed out")
+                                              : reply.Failure));
     }
     int status = 0;
     std::from_chars(result.data(), result.data() + result.size(), status);
@@ -156,7 +158,7 @@ DiscordAnswer ReadDiscordAnswer(bool success, const std::string& result,
             return {Kind::Failed, result, 0};
         }
         ++retries.RateLimited;
-        return {Kind::Retry, result, RetryAfter(headers)};
+        return {Kind::Retry, result, RetryAfter(reply.Headers)};
     }
     if (status >= 500 && status < 600) {
         return retryOnce(result);

@@ -56,8 +56,18 @@ std::string DiscordPostUrl(const Settings& settings);
 // As Discord asks of every client: "Quorvane (URL, VERSION)".
 std::string DiscordUserAgent(const std::string& version);
 
-// What became of one post, from what the framework's request service reports: its success,
-// its result ("STATUS REASON", empty when nothing answered) and the answer's headers.
+// What a transport reports of one post, as the framework's request service does: success for
+// a 2xx status; the body of a 200, "STATUS REASON" for any other status, empty when nothing
+// answered; the answer's headers. The plugin's own client says why nothing answered (the
+// framework logs that itself).
+struct DiscordReply {
+    bool Success = false;
+    std::string Result;
+    std::unordered_map<std::string, std::string> Headers;
+    std::string Failure;
+};
+
+// What became of one post, from its reply.
 struct DiscordAnswer {
     enum class Kind {
         Posted,
@@ -81,8 +91,7 @@ inline constexpr int kDiscordLongestRetryAfter = 60;
 
 // `retries` counts the retry when the answer is one. A 404 to a post into a thread may mean
 // that the thread is gone.
-DiscordAnswer ReadDiscordAnswer(bool success, const std::string& result,
-                                const std::unordered_map<std::string, std::string>& headers,
-                                DiscordRetries& retries, const std::string& threadId = {});
+DiscordAnswer ReadDiscordAnswer(const DiscordReply& reply, DiscordRetries& retries,
+                                const std::string& threadId = {});
 
 }  // namespace quorvane

@@ -72,6 +72,7 @@ TEST(ConfigToolTest, CheckGivesEachBrokenFileItsVerdict) {
     const std::string longLabel(4100, 'x');
     const Case cases[] = {
         {"clean", json::object(), 0, "Island: active"},
+        {"posts through the own client", {{"DiscordVerifiedTransport", true}}, 0, "Island: active"},
         {"a typo in an optional key",
          {{"Debugg", true}},
          1,

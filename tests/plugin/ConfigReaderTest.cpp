@@ -413,13 +413,16 @@ TEST_F(ConfigReaderTest, AdminControlsAreTakenInTheirRangesOrWarnedOf) {
 // warning with its pointer and the value left out, and the plugin stays active.
 TEST_F(ConfigReaderTest, DiscordPartsAreTakenOrLeftOutWithAWarning) {
     const auto parts = [](const quorvane::Settings& s) {
-        return json{
-            {"roles", s.DiscordMentionRoleIds}, {"name", s.DiscordUsername},
-            {"avatar", s.DiscordAvatarUrl},     {"thread", s.DiscordThreadId},
-            {"timestamp", s.DiscordTimestamp},  {"image", s.RandomEvents.at(0).DiscordImageUrl}};
+        return json{{"roles", s.DiscordMentionRoleIds},
+                    {"name", s.DiscordUsername},
+                    {"avatar", s.DiscordAvatarUrl},
+                    {"thread", s.DiscordThreadId},
+                    {"timestamp", s.DiscordTimestamp},
+                    {"image", s.RandomEvents.at(0).DiscordImageUrl},
+                    {"verified", s.DiscordVerifiedTransport}};
     };
-    const json none = {{"roles", json::array()}, {"name", ""},         {"avatar", ""},
-                       {"thread", ""},           {"timestamp", false}, {"image", ""}};
+    const json none = {{"roles", json::array()}, {"name", ""},  {"avatar", ""},     {"thread", ""},
+                       {"timestamp", false},     {"image", ""}, {"verified", false}};
     const auto with = [&](json changes) {
         json out = none;
         out.merge_patch(changes);
@@ -441,7 +444,8 @@ TEST_F(ConfigReaderTest, DiscordPartsAreTakenOrLeftOutWithAWarning) {
                 {"DiscordUsername", "Event Bot"},
                 {"DiscordAvatarUrl", "HTTPS://example.org/a.png"},
                 {"DiscordThreadId", "333"},
-                {"DiscordTimestamp", true}};
+                {"DiscordTimestamp", true},
+                {"DiscordVerifiedTransport", true}};
     all.merge_patch(image("http://example.org/m.png?size=2"));
     std::string eighty;
     for (int i = 0; i < 80; ++i) {
@@ -458,7 +462,8 @@ TEST_F(ConfigReaderTest, DiscordPartsAreTakenOrLeftOutWithAWarning) {
           {"avatar", "HTTPS://example.org/a.png"},
           {"thread", "333"},
           {"timestamp", true},
-          {"image", "http://example.org/m.png?size=2"}},
+          {"image", "http://example.org/m.png?size=2"},
+          {"verified", true}},
          {}},
         // Empty texts are no value, as an empty DiscordWebhook is none.
         {{{"DiscordUsername", ""}, {"DiscordAvatarUrl", ""}, {"DiscordThreadId", ""}}, none, {}},
@@ -508,6 +513,10 @@ TEST_F(ConfigReaderTest, DiscordPartsAreTakenOrLeftOutWithAWarning) {
         {{{"DiscordTimestamp", "yes"}},
          none,
          {"/DiscordTimestamp: \"yes\" is not true or false; it is left out"}},
+        // Left out, the posts go unverified as without the key.
+        {{{"DiscordVerifiedTransport", 1}},
+         none,
+         {"/DiscordVerifiedTransport: 1 is not true or false; it is left out"}},
         {image("example.org/m.png"),
          none,
          {"/Island/RandomEvents/meteor/DiscordImageUrl: \"example.org/m.png\"" + address}},

@@ -1,17 +1,21 @@
-// Discord announcements through the host's real request service to the local receiver: the
-// request, what each of Discord's answers makes of a post, the retries, and texts over
-// Discord's limits. The host runs 100 game seconds a second, so a retry's wait is short.
+// Discord announcements to the local receiver through either transport, the host's real
+// request service and the plugin's own verified client (DiscordVerifiedTransport), each test
+// run over both: the request, what each of Discord's answers makes of a post, the retries, and
+// texts over Discord's limits. The host runs 100 game seconds a second, so a retry's wait is
+// short.
 
 #include <gtest/gtest.h>
 
 #include <strings.h>
 
+#include <regex>
 #include <thread>
 
 #include "DiscordRules.h"
 #include "Host/Timers.h"
 #include "PluginHost.h"
 #include "Receiver.h"
+#include "TlsFront.h"
 #include "notify/DiscordNotifier.h"
 
 namespace {
@@ -23,14 +27,20 @@ using webhook::Answer;
 constexpr auto kWait = std::chrono::seconds(20);
 const std::string kUserAgent = "Quorvane (https://example.org/quorvane, 1.0)";
 
-class DiscordNotifierTest : public ::testing::Test {
+// The parameter: whether DiscordVerifiedTransport is set.
+std::string TransportName(const ::testing::TestParamInfo<bool>& transport) {
+    return transport.param ? "Verified" : "Framework";
+}
+
+class DiscordNotifierTest : public ::testing::TestWithParam<bool> {
   protected:
     // A request times out only where a test means it to: sanitizer builds answer slowly.
     explicit DiscordNotifierTest(std::chrono::milliseconds timeout = std::chrono::seconds(15))
-        : host_({100.0, timeout, 1}) {
+        : host_({100.0, timeout, 1}), timeout_(timeout) {
         receiver_.Start();
         settings_.DiscordWebhook = receiver_.BaseUrl() + "/api/webhooks/1234/token";
         settings_.DiscordWebhookColor = "255";
+        settings_.DiscordVerifiedTransport = GetParam();
     }
     ~DiscordNotifierTest() override {
         // Completions and timers run on the game thread: after this, none reaches the notifier.
@@ -77,17 +87,21 @@ class DiscordNotifierTest : public ::testing::Test {
     }
 
     testing_support::PluginHost host_;
+    std::chrono::milliseconds timeout_;
     webhook::Receiver receiver_;
     quorvane::Settings settings_;
     bool alive_ = true;
     // The final outcomes of posts, as the history is told them; on the game thread.
     Lines finished_;
-    DiscordNotifier notifier_{settings_, kUserAgent, [this](const auto& what) {
+    DiscordNotifier notifier_{settings_, kUserAgent,
+                              [this](const auto& what) {
                                   if (alive_) {
                                       what(notifier_);
                                   }
-                              }};
+                              },
+                              timeout_};
 };
+INSTANTIATE_TEST_SUITE_P(Transports, DiscordNotifierTest, ::testing::Bool(), TransportName);
 
 std::string Header(const webhook::Record& record, const char* name) {
     for (const auto& [header, value] : record.headers) {
@@ -101,7 +115,7 @@ std::string Header(const webhook::Record& record, const char* name) {
 // Each optional part of a post as the body carries it, each accepted by our receiver as by
 // Discord, and whom the post then pings. Without any of them the body is what it always was,
 // and "@everyone" in a text pings everyone; with any, only the listed roles are pinged.
-TEST_F(DiscordNotifierTest, EachPartOfAPostItsBody) {
+TEST_P(DiscordNotifierTest, EachPartOfAPostItsBody) {
     const std::string webhook = settings_.DiscordWebhook;
     const std::string embed = R"("embeds":[{"color":"255","description":"Go"}])";
     const std::string nobody = R"("allowed_mentions":{"parse":[]},)";
@@ -181,6 +195,7 @@ TEST_F(DiscordNotifierTest, EachPartOfAPostItsBody) {
         settings_ = {};
         settings_.DiscordWebhook = webhook;
         settings_.DiscordWebhookColor = "255";
+        settings_.DiscordVerifiedTransport = GetParam();
         c.set(settings_);
         const auto before = receiver_.Records().size();
         host_.Game().Run([&] {
@@ -195,7 +210,7 @@ TEST_F(DiscordNotifierTest, EachPartOfAPostItsBody) {
     }
 }
 
-TEST_F(DiscordNotifierTest, PostsTheHeaderAsContentAndTheMessageAsAnEmbed) {
+TEST_P(DiscordNotifierTest, PostsTheHeaderAsContentAndTheMessageAsAnEmbed) {
     settings_.DiscordWebhookColor = "16711680";
     Post("Meteor at 75.000000\nsay \"go\"", "");
     EXPECT_EQ(SettledOutcome(), "posted");
@@ -218,7 +233,7 @@ TEST_F(DiscordNotifierTest, PostsTheHeaderAsContentAndTheMessageAsAnEmbed) {
     EXPECT_EQ(host_.PluginLines(), Lines{"[Quorvane][info] Message sent to discord"});
 }
 
-TEST_F(DiscordNotifierTest, NothingIsSentWithoutWebhookColourOrMessage) {
+TEST_P(DiscordNotifierTest, NothingIsSentWithoutWebhookColourOrMessage) {
     const std::string webhook = settings_.DiscordWebhook;
     settings_.DiscordWebhook = "";
     Post("message");
@@ -239,7 +254,7 @@ TEST_F(DiscordNotifierTest, NothingIsSentWithoutWebhookColourOrMessage) {
 // Each failed attempt is one warning whatever Debug says; a retry when Discord asks for one
 // (429, after its Retry-After, twice at most) or fails for a moment (5xx, once); never for
 // anything else.
-TEST_F(DiscordNotifierTest, EachAnswerItsOwnFate) {
+TEST_P(DiscordNotifierTest, EachAnswerItsOwnFate) {
     const std::string failed = "[Quorvane][warning] Discord announcement of event meteor failed: ";
     struct Case {
         const char* what;
@@ -304,7 +319,7 @@ TEST_F(DiscordNotifierTest, EachAnswerItsOwnFate) {
 
 // A deleted webhook or a wrong token: one warning, and no more posts until the settings are
 // read again.
-TEST_F(DiscordNotifierTest, AGoneWebhookStopsPostingUntilRestarted) {
+TEST_P(DiscordNotifierTest, AGoneWebhookStopsPostingUntilRestarted) {
     for (const auto& [answer, thread, what] :
          {std::tuple{Answer::UnknownWebhook, "", "404 Not Found (the webhook no longer exists)"},
           std::tuple{Answer::InvalidToken, "", "401 Unauthorized (the webhook's token is wrong)"},
@@ -335,7 +350,7 @@ TEST_F(DiscordNotifierTest, AGoneWebhookStopsPostingUntilRestarted) {
 
 // Posts under way when the first 401 or 404 arrives: one warning however many they are, and
 // each post's own outcome.
-TEST_F(DiscordNotifierTest, PostsUnderWayWhenTheWebhookIsGoneAreOneWarning) {
+TEST_P(DiscordNotifierTest, PostsUnderWayWhenTheWebhookIsGoneAreOneWarning) {
     Answering(Answer::UnknownWebhook);
     host_.Game().Run([&] {
         notifier_.OnFinished(
@@ -356,7 +371,7 @@ TEST_F(DiscordNotifierTest, PostsUnderWayWhenTheWebhookIsGoneAreOneWarning) {
 // A reload is a clean break. The old webhook answers 429, then 404: the retry it asked for is
 // dropped at the reload, its 404 to a post still under way stops nothing, and the new webhook
 // takes the next post. Emptying the webhook drops a waiting retry too.
-TEST_F(DiscordNotifierTest, AReloadDropsTheOldWebhooksRetriesAndItsAnswersStopNothing) {
+TEST_P(DiscordNotifierTest, AReloadDropsTheOldWebhooksRetriesAndItsAnswersStopNothing) {
     webhook::Receiver old;
     old.Start();
     old.SetBehaviour({Answer::RateLimited, 60, 1});
@@ -431,7 +446,7 @@ TEST_F(DiscordNotifierTest, AReloadDropsTheOldWebhooksRetriesAndItsAnswersStopNo
 
 // A thread is part of where a post goes: a reload that moves the posts into another thread
 // drops the retry waiting for the old one, and the old thread's 404 stops nothing.
-TEST_F(DiscordNotifierTest, AReloadToAnotherThreadIsACleanBreakToo) {
+TEST_P(DiscordNotifierTest, AReloadToAnotherThreadIsACleanBreakToo) {
     settings_.DiscordThreadId = "333";
     receiver_.SetBehaviour({Answer::RateLimited, 60, 1});
     host_.Game().Run([&] {
@@ -467,20 +482,88 @@ class DiscordNotifierStallTest : public DiscordNotifierTest {
   protected:
     DiscordNotifierStallTest() : DiscordNotifierTest(std::chrono::seconds(2)) {}
 };
+INSTANTIATE_TEST_SUITE_P(Transports, DiscordNotifierStallTest, ::testing::Bool(), TransportName);
 
-// Nothing answers in time (the framework logs why itself): one warning and one retry.
-TEST_F(DiscordNotifierStallTest, NoAnswerIsOneWarningAndOneRetry) {
+// Why nothing answered, from the one warning line of a post that got no answer.
+std::string NoAnswerReason(const Lines& lines, const std::string& after) {
+    static const std::regex line(
+        R"(\[Quorvane\]\[warning\] Discord announcement of event meteor failed: no answer: (.+))");
+    std::smatch match;
+    if (lines.size() != 1 || !std::regex_match(lines[0], match, line) ||
+        !match[1].str().ends_with(after)) {
+        ADD_FAILURE() << "not one warning of no answer ending in \"" << after
+                      << "\": " << ::testing::PrintToString(lines);
+        return {};
+    }
+    return match[1].str().substr(0, match[1].length() - after.size());
+}
+
+// Nothing answers in time: one warning and one retry. The framework logs why itself; the
+// plugin's own client says why in the warning.
+TEST_P(DiscordNotifierStallTest, NoAnswerIsOneWarningAndOneRetry) {
     Answering(Answer::Stall, 1);
     Post("message");
     EXPECT_EQ(SettledOutcome(), "posted after 1 retry");
-    EXPECT_EQ(host_.PluginLines(),
-              Lines{"[Quorvane][warning] Discord announcement of event meteor failed: no answer: "
-                    "the connection failed or timed out, retried after 5 s"});
+    const auto reason = NoAnswerReason(host_.PluginLines(), ", retried after 5 s");
+    if (GetParam()) {
+        EXPECT_FALSE(reason.empty());
+        EXPECT_NE(reason, "the connection failed or timed out");
+    } else {
+        EXPECT_EQ(reason, "the connection failed or timed out");
+    }
+}
+
+// Over https with a certificate nobody vouches for: the framework's service posts anyway, its
+// token readable by whoever answered; the plugin's own client sends nothing, neither at first
+// nor at its retry.
+TEST_P(DiscordNotifierTest, OnlyTheVerifiedClientRefusesAnUntrustedCertificate) {
+    const testing_support::TlsFront front(host_.Dir().Path() / "tls", receiver_.Port());
+    ASSERT_FALSE(front.BaseUrl().empty());
+    settings_.DiscordWebhook = front.BaseUrl() + "/api/webhooks/1234/token";
+    Post("message");
+    const std::string outcome = SettledOutcome();
+    if (!GetParam()) {
+        EXPECT_EQ(outcome, "posted");
+        ASSERT_EQ(receiver_.Records().size(), 1u);
+        EXPECT_EQ(receiver_.Records()[0].target, "/api/webhooks/1234/token");
+        return;
+    }
+    EXPECT_TRUE(outcome.starts_with("failed: no answer: ")) << outcome;
+    EXPECT_TRUE(receiver_.Records().empty());
+    const auto lines = host_.PluginLines();
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_FALSE(NoAnswerReason({lines[0]}, ", retried after 5 s").empty());
+}
+
+// Unloading ends the own client's post on the wire at once, however long its server would hold
+// it, and nothing of it reaches the notifier afterwards.
+class DiscordVerifiedStopTest : public DiscordNotifierTest {
+  protected:
+    DiscordVerifiedStopTest() : DiscordNotifierTest(std::chrono::minutes(5)) {}
+};
+INSTANTIATE_TEST_SUITE_P(Transports, DiscordVerifiedStopTest, ::testing::Values(true),
+                         TransportName);
+
+TEST_P(DiscordVerifiedStopTest, AnUnloadEndsAPostThatNeverGetsAnAnswer) {
+    Answering(Answer::Stall);
+    host_.Game().Run([&] {
+        notifier_.OnFinished(
+            [&](std::uint64_t, const std::string& outcome) { finished_.push_back(outcome); });
+    });
+    Post("message");
+    ASSERT_TRUE(receiver_.WaitForArrivals(1, kWait));
+    const auto start = std::chrono::steady_clock::now();
+    host_.Game().Run([&] { notifier_.DropTimers(); });
+    // Far below the post's own five minutes.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
+    EXPECT_TRUE(asahost::PendingTimers().empty());
+    EXPECT_EQ(LastOutcome(), "sending");
+    host_.Game().Run([&] { EXPECT_TRUE(finished_.empty()); });
 }
 
 // Discord refuses a whole post with a text over its limit: each is cut to the limit, ending in
 // "...", with a warning, and the post goes out. Characters, not bytes, count.
-TEST_F(DiscordNotifierTest, TextsOverDiscordsLimitsAreCutAndPosted) {
+TEST_P(DiscordNotifierTest, TextsOverDiscordsLimitsAreCutAndPosted) {
     const std::string header(2001, 'h');
     std::string message;
     for (int i = 0; i < 4100; ++i) {
@@ -503,7 +586,7 @@ TEST_F(DiscordNotifierTest, TextsOverDiscordsLimitsAreCutAndPosted) {
                              "cut to that, ending in \"...\""}));
 }
 
-TEST_F(DiscordNotifierTest, APostThatCannotBeMadeIsAWarning) {
+TEST_P(DiscordNotifierTest, APostThatCannotBeMadeIsAWarning) {
     Post("\xFF not UTF-8");  // the body cannot be serialised
     settings_.DiscordWebhook = "ftp://127.0.0.1/api/webhooks/1/x";
     Post("message");

@@ -94,4 +94,59 @@ TEST_P(HotReloadTest, TenReloadsWhileEventsFlyToAServerThatNeverAnswers) {
 
 INSTANTIATE_TEST_SUITE_P(EachClient, HotReloadTest, ::testing::Values("external", "builtin"));
 
+// With DiscordVerifiedTransport the posts go through the plugin's own client, on its own
+// thread. An unload while a post waits for an answer that never comes ends it at once rather
+// than after the client's 30 s, nothing of it runs after the unload (the server lives and ends
+// cleanly), and the plugin loaded again posts through its own client once more.
+TEST(HotReloadVerifiedTest, AnUnloadEndsAVerifiedPostThatNeverGetsAnAnswer) {
+    webhook::Receiver discord;
+    discord.Start();
+    discord.SetBehaviour({webhook::Answer::Stall, 1, 1});
+    const int port = rcon_testing::UnusedPort();
+    const json config = {
+        {"DiscordWebhook", discord.BaseUrl() + "/api/webhooks/1/verified"},
+        {"DiscordVerifiedTransport", true},
+        {"DiscordBroadcastMessage", "m"},
+        {"DiscordBroadcastHeader", "h"},
+        {"DiscordWebhookColor", "1"},
+        {"ServerEventsCommand", "Start"},
+        {"BroadcastStartEventMessage", "{Eventlabel} started"},
+        {"RconClient", "builtin"},
+        {"Island",
+         {{"Serverlabel", "The Island"},
+          {"RconSettings", {{"RconIP", "127.0.0.1"}, {"RconPort", port}, {"RconPassword", "pw"}}},
+          {"StartEventOnBootSettings", {{"MinimumTimeToWait", 0}, {"MaximumTimeToWait", 0}}},
+          {"TimeBetweenEvents", {{"MinimumTimeToNextEvent", 60}, {"MaximumTimeToNextEvent", 60}}},
+          {"RandomEvents", {{"meteor", {{"Eventlabel", "Meteor"}, {"RandomCCCs", {"1 2 3"}}}}}}}}};
+    testing_support::ServerDir dir;
+    dir.WriteConfig(config.dump());
+    testing_support::BackgroundProcess server(
+        testing_support::GameServerProgram(),
+        {"TheIsland_WP?listen?RCONPort=" + std::to_string(port) + "?ServerAdminPassword=pw",
+         "-serverkey=Island", "--time-scale=60"},
+        dir.Path());
+    const auto send = [&](const std::string& command) {
+        const auto result = testing_support::RunProcess(
+            RCON_CLIENT_FILE, {"-H127.0.0.1", "-P" + std::to_string(port), "-ppw", command},
+            dir.Path(), std::chrono::seconds(60));
+        EXPECT_EQ(result.exitCode, 0) << result.output;
+        std::string answer = result.output;
+        while (!answer.empty() && answer.back() == '\n') {
+            answer.pop_back();
+        }
+        return answer;
+    };
+    const auto timeout = std::chrono::seconds(60);
+    ASSERT_TRUE(discord.WaitForArrivals(1, timeout)) << server.Output();
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_EQ(send("plugins.unload Quorvane"), "Successfully unloaded plugin") << server.Output();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+    // The receiver holds the first post until it stops, and answers the next as Discord does.
+    ASSERT_EQ(send("plugins.load Quorvane"), "Successfully loaded plugin") << server.Output();
+    ASSERT_TRUE(discord.WaitForRecords(1, timeout)) << server.Output();
+    EXPECT_EQ(discord.Records().back().status, 204);
+    EXPECT_EQ(server.Stop(), 0) << server.Output();
+    discord.Stop();
+}
+
 }  // namespace

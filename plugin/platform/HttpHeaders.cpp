@@ -1,4 +1,4 @@
-#include "HttpHeaders.h"
+#include "platform/HttpHeaders.h"
 
 #include <algorithm>
 

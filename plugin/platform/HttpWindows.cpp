@@ -10,8 +10,8 @@
 #include <condition_variable>
 #include <mutex>
 
-#include "HttpHeaders.h"
-#include "HttpTransport.h"
+#include "platform/HttpHeaders.h"
+#include "platform/HttpTransport.h"
 
 namespace http {
 namespace {
@@ -241,6 +241,12 @@ class WinHttpTransfer final : public Transfer {
         WinHttpSetTimeouts(session.get(), connectMs, connectMs, totalMs, totalMs);
         DWORD redirects = WINHTTP_OPTION_REDIRECT_POLICY_NEVER;
         WinHttpSetOption(request, WINHTTP_OPTION_REDIRECT_POLICY, &redirects, sizeof redirects);
+        if (!post.verifyPeer) {
+            DWORD ignore =
+                SECURITY_FLAG_IGNORE_UNKNOWN_CA | SECURITY_FLAG_IGNORE_CERT_DATE_INVALID |
+                SECURITY_FLAG_IGNORE_CERT_CN_INVALID | SECURITY_FLAG_IGNORE_CERT_WRONG_USAGE;
+            WinHttpSetOption(request, WINHTTP_OPTION_SECURITY_FLAGS, &ignore, sizeof ignore);
+        }
 
         Exchange& x = *exchange_;
         x.request = request;

@@ -1,7 +1,7 @@
 #pragma once
-// One POST through the platform's HTTP client: libcurl on POSIX (platform/HttpCurl.cpp),
-// WinHTTP on Windows (platform/HttpWinHttp.cpp). What builds on it (the framework stand-in's
-// request service, quorvane-config's test post) is the same on both.
+// One POST through the platform's HTTP client: libcurl on POSIX (HttpPosix.cpp), WinHTTP on
+// Windows (HttpWindows.cpp). What builds on it (the plugin's verified Discord posts, the
+// framework stand-in's request service, quorvane-config's test post) is the same on both.
 
 #include <chrono>
 #include <memory>
@@ -20,6 +20,9 @@ struct Post {
     std::vector<std::string> headerLines;
     std::chrono::milliseconds connectTimeout{};
     std::chrono::milliseconds totalTimeout{};
+    // An https:// server's certificate must be valid, trusted by the system and issued for the
+    // URL's host. Only the framework stand-in turns this off, as the real framework does.
+    bool verifyPeer = true;
 };
 
 struct Outcome {

@@ -7,8 +7,8 @@
 #include <atomic>
 #include <mutex>
 
-#include "HttpHeaders.h"
-#include "HttpTransport.h"
+#include "platform/HttpHeaders.h"
+#include "platform/HttpTransport.h"
 
 namespace http {
 namespace {
@@ -71,6 +71,13 @@ class CurlTransfer final : public Transfer {
                          static_cast<long>(post.connectTimeout.count()));
         curl_easy_setopt(e, CURLOPT_TIMEOUT_MS, static_cast<long>(post.totalTimeout.count()));
         curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);  // time-outs must not use signals in threads
+        curl_easy_setopt(e, CURLOPT_SSL_VERIFYPEER, post.verifyPeer ? 1L : 0L);
+        curl_easy_setopt(e, CURLOPT_SSL_VERIFYHOST, post.verifyPeer ? 2L : 0L);
+#if LIBCURL_VERSION_NUM >= 0x075700
+        // An aborted transfer must not wait for a name lookup that hangs: the resolver's
+        // thread is libcurl's, and is left to end by itself.
+        curl_easy_setopt(e, CURLOPT_QUICK_EXIT, 1L);
+#endif
         curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, OnBody);
         curl_easy_setopt(e, CURLOPT_WRITEDATA, &outcome.body);
         curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, OnHeader);
