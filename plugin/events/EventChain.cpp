@@ -126,11 +126,6 @@ void EventChain::OnTimer(std::uint64_t step) {
     }
 }
 
-void EventChain::OnTimer() {
-    // First, so that the chain goes on whatever becomes of this event.
-    DueUndrawn(ArmNext(nullptr));
-}
-
 std::optional<std::int32_t> EventChain::Continue(const PlannedEvent& planned) {
     const std::string& id = planned.Event ? planned.Event->EventId : std::string();
     if (planned.From == PlannedEvent::Source::Chain) {
