@@ -6,11 +6,14 @@
 
 #include <benchmark/benchmark.h>
 
+#include <sys/resource.h>
 #include <time.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <memory>
+#include <utility>
+#include <vector>
 
 #include "GameWorld.h"
 #include "Host/GameRegistry.h"
@@ -34,12 +37,30 @@ void Configure(quorvane::Settings& s) {
     s.RandomEvents = {{"meteor", "Meteor", {{50000, -50000, 100}, {1, 2, 3}}}};
 }
 
-// The time of one event on the game thread, at the 50th and 99th percentile and its largest,
-// wall and the game thread's own processor time (without the time it was preempted): on a
-// machine whose cores are all busy the wall time is the scheduler's, the processor time the
-// plugin's.
-void ReportPercentiles(benchmark::State& state, std::vector<double>& micros,
-                       std::vector<double>& cpu) {
+// One event on the game thread: its wall time and its own processor time, and whether the
+// thread waited for something (a lock, a system call) or was preempted meanwhile.
+struct Sample {
+    double micros;
+    double cpuMicros;
+    bool waited;
+    bool preempted;
+};
+
+// The 50th and 99th percentile and the largest, wall and the game thread's own processor time
+// (without the time it was preempted): on a machine whose cores are all busy the wall time is
+// the scheduler's, the processor time the plugin's. And how many events waited, and how many
+// were preempted.
+void Report(benchmark::State& state, const std::vector<Sample>& samples) {
+    std::vector<double> micros;
+    std::vector<double> cpu;
+    double waited = 0;
+    double preempted = 0;
+    for (const auto& sample : samples) {
+        micros.push_back(sample.micros);
+        cpu.push_back(sample.cpuMicros);
+        waited += sample.waited ? 1 : 0;
+        preempted += sample.preempted ? 1 : 0;
+    }
     std::sort(micros.begin(), micros.end());
     std::sort(cpu.begin(), cpu.end());
     const auto at = [](const std::vector<double>& sorted, std::size_t percent) {
@@ -50,6 +71,8 @@ void ReportPercentiles(benchmark::State& state, std::vector<double>& micros,
     state.counters["max_us"] = micros.back();
     state.counters["cpu_p50_us"] = at(cpu, 50);
     state.counters["cpu_p99_us"] = at(cpu, 99);
+    state.counters["waited"] = waited;
+    state.counters["preempted"] = preempted;
 }
 
 // This thread's processor time, in microseconds.
@@ -57,6 +80,13 @@ double ThreadCpuMicros() {
     timespec now{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
     return static_cast<double>(now.tv_sec) * 1e6 + static_cast<double>(now.tv_nsec) / 1e3;
+}
+
+// This thread's voluntary and involuntary context switches so far.
+std::pair<long, long> ThreadSwitches() {
+    rusage usage{};
+    getrusage(RUSAGE_THREAD, &usage);
+    return {usage.ru_nvcsw, usage.ru_nivcsw};
 }
 
 enum class Clients { Answering, Hanging, Builtin };
@@ -88,20 +118,21 @@ void RunStartEvent(benchmark::State& state, Clients clients) {
     quorvane::RconService rcon(quorvane::platform::SystemClientEnv());
     quorvane::DiscordNotifier discord(settings, "Quorvane (bench, 1.0)", [](const auto&) {});
     quorvane::EventHistory history(host.Dir().Path() / "events.jsonl");
-    std::vector<double> micros;
-    std::vector<double> cpu;
-    micros.reserve(state.max_iterations);
-    cpu.reserve(state.max_iterations);
-    quorvane::EventChain chain(settings,
-                               {rcon, discord, history, [&](std::uint64_t step) {
-                                    const auto start = std::chrono::steady_clock::now();
-                                    const double startCpu = ThreadCpuMicros();
-                                    chain.OnTimer(step);
-                                    cpu.push_back(ThreadCpuMicros() - startCpu);
-                                    micros.push_back(std::chrono::duration<double, std::micro>(
-                                                         std::chrono::steady_clock::now() - start)
-                                                         .count());
-                                }});
+    std::vector<Sample> samples;
+    samples.reserve(state.max_iterations);
+    quorvane::EventChain chain(
+        settings, {rcon, discord, history, [&](std::uint64_t step) {
+                       const auto switches = ThreadSwitches();
+                       const auto start = std::chrono::steady_clock::now();
+                       const double startCpu = ThreadCpuMicros();
+                       chain.OnTimer(step);
+                       const double cpu = ThreadCpuMicros() - startCpu;
+                       const std::chrono::duration<double, std::micro> wall =
+                           std::chrono::steady_clock::now() - start;
+                       const auto after = ThreadSwitches();
+                       samples.push_back({wall.count(), cpu, after.first > switches.first,
+                                          after.second > switches.second});
+                   }});
     history.Start();
     rcon.Start();
     if (hang) {
@@ -109,21 +140,21 @@ void RunStartEvent(benchmark::State& state, Clients clients) {
     }
     host.Game().Run([&] { chain.ScheduleFirst(); });
     for (auto _ : state) {
-        const auto started = micros.size();
+        const auto started = samples.size();
         host.AdvanceTimers(chain.Armed()->Seconds);
-        if (micros.size() != started + 1) {
+        if (samples.size() != started + 1) {
             state.SkipWithError("the timer did not start one event");
             break;
         }
-        state.SetIterationTime(micros.back() / 1e6);
+        state.SetIterationTime(samples.back().micros / 1e6);
         if (!hang) {
             // Events are minutes apart: each finds the last one delivered and written.
             rcon.WaitUntilIdle(std::chrono::minutes(1));
             history.WaitUntilWritten(std::chrono::minutes(1));
         }
     }
-    if (!micros.empty()) {
-        ReportPercentiles(state, micros, cpu);
+    if (!samples.empty()) {
+        Report(state, samples);
     }
     if (hang) {
         rcon.Stop();  // ends the hanging clients

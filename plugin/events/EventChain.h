@@ -129,8 +129,9 @@ class EventChain {
     // with the reason, when there is nothing to start.
     std::optional<Draw> DrawEvent(const std::optional<std::string>& eventId, std::string& why,
                                   const std::string* justStarted = nullptr);
-    StartOutcome Start(const Draw& draw, std::optional<std::int32_t> nextMinutes,
-                       const char* trigger);
+    void Start(const Draw& draw, std::optional<std::int32_t> nextMinutes, const char* trigger);
+    // What became of the event started last, for an admin.
+    StartOutcome LastOutcome() const;
     EventRecord Record(const char* trigger, const char* outcome) const;
 
     const Settings& settings_;
