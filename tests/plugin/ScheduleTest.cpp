@@ -415,9 +415,10 @@ TEST_F(ScheduleTest, ActiveHoursInTheZoneAreJudgedAtTheFirstWarningByTheStart) {
             clock_.Set(Utc("2026-12-05T18:59:00Z"));
             chain_.ScheduleFirst();
             clock_.Set(Utc("2026-12-05T19:00:00Z"));  // the time of the first warning
+            asahost::AdvanceTimers(660);              // the warning, then the start
         });
-        // Its start has passed when the next wait and its warning are armed.
-        ASSERT_TRUE(WaitFor([] { return PendingDelays() == std::vector<int>{599400, 600000}; }));
+        // The start has passed: the next wait and its warning are armed.
+        ASSERT_EQ(PendingDelays(), (std::vector<int>{599400, 600000}));
         host_.Game().Run([&] { chain_.DropTimers(); });
         ASSERT_TRUE(rcon_.WaitUntilIdle(std::chrono::seconds(30)));
         // Started: the warning and the event, to both servers but the event's own command.
