@@ -4,8 +4,8 @@
 // RCON work and the history's writing are done on the plugin's own threads, started as the plugin
 // starts them, before the first event.
 //
-//   build/bin/plugin_bench --benchmark_filter=StartEvent --benchmark_repetitions=3 \
-//       --benchmark_report_aggregates_only=true
+//   build/bin/plugin_bench --benchmark_filter=StartEvent --benchmark_repetitions=3
+//       --benchmark_report_aggregates_only=true   (one line)
 //
 // Read the counters of the median rows: p50_us/p99_us (wall), cpu_p50_us/cpu_p99_us (the game
 // thread's own), and of 200 events how many waited or were preempted.
