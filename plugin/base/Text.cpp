@@ -73,7 +73,10 @@ std::size_t Find(std::wstring_view text, std::wstring_view search, CaseCompare c
     }
     const std::uint32_t first = UpperAscii(Unit(search[0]));
     for (std::size_t i = from; i + search.size() <= text.size(); ++i) {
+        // The game's comparison considers ASCII letter case only: what differs with 'a' to 'z'
+        // folded differs for it too, and costs no call into the game.
         if (UpperAscii(Unit(text[i])) == first &&
+            AsciiStrnicmp(text.data() + i + 1, search.data() + 1, search.size() - 1) == 0 &&
             compare(text.data() + i + 1, search.data() + 1, search.size() - 1) == 0) {
             return i;
         }
@@ -83,19 +86,28 @@ std::size_t Find(std::wstring_view text, std::wstring_view search, CaseCompare c
 
 std::wstring Replace(std::wstring_view text, std::wstring_view search, std::wstring_view value,
                      CaseCompare compare) {
-    if (text.empty() || search.empty()) {
-        return std::wstring(text);
+    std::wstring out(text);
+    std::wstring scratch;
+    ReplaceIn(out, search, value, compare, scratch);
+    return out;
+}
+
+void ReplaceIn(std::wstring& text, std::wstring_view search, std::wstring_view value,
+               CaseCompare compare, std::wstring& scratch) {
+    const std::wstring_view in(text);
+    std::size_t match = search.empty() ? std::wstring_view::npos : Find(in, search, compare);
+    if (match == std::wstring_view::npos) {
+        return;
     }
-    std::wstring out;
+    scratch.clear();
     std::size_t position = 0;
-    for (std::size_t match = Find(text, search, compare); match != std::wstring_view::npos;
-         match = Find(text, search, compare, position)) {
-        out.append(text.substr(position, match - position));
-        out.append(value);
+    for (; match != std::wstring_view::npos; match = Find(in, search, compare, position)) {
+        scratch.append(in.substr(position, match - position));
+        scratch.append(value);
         position = match + search.size();
     }
-    out.append(text.substr(position));
-    return out;
+    scratch.append(in.substr(position));
+    text.swap(scratch);
 }
 
 std::size_t CharacterCount(std::string_view utf8) {

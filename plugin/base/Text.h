@@ -29,14 +29,18 @@ std::string AsciiOnly(std::string_view bytes);
 std::size_t CharacterCount(std::string_view utf8);
 
 // Position of the first occurrence of `search` at or after `from`, ignoring case; npos when
-// there is none. The first unit is compared with only 'a' to 'z' folded, the rest through
-// `compare`.
+// there is none. A match is one with only 'a' to 'z' folded that `compare` confirms for all but
+// the first unit.
 std::size_t Find(std::wstring_view text, std::wstring_view search, CaseCompare compare,
                  std::size_t from = 0);
 // Every occurrence of `search` replaced by `value`, ignoring case, left to right; inserted
 // text is not searched again. An empty text or search gives a copy.
 std::wstring Replace(std::wstring_view text, std::wstring_view search, std::wstring_view value,
                      CaseCompare compare);
+// Replace on `text` itself, with `scratch` as room to write in; nothing is copied where there is
+// nothing to replace.
+void ReplaceIn(std::wstring& text, std::wstring_view search, std::wstring_view value,
+               CaseCompare compare, std::wstring& scratch);
 
 // printf's %f in the current locale: 75.000000. How Lat and Lon are written everywhere.
 std::string FormatPercent(double value);

@@ -136,11 +136,6 @@ void EventChain::OnTimer(std::uint64_t step) {
     }
 }
 
-void EventChain::OnTimer() {
-    // First, so that the chain goes on whatever becomes of this event.
-    DueUndrawn(ArmNext(nullptr));
-}
-
 std::optional<std::int32_t> EventChain::Continue(const PlannedEvent& planned) {
     const std::string& id = planned.Event ? planned.Event->EventId : std::string();
     if (planned.From == PlannedEvent::Source::Chain) {
@@ -434,7 +429,8 @@ StartOutcome EventChain::StartNow(const std::optional<std::string>& eventId) {
             // As at its time: its chain or its fixed times go on from it.
             const auto planned = *plan_.Take(*warned);
             const auto minutes = Continue(planned);
-            return Start({*planned.Event, *planned.Coordinate}, minutes, "quorvane.next");
+            Start({*planned.Event, *planned.Coordinate}, minutes, "quorvane.next");
+            return LastOutcome();
         }
     }
     std::string why;
@@ -442,7 +438,16 @@ StartOutcome EventChain::StartNow(const std::optional<std::string>& eventId) {
     if (!draw) {
         return {false, why};
     }
-    return Start(*draw, std::nullopt, "quorvane.next");
+    Start(*draw, std::nullopt, "quorvane.next");
+    return LastOutcome();
+}
+
+StartOutcome EventChain::LastOutcome() const {
+    const std::string name = last_->EventId + " (" + last_->Eventlabel + ")";
+    if (last_->Refused) {
+        return {false, "Event " + name + " not started: " + *last_->Refused};
+    }
+    return {true, "Started event " + name};
 }
 
 void EventChain::DropTimers() {
@@ -494,8 +499,8 @@ const WorldCoordinate& EventChain::DrawCoordinate(const RandomEvent& event) {
     return coordinates[random_.Index(static_cast<std::uint32_t>(coordinates.size()))];
 }
 
-StartOutcome EventChain::Start(const Draw& draw, std::optional<std::int32_t> nextMinutes,
-                               const char* trigger) {
+void EventChain::Start(const Draw& draw, std::optional<std::int32_t> nextMinutes,
+                       const char* trigger) {
     const Settings& s = settings_;
     const auto& [event, coordinate] = draw;
     if (s.Debug) {
@@ -510,7 +515,7 @@ StartOutcome EventChain::Start(const Draw& draw, std::optional<std::int32_t> nex
         }
     }
     const LatLon position = GameMap::WorldToLatLon(coordinate);
-    const auto texts = ComposeEventTexts(s, event, coordinate, position, &GameStrnicmp);
+    auto texts = ComposeEventTexts(s, event, coordinate, position, &GameStrnicmp);
     // The record comes first: the delivery and the post may be done before this returns.
     auto record = Record(trigger, "started");
     record.EventId = event.EventId;
@@ -519,7 +524,8 @@ StartOutcome EventChain::Start(const Draw& draw, std::optional<std::int32_t> nex
     record.Position = position;
     const std::string startedUtc = UtcText(record.Time);
     const std::uint64_t id = services_.History.Begin(std::move(record), false, false);
-    auto job = MakeRconJob(s, event.EventId, texts.EventCommand, texts.BroadcastText);
+    auto job = MakeRconJob(s, event.EventId, std::move(texts.EventCommand),
+                           std::move(texts.BroadcastText));
     job.RecordId = id;
     auto refused = services_.Rcon.Submit(std::move(job));
     if (refused) {
@@ -531,20 +537,16 @@ StartOutcome EventChain::Start(const Draw& draw, std::optional<std::int32_t> nex
         }
     }
     // The announcement does not depend on the delivery taking the job.
-    if (!services_.Discord.Post(
-            event.EventId,
-            {texts.DiscordMessage, texts.DiscordHeader, event.DiscordImageUrl, startedUtc}, id)) {
+    if (!services_.Discord.Post(event.EventId,
+                                {std::move(texts.DiscordMessage), std::move(texts.DiscordHeader),
+                                 event.DiscordImageUrl, startedUtc},
+                                id)) {
         services_.History.DiscordDone(
             id, services_.Discord.Stopped() ? "not posted: posting stopped" : "none");
     }
     last_ = StartedEvent{
-        event.EventId, event.Eventlabel, coordinate, position, std::chrono::steady_clock::now(),
-        refused};
-    const std::string name = Name(event);
-    if (refused) {
-        return {false, "Event " + name + " not started: " + *refused};
-    }
-    return {true, "Started event " + name};
+        event.EventId,     event.Eventlabel, coordinate, position, std::chrono::steady_clock::now(),
+        std::move(refused)};
 }
 
 }  // namespace quorvane

@@ -69,12 +69,11 @@ class EventChain {
     // Starts a chain: the first event after a random wait, or at the time kept from before a
     // restart; and each event's next fixed time.
     void ScheduleFirst();
-    // A timer of the plan's: a warning, or an event's time.
+    // A timer of the plan's: a warning, or an event's time. A chain's event with nothing drawn
+    // for it: the chain re-arms itself first, then, unless too few players are online or it is
+    // outside the active hours, starts one random event at one of its coordinates. Every due
+    // event goes into the history.
     void OnTimer(std::uint64_t step);
-    // A chain's event is due and nothing was drawn for it: the chain re-arms itself first,
-    // then, unless too few players are online or it is outside the active hours, starts one
-    // random event at one of its coordinates. Every due event goes into the history.
-    void OnTimer();
     // The pending waits are drawn again by the settings as they are now: after a reload. An
     // event already warned of keeps its time.
     void Rearm();
@@ -133,8 +132,9 @@ class EventChain {
     // with the reason, when there is nothing to start.
     std::optional<Draw> DrawEvent(const std::optional<std::string>& eventId, std::string& why,
                                   const std::string* justStarted = nullptr);
-    StartOutcome Start(const Draw& draw, std::optional<std::int32_t> nextMinutes,
-                       const char* trigger);
+    void Start(const Draw& draw, std::optional<std::int32_t> nextMinutes, const char* trigger);
+    // What became of the event started last, for an admin.
+    StartOutcome LastOutcome() const;
     EventRecord Record(const char* trigger, const char* outcome) const;
 
     const Settings& settings_;

@@ -10,10 +10,13 @@ std::string MakeEventCommand(const std::string& command, const std::string& even
 
 std::wstring FillTemplate(std::wstring_view text, const TemplateValues& values,
                           CaseCompare compare) {
-    std::wstring filled = Replace(text, L"{Eventlabel}", values.Eventlabel, compare);
-    filled = Replace(filled, L"{Serverlabel}", values.Serverlabel, compare);
-    filled = Replace(filled, L"{Lon}", values.Lon, compare);
-    return Replace(filled, L"{Lat}", values.Lat, compare);
+    std::wstring filled(text);
+    std::wstring scratch;
+    ReplaceIn(filled, L"{Eventlabel}", values.Eventlabel, compare, scratch);
+    ReplaceIn(filled, L"{Serverlabel}", values.Serverlabel, compare, scratch);
+    ReplaceIn(filled, L"{Lon}", values.Lon, compare, scratch);
+    ReplaceIn(filled, L"{Lat}", values.Lat, compare, scratch);
+    return filled;
 }
 
 std::wstring EscapeLineFeeds(std::wstring_view text, CaseCompare compare) {

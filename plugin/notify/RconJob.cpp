@@ -1,15 +1,16 @@
 #include "notify/RconJob.h"
 
 #include <cmath>
+#include <utility>
 
 namespace quorvane {
 
-RconJob MakeRconJob(const Settings& s, const std::string& eventId, const std::string& eventCommand,
-                    const std::string& broadcastText) {
+RconJob MakeRconJob(const Settings& s, const std::string& eventId, std::string eventCommand,
+                    std::string broadcastText) {
     RconJob job;
     job.EventId = eventId;
-    job.EventCommand = eventCommand;
-    job.BroadcastText = broadcastText;
+    job.EventCommand = std::move(eventCommand);
+    job.BroadcastText = std::move(broadcastText);
     job.Client = s.RconClient;
     job.ClientPath = s.MCRconPath;
     job.Own = s.RconSettings;

@@ -30,8 +30,8 @@ struct RconJob {
 };
 
 // One event's job, with a copy of the settings it needs.
-RconJob MakeRconJob(const Settings& settings, const std::string& eventId,
-                    const std::string& eventCommand, const std::string& broadcastText);
+RconJob MakeRconJob(const Settings& settings, const std::string& eventId, std::string eventCommand,
+                    std::string broadcastText);
 
 // The arguments of one client run: the client, -H<address>, -P<port>, -p<password>, the text,
 // each exactly as configured; "--" (the end of the options) before a text that begins with '-'.

@@ -50,7 +50,7 @@ std::optional<std::string> RconService::Submit(RconJob job) {
             ++unfinishedJobs_;
             if (state->job.Warning) {
                 HandOutBroadcasts(state);
-                work_.notify_all();
+                work_.notify_one();  // which wakes the next: see Run
                 return std::nullopt;
             }
             state->deliveries.push_back({true, &state->job.Own, {}});
@@ -155,6 +155,11 @@ void RconService::Run() {
         Task task = std::move(tasks_.front());
         tasks_.pop_front();
         ++busy_;
+        // One thread is woken per task taken, by the thread that takes it: never a crowd at
+        // once, and never more than the game thread's one wake for an event.
+        if (!tasks_.empty()) {
+            work_.notify_one();
+        }
         lock.unlock();
         // Nothing may leave a thread of the plugin's: the game would end.
         try {
@@ -190,7 +195,7 @@ void RconService::RunTask(const Task& task) {
     } else if (delivery.EventCommand) {
         // The own server has its command: now the broadcasts, side by side.
         HandOutBroadcasts(task.job);
-        work_.notify_all();
+        work_.notify_one();
     }
     if (--state.unfinished == 0) {
         lock.unlock();

@@ -1,3 +1,6 @@
+#include <pthread.h>
+#include <sched.h>
+
 #include <thread>
 
 #include "platform/Platform.h"
@@ -12,13 +15,20 @@ struct PluginThread::State {
 
 PluginThread::PluginThread(std::function<void()> work)
     : state_(std::make_unique<State>(State{std::thread([work = std::move(work)] {
+#if defined(SCHED_BATCH)
+          // Background work: woken, it waits for the scheduler's next turn instead of
+          // preempting the game thread that woke it; it keeps its fair share of the cores.
+          sched_param none{};
+          pthread_setschedparam(pthread_self(), SCHED_BATCH, &none);
+#endif
           // The owner of `work` reports its failures; whatever escapes it ends here, not the
           // process.
           try {
               work();
           } catch (...) {
           }
-      })})) {}
+      })})) {
+}
 
 PluginThread::~PluginThread() {
     state_->thread.join();

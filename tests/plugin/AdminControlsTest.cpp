@@ -130,14 +130,16 @@ TEST(ActiveHoursTest, ReadAndHeld) {
     EXPECT_EQ(quorvane::ClockText(4 * 60 + 7), "04:07");
 }
 
-// The chain with a scripted delivery: no processes, so it can run many events.
+// The chain with a scripted delivery: no processes, so it can run many events. A game second
+// is a real hour: only AdvanceTimers fires a timer.
 class ChainControlsTest : public testing_support::ChainFixture {
   protected:
-    ChainControlsTest() {
+    ChainControlsTest() : ChainFixture(1.0 / 3600) {
         settings_.ServerKey = "Island";
         settings_.ServerEventsCommand = "Start";
         settings_.MCRconPath = "rcon";
         settings_.RconSettings = {"127.0.0.1", 27020, "pw", "Island"};
+        settings_.MinimumTimeToWait = settings_.MaximumTimeToWait = 5;
         settings_.MinimumTimeToNextEvent = 1;
         settings_.MaximumTimeToNextEvent = 1000;
         settings_.RandomEvents = {{"a", "A", {{1, 1, 1}, {2, 2, 2}, {3, 3, 3}}},
@@ -162,44 +164,60 @@ class ChainControlsTest : public testing_support::ChainFixture {
         }
         return lines;
     }
-    // On the game thread, where the chain's timers and completions run.
+    static std::vector<int> PendingDelays() {
+        std::vector<int> delays;
+        for (const auto& timer : asahost::PendingTimers()) {
+            delays.push_back(timer.delaySeconds);
+        }
+        return delays;
+    }
+    // As a server's timer starts the chain's next event, on the game thread: the chain is started
+    // first if it is not yet, then its wait passes.
     void Due() {
-        host_.Game().Run([&] { chain_.OnTimer(); });
+        host_.Game().Run([&] {
+            if (!chain_.Armed()) {
+                chain_.ScheduleFirst();
+            }
+            asahost::AdvanceTimers(chain_.Armed()->Seconds);
+        });
     }
 
     quorvane::ScheduleStore store_{schedule_file_};
-    quorvane::EventChain chain_{settings_,
-                                {rcon_, discord_, history_, [](std::uint64_t) {}, &store_}};
+    quorvane::EventChain chain_{
+        settings_,
+        {rcon_, discord_, history_, [this](std::uint64_t step) { chain_.OnTimer(step); }, &store_}};
 };
 
-// With none of the new keys every engine output and pick is what it always was: the wait,
-// then the event, then its coordinate, over a long run; every timer, every text sent, no line
-// logged and no file but the history.
+// With none of the new keys every engine output and pick is what it always was: the first
+// wait, then for each event the next wait, the event and its coordinate, over a long run started
+// by the host's timers; every timer, every text sent, no line logged and no file but the
+// history.
 TEST_F(ChainControlsTest, ALongRunWithoutTheNewKeysDrawsAsAlways) {
     settings_.BroadcastStartEventMessage = "{Eventlabel}";
     settings_.RconInfos = {{"127.0.0.1", 27020, "pw", "Island"}, {"10.0.0.2", 27021, "pw", "B"}};
     chain_.Random().Seed(20261208);
     EventRandom today;
     today.Seed(20261208);
+    int wait = today.Int(5, 5) * 60;
+    const auto fired = asahost::TimersFired();
+    host_.Game().Run([&] { chain_.ScheduleFirst(); });
     Lines expected;
-    std::vector<int> waits;
     for (int i = 0; i < 500; ++i) {
-        waits.push_back(today.Int(1, 1000) * 60);
+        ASSERT_EQ(PendingDelays(), std::vector<int>{wait}) << "before event " << i;
+        const int next = today.Int(1, 1000) * 60;
         const auto& event = settings_.RandomEvents[today.Index(3)];
         const auto& c =
             event.RandomCCCs[today.Index(static_cast<std::uint32_t>(event.RandomCCCs.size()))];
         expected.insert(expected.end(), {quorvane::MakeEventCommand("Start", event.EventId, c),
                                          event.Eventlabel, event.Eventlabel});
-        Due();
+        host_.AdvanceTimers(wait);
+        wait = next;
         ASSERT_TRUE(rcon_.WaitUntilIdle(std::chrono::seconds(30)));  // one event at a time
     }
     EXPECT_EQ(Commands(), expected);
     EXPECT_EQ(chain_.Random().Engine(), today.Engine());
-    std::vector<int> pending;
-    for (const auto& timer : asahost::PendingTimers()) {
-        pending.push_back(timer.delaySeconds);
-    }
-    EXPECT_EQ(pending, waits);
+    EXPECT_EQ(asahost::TimersFired() - fired, 500u);
+    EXPECT_EQ(PendingDelays(), std::vector<int>{wait});
     EXPECT_TRUE(host_.PluginLines().empty());
     EXPECT_TRUE(history_.WaitUntilWritten(std::chrono::seconds(30)));
     EXPECT_EQ(HistoryLines().size(), 500u);
@@ -213,6 +231,7 @@ TEST_F(ChainControlsTest, TooFewPlayersOrTheWrongHourSkipsAndTheChainGoesOn) {
     // Six slots listed, four of them players who have left.
     world_->SetPlayers(6);
     world_->LeavePlayers(4);
+    host_.Game().Run([&] { chain_.ScheduleFirst(); });
     chain_.Random().Seed(1);
     EventRandom replay;
     replay.Seed(1);
@@ -232,7 +251,7 @@ TEST_F(ChainControlsTest, TooFewPlayersOrTheWrongHourSkipsAndTheChainGoesOn) {
     settings_.ActiveHours = quorvane::ParseActiveHours(hours);
     Due();
     EXPECT_EQ(Commands().size(), 1u);
-    EXPECT_EQ(asahost::PendingTimers().size(), 3u);
+    EXPECT_EQ(asahost::PendingTimers().size(), 1u);  // the chain's next
     const auto plugin = host_.PluginLines();
     ASSERT_EQ(plugin.size(), 2u);
     EXPECT_EQ(plugin[0], "[Quorvane][info] Event skipped: 2 player(s) online, 5 needed");

@@ -348,35 +348,50 @@ class BuiltinDeliveryTest : public ::testing::Test {
     std::vector<std::map<std::string, std::string>> finished_;
 };
 
-// A server that takes the connection and never answers costs only itself its deadline; the
-// failures are the usual warnings, with the built-in client's reasons.
+// Servers that take the connection and never answer cost only themselves their deadline: with
+// eight of them ahead of the others, the delivery is done well before the eight deadlines that
+// reaching them one after another would take. The failures are the usual warnings, with the
+// built-in client's reasons.
 TEST_F(BuiltinDeliveryTest, ASilentServerHoldsUpNoOther) {
+    constexpr int kSilent = 8;
+    constexpr auto kDeadline = 1s;
     rcon_testing::SilentServer silent;
     rcon_testing::TestListener a;
     rcon_testing::TestListener b;
     rcon_testing::TestListener guarded("other");
     const RconTarget own{"127.0.0.1", a.Port(), "secret", "A"};
-    ASSERT_FALSE(service_.Submit(Job(own,
-                                     {{"127.0.0.1", silent.Port(), "secret", "Silent"},
-                                      own,
-                                      {"127.0.0.1", b.Port(), "secret", "B"},
-                                      {"127.0.0.1", guarded.Port(), "secret", "Guarded"}},
-                                     1s)));
+    std::vector<RconTarget> targets;
+    std::map<std::string, std::string> expected{
+        {"A", "delivered"}, {"B", "delivered"}, {"Guarded", "wrong password"}};
+    Lines warnings;
+    const auto warning = [](const std::string& key, int port, const std::string& reason) {
+        return "[Quorvane][warning] RCON broadcast of event meteor to " + key +
+               " (127.0.0.1:" + std::to_string(port) + ") failed: " + reason;
+    };
+    for (int i = 1; i <= kSilent; ++i) {
+        const std::string key = "Silent" + std::to_string(i);
+        targets.push_back({"127.0.0.1", silent.Port(), "secret", key});
+        expected[key] = "no answer in 1 s (at authentication)";
+        warnings.push_back(warning(key, silent.Port(), expected[key]));
+    }
+    targets.push_back(own);
+    targets.push_back({"127.0.0.1", b.Port(), "secret", "B"});
+    targets.push_back({"127.0.0.1", guarded.Port(), "secret", "Guarded"});
+    warnings.push_back(warning("Guarded", guarded.Port(), "wrong password"));
+
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_FALSE(service_.Submit(Job(own, targets, kDeadline)));
     ASSERT_TRUE(service_.WaitUntilIdle(30s));
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(took, kDeadline);
+    EXPECT_LT(took, kSilent * kDeadline / 2)
+        << std::chrono::duration_cast<std::chrono::milliseconds>(took).count() << " ms";
     ASSERT_EQ(finished_.size(), 1u);
-    EXPECT_EQ(finished_[0], (std::map<std::string, std::string>{
-                                {"A", "delivered"},
-                                {"B", "delivered"},
-                                {"Guarded", "wrong password"},
-                                {"Silent", "no answer in 1 s (at authentication)"}}));
+    EXPECT_EQ(finished_[0], expected);
     EXPECT_EQ(a.Commands().size(), 2u);
     EXPECT_EQ(b.Commands().at(0).command, R"(ServerChat Meteor\nGo!)");
-    const auto port = [](int p) { return std::to_string(p); };
-    EXPECT_EQ(host_.PluginLines(),
-              (Lines{"[Quorvane][warning] RCON broadcast of event meteor to Silent (127.0.0.1:" +
-                         port(silent.Port()) + ") failed: no answer in 1 s (at authentication)",
-                     "[Quorvane][warning] RCON broadcast of event meteor to Guarded (127.0.0.1:" +
-                         port(guarded.Port()) + ") failed: wrong password"}));
+    EXPECT_EQ(silent.Connections(), kSilent);
+    EXPECT_EQ(host_.PluginLines(), warnings);
     EXPECT_TRUE(env_->Runs().empty());  // no process
 }
 

@@ -1,5 +1,5 @@
-// The chain in-process: one event from the timer's point of view (the re-arm, the draws, the
-// log lines, what reaches the RCON client), and an event the delivery refuses.
+// The chain in-process: one event as the host's timer starts it (the re-arm, the draws, the log
+// lines, what reaches the RCON client), and an event the delivery refuses.
 
 #include <gtest/gtest.h>
 
@@ -73,6 +73,16 @@ class EventChainTest : public ::testing::Test {
         return started;
     }
 
+    // As a server starts the chain: its first wait armed, on the game thread.
+    void Start() {
+        host_.Game().Run([&] { chain_.ScheduleFirst(); });
+    }
+    // As a server's timer starts the chain's next event: its wait passes.
+    void Due() {
+        ASSERT_TRUE(chain_.Armed());
+        host_.AdvanceTimers(chain_.Armed()->Seconds);
+    }
+
     static std::vector<int> PendingDelays() {
         std::vector<int> delays;
         for (const auto& timer : asahost::PendingTimers()) {
@@ -81,7 +91,8 @@ class EventChainTest : public ::testing::Test {
         return delays;
     }
 
-    testing_support::PluginHost host_;
+    // A game second is a real hour: only AdvanceTimers fires a timer.
+    testing_support::PluginHost host_{1.0 / 3600};
     std::unique_ptr<gameserver::GameWorld> world_;
     testing_support::ArgvRecord record_{host_.Dir().Path() / "argv.jsonl"};
     webhook::Receiver receiver_;
@@ -116,8 +127,9 @@ TEST_F(EventChainTest, FirstEventWaitsTheDrawnMinutes) {
 }
 
 TEST_F(EventChainTest, AnEventReArmsLogsAndReachesEveryServer) {
+    Start();
     EventSettings().Debug = true;
-    chain_.OnTimer();
+    Due();
     EXPECT_EQ(PendingDelays(), std::vector<int>{300});
     EXPECT_EQ(host_.PluginLines(),
               (std::vector<std::string>{
@@ -137,7 +149,8 @@ TEST_F(EventChainTest, AnEventReArmsLogsAndReachesEveryServer) {
 }
 
 TEST_F(EventChainTest, WithoutDebugNothingIsLoggedAndTheEventStillGoesOut) {
-    chain_.OnTimer();
+    Start();
+    Due();
     EXPECT_TRUE(host_.PluginLines().empty());
     EXPECT_EQ(ClientsStarted().size(), 3u);
 }
@@ -149,6 +162,7 @@ TEST_F(EventChainTest, DrawsTheDelayThenTheEventThenTheCoordinate) {
     s.RandomEvents = {{"a", "A", {{1, 1, 1}, {2, 2, 2}, {3, 3, 3}}},
                       {"b", "B", {{4, 4, 4}, {5, 5, 5}}},
                       {"c", "C", {{6, 6, 6}}}};
+    Start();
     for (std::uint32_t seed : {1u, 2u, 3u, 4u, 5u}) {
         // The same draws on an engine of the same seed tell what one run must choose and
         // where the engine must be afterwards.
@@ -161,9 +175,9 @@ TEST_F(EventChainTest, DrawsTheDelayThenTheEventThenTheCoordinate) {
         chain_.Random().Seed(seed);
 
         record_.Clear();
-        chain_.OnTimer();
+        Due();
         EXPECT_EQ(chain_.Random().Engine(), reference.Engine());
-        EXPECT_EQ(PendingDelays().back(), minutes * 60);
+        EXPECT_EQ(PendingDelays(), std::vector<int>{minutes * 60});
         const auto& chosen = s.RandomEvents[event];
         const float value = chosen.RandomCCCs[coordinate].X;
         EXPECT_EQ(ClientsStarted()[0][3], "StartWorldEvent " + chosen.EventId + " " +
@@ -174,19 +188,22 @@ TEST_F(EventChainTest, DrawsTheDelayThenTheEventThenTheCoordinate) {
 }
 
 TEST_F(EventChainTest, OneEventWithOneCoordinateStillTakesThreeDraws) {
+    Start();
     chain_.Random().Seed(7);
     std::mt19937 shadow(7);
-    chain_.OnTimer();
+    Due();
     shadow.discard(3);
     EXPECT_EQ(chain_.Random().Engine(), shadow);
 }
 
 TEST_F(EventChainTest, NothingToStartEndsTheRunAfterTheReArmWithOneWarning) {
+    Start();
     EventSettings().RandomEvents = {};
-    chain_.OnTimer();
+    Due();
+    EXPECT_EQ(PendingDelays(), std::vector<int>{300});
     EventSettings().RandomEvents = {{"calm", "Calm", {}}};
-    chain_.OnTimer();
-    EXPECT_EQ(PendingDelays(), (std::vector<int>{300, 300}));
+    Due();
+    EXPECT_EQ(PendingDelays(), std::vector<int>{300});
     EXPECT_EQ(host_.PluginLines(),
               (std::vector<std::string>{
                   "[Quorvane][warning] No events are configured for this server; none started",
@@ -197,17 +214,18 @@ TEST_F(EventChainTest, NothingToStartEndsTheRunAfterTheReArmWithOneWarning) {
 TEST_F(EventChainTest, WithoutAWorldThePositionIsZero) {
     asahost::SetWorld(nullptr);
     EventSettings().BroadcastStartEventMessage = "{Lat} {Lon}";
-    chain_.OnTimer();
+    Start();
+    Due();
     EXPECT_EQ(ClientsStarted().back().back(), "0.000000 0.000000");
 }
 
 TEST_F(EventChainTest, ReversedBoundsAreDrawnSwapped) {
     EventSettings().MinimumTimeToNextEvent = 9;
     EventSettings().MaximumTimeToNextEvent = 8;
+    Start();
     for (int i = 0; i < 20; ++i) {
-        chain_.OnTimer();
-    }
-    for (const int delay : PendingDelays()) {
+        Due();
+        const int delay = chain_.Armed()->Seconds;
         EXPECT_TRUE(delay == 480 || delay == 540) << delay;
     }
 }

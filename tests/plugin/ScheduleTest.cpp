@@ -13,6 +13,7 @@
 #include "ChainFixture.h"
 #include "Host/Timers.h"
 #include "Receiver.h"
+#include "config/ActiveHours.h"
 #include "events/Calendar.h"
 #include "events/EventChain.h"
 #include "events/EventTexts.h"
@@ -463,6 +464,12 @@ TEST_F(ScheduleTest, AFixedTimeSkippedAtItsFirstWarningStaysSkipped) {
 // An event already drawn and warned of comes back after a restart as it was: no second Discord
 // post, no second judgement, the warnings still ahead sent.
 TEST_F(ScheduleTest, AKeptWarnedEventComesBackWithItsCoordinate) {
+    webhook::Receiver receiver;
+    receiver.Start();
+    settings_.DiscordWebhook = receiver.BaseUrl() + "/api/webhooks/1/x";
+    settings_.DiscordWebhookColor = "1";
+    settings_.DiscordEventWarningMessage = "{Eventlabel} in {Minutes}";
+    settings_.DiscordBroadcastMessage = "{Eventlabel} now";
     settings_.KeepScheduleAcrossRestarts = true;
     std::ofstream(schedule_file_) << R"({"Island": {"next": "2026-12-05T19:06:30Z", "event": "b",
         "coordinate": [3, 3, 3], "warned": true}})";
@@ -476,19 +483,71 @@ TEST_F(ScheduleTest, AKeptWarnedEventComesBackWithItsCoordinate) {
     ASSERT_TRUE(env_->WaitForRuns(5));
     ASSERT_TRUE(rcon_.WaitUntilIdle(std::chrono::seconds(30)));
     EXPECT_EQ(Texts()[4], "127.0.0.1: Start b 3 3 3");
+    // The start's post alone: the host sends one request at a time in the order made, so a
+    // warning's post would have come first.
+    ASSERT_TRUE(receiver.WaitForRecords(1, std::chrono::seconds(30)));
+    const auto records = receiver.Records();
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(nlohmann::json::parse(records[0].body)["embeds"][0]["description"], "B now");
+    receiver.Stop();
 }
 
-// Two in one minute start both; the chain's first wait goes on undisturbed.
+// ActiveHours, in TimeZone, are judged once, at the first warning, by the minute of the start:
+// an event warned of outside the hours that starts inside them comes; one that would start
+// outside them is skipped then, and nothing is said.
+TEST_F(ScheduleTest, ActiveHoursInTheZoneAreJudgedAtTheFirstWarningByTheStart) {
+    settings_.EventWarningMinutes = {10};
+    struct Case {
+        const char* zone;
+        const char* hours;
+        std::string skipped;  // the reason; empty: it starts
+    };
+    // The first warning at 19:00 UTC, the start at 19:10 UTC: 20:10 in Berlin, 14:10 in New York.
+    const Case cases[] = {
+        {"Europe/Berlin", "20:05-23:00", ""},
+        {"Europe/Berlin", "19:00-20:05", "20:10 is outside ActiveHours 19:00-20:05"},
+        {"America/New_York", "14:05-15:00", ""},
+        {"America/New_York", "20:05-23:00", "14:10 is outside ActiveHours 20:05-23:00"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.zone) + " " + c.hours);
+        settings_.TimeZone = c.zone;
+        settings_.ActiveHours = quorvane::ParseActiveHours(c.hours);
+        const auto runs = env_->Runs().size();
+        host_.Game().Run([&] {
+            clock_.Set(Utc("2026-12-05T18:59:00Z"));
+            chain_.ScheduleFirst();
+            clock_.Set(Utc("2026-12-05T19:00:00Z"));  // the time of the first warning
+            asahost::AdvanceTimers(660);              // the warning, then the start
+        });
+        // The start has passed: the next wait and its warning are armed.
+        ASSERT_EQ(PendingDelays(), (std::vector<int>{599400, 600000}));
+        host_.Game().Run([&] { chain_.DropTimers(); });
+        ASSERT_TRUE(rcon_.WaitUntilIdle(std::chrono::seconds(30)));
+        // Started: the warning and the event, to both servers but the event's own command.
+        EXPECT_EQ(env_->Runs().size() - runs, c.skipped.empty() ? 5u : 0u);
+        const auto last = history_.Recent().back();
+        EXPECT_EQ(last.Outcome, c.skipped.empty() ? "started" : "skipped");
+        EXPECT_EQ(last.Reason, c.skipped);
+    }
+}
+
+// Events of one minute start each, and an event whose two times fall in that minute starts
+// once; the chain's first wait goes on undisturbed.
 TEST_F(ScheduleTest, FixedTimesStartBesideTheChain) {
     settings_.TimeZone = quorvane::platform::FindZone("Europe/Berlin", {});
     settings_.MinimumTimeToWait = settings_.MaximumTimeToWait = 100;
     settings_.EventWarningMinutes = {};
+    settings_.RandomEvents.push_back({"c", "C", {{4, 4, 4}}});
     settings_.RandomEvents[0].At = {*quorvane::ParseFixedTime("Sat 20:00")};
     settings_.RandomEvents[1].At = {*quorvane::ParseFixedTime("20:00"),
                                     *quorvane::ParseFixedTime("Fri 20:00")};
+    settings_.RandomEvents[2].At = {*quorvane::ParseFixedTime("Sat 20:00"),
+                                    *quorvane::ParseFixedTime("20:00")};
     host_.Game().Run([&] { chain_.ScheduleFirst(); });
-    // Both at 20:00, in a game minute; the chain's first event in 100.
-    ASSERT_TRUE(env_->WaitForRuns(6));
+    // All at 20:00, in a game minute; the chain's first event in 100.
+    ASSERT_TRUE(env_->WaitForRuns(9));
+    host_.Game().Run([] {});  // the pass that started them is over
     ASSERT_TRUE(rcon_.WaitUntilIdle(std::chrono::seconds(30)));
     Lines commands;
     for (const auto& text : Texts()) {
@@ -497,8 +556,10 @@ TEST_F(ScheduleTest, FixedTimesStartBesideTheChain) {
         }
     }
     std::sort(commands.begin(), commands.end());
-    EXPECT_EQ(commands[1], "127.0.0.1: Start b 3 3 3");
+    ASSERT_EQ(commands.size(), 3u);
     EXPECT_TRUE(commands[0].starts_with("127.0.0.1: Start a ")) << commands[0];
+    EXPECT_EQ(commands[1], "127.0.0.1: Start b 3 3 3");
+    EXPECT_EQ(commands[2], "127.0.0.1: Start c 4 4 4");
     // Next: a in a week, b tomorrow, by the clock at which they were due; the chain as armed.
     const auto planned = Planned();
     std::vector<std::string> next;
@@ -507,8 +568,9 @@ TEST_F(ScheduleTest, FixedTimesStartBesideTheChain) {
                        quorvane::UtcText(event.StartsAt));
     }
     std::sort(next.begin(), next.end());
-    EXPECT_EQ(next, (std::vector<std::string>{"a 2026-12-12T19:00:00Z", "b 2026-12-06T19:00:00Z",
-                                              "chain 2026-12-05T20:39:00Z"}));
+    EXPECT_EQ(next,
+              (std::vector<std::string>{"a 2026-12-12T19:00:00Z", "b 2026-12-06T19:00:00Z",
+                                        "c 2026-12-06T19:00:00Z", "chain 2026-12-05T20:39:00Z"}));
     EXPECT_EQ(HistoryLine(0)["trigger"], "at");
     // Not kept: no file.
     EXPECT_FALSE(std::filesystem::exists(schedule_file_));

@@ -7,6 +7,7 @@
 #include "GameMemory.h"
 #include "GameStrings.h"
 #include "Host/Runtime.h"
+#include "Host/Timers.h"
 #include "LogLines.h"
 #include "Logger/Logger.h"
 #include "base/PluginLog.h"
@@ -59,6 +60,10 @@ PluginHost::~PluginHost() {
     game_.reset();
     asahost::Stop();
     quorvane::PluginLog().reset();
+}
+
+void PluginHost::AdvanceTimers(int gameSeconds) {
+    game_->Run([gameSeconds] { asahost::AdvanceTimers(gameSeconds); });
 }
 
 std::vector<std::string> PluginHost::Lines() const {

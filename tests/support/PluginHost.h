@@ -36,6 +36,9 @@ class PluginHost {
     ServerDir& Dir() { return dir_; }
     // Where the host runs its timers and request completions.
     GameThread& Game() { return *game_; }
+    // The game's time jumps `gameSeconds` ahead and the due timers fire, on the game thread, as
+    // at its tick (asahost::AdvanceTimers).
+    void AdvanceTimers(int gameSeconds);
     // Lines written so far, "[Name][level] text", time stamps checked and removed.
     std::vector<std::string> Lines() const;
     // Only the plugin's lines.

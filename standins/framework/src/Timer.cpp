@@ -4,6 +4,7 @@
 #include <list>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 #include "Host/Timers.h"
 #include "HostInternal.h"
@@ -86,13 +87,19 @@ class TimerService {
         // The callables go here, before the module's code does.
     }
 
-    void Pass() {
+    // `ahead`: the pending timers come that much nearer first, and the pass runs at once,
+    // whenever the last one ran.
+    void Pass(std::optional<Clock::duration> ahead = std::nullopt) {
         std::list<std::shared_ptr<Entry>> snapshot;
         Clock::time_point now;
         {
             std::lock_guard lock(mutex_);
             now = Clock::now();
-            if (now < nextPass_) {
+            if (ahead) {
+                for (const auto& entry : pending_) {
+                    entry->due -= *ahead;
+                }
+            } else if (now < nextPass_) {
                 return;
             }
             nextPass_ += gameSecond_;
@@ -128,6 +135,15 @@ class TimerService {
                 ++it;
             }
         }
+    }
+
+    void Advance(int gameSeconds) {
+        Clock::duration ahead;
+        {
+            std::lock_guard lock(mutex_);
+            ahead = gameSecond_ * gameSeconds;
+        }
+        Pass(ahead);
     }
 
     std::vector<PendingTimer> Pending() {
@@ -170,6 +186,9 @@ void DropTimersOf(const std::filesystem::path& module) {
 }
 void RunTimerPass() {
     Timers().Pass();
+}
+void AdvanceTimers(int gameSeconds) {
+    Timers().Advance(gameSeconds);
 }
 std::vector<PendingTimer> PendingTimers() {
     return Timers().Pending();
