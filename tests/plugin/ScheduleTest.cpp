@@ -511,7 +511,7 @@ TEST_F(ScheduleTest, ActiveHoursInTheZoneAreJudgedAtTheFirstWarningByTheStart) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.zone) + " " + c.hours);
-        settings_.TimeZone = c.zone;
+        settings_.TimeZone = quorvane::platform::FindZone(c.zone, {});
         settings_.ActiveHours = quorvane::ParseActiveHours(c.hours);
         const auto runs = env_->Runs().size();
         host_.Game().Run([&] {
