@@ -51,8 +51,14 @@ bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
     return std::filesystem::equivalent(a, b, ec);
 }
 
+// The system's own copy: MinGW's std::filesystem::copy_file takes any two files on one drive
+// for the same one (they all have inode 0) and refuses to overwrite.
 void CopyOver(const std::filesystem::path& from, const std::filesystem::path& to) {
-    std::filesystem::copy_file(from, to, std::filesystem::copy_options::overwrite_existing);
+    if (!CopyFileW(from.c_str(), to.c_str(), FALSE)) {
+        throw std::filesystem::filesystem_error(
+            "CopyFileW", from, to,
+            std::error_code(static_cast<int>(GetLastError()), std::system_category()));
+    }
 }
 
 const char* Suffix() {
