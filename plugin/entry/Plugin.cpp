@@ -1,7 +1,9 @@
 #include "entry/Plugin.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <exception>
+#include <filesystem>
 #include <utility>
 
 #include "base/Host.h"
@@ -12,6 +14,7 @@
 #include "config/ServerKey.h"
 #include "entry/Commands.h"
 #include "platform/ClientEnv.h"
+#include "platform/Platform.h"
 
 namespace quorvane {
 namespace {
@@ -22,6 +25,9 @@ constexpr const char* kBeginPlay = "AShooterGameMode.BeginPlay()";
 // library's notifications, Plugin_Unload and the hook's detour.
 Plugin* running = nullptr;
 bool stopped = false;
+// Plugin_Init calls not yet matched by a Plugin_Unload: two while the framework holds the
+// library under two names.
+int entries = 0;
 // Written by the host when it installs the hook: the game's own BeginPlay.
 void (*BeginPlayTrampoline)(AShooterGameMode*) = nullptr;
 
@@ -54,6 +60,11 @@ void ToDiscord(const std::function<void(DiscordNotifier&)>& what) {
                   [&](Plugin& plugin) { what(plugin.Discord()); });
 }
 
+std::string LibraryFolder() {
+    const auto folder = std::filesystem::path(platform::OwnModulePath()).parent_path().u8string();
+    return std::string(folder.begin(), folder.end());
+}
+
 }  // namespace
 
 Plugin::Plugin()
@@ -68,6 +79,18 @@ Plugin* Plugin::Get() {
 }
 
 void Plugin::Load() {
+    ++entries;
+    if (running != nullptr) {
+        // The framework tells plugins apart by the name as written, and Windows finds the same
+        // file under any letter case: the library is already running.
+        PluginLog()->warn(
+            "Quorvane is running already: the framework started its library ({}) a second "
+            "time, as it does when plugins.load names the plugin in another letter case than "
+            "the one it was loaded by. Nothing more is started; plugins.unload of either name "
+            "stops Quorvane",
+            LibraryFolder());
+        return;
+    }
     stopped = false;
     try {
         CreatePluginLog();
@@ -159,6 +182,7 @@ void Plugin::Shutdown() {
 }
 
 void Plugin::Stop() {
+    entries = (std::max)(entries - 1, 0);
     stopped = true;
     std::unique_ptr<Plugin> plugin(std::exchange(running, nullptr));
     if (!plugin) {
@@ -170,6 +194,13 @@ void Plugin::Stop() {
         PluginLog()->error("Unloading: {}", e.what());
     }
     plugin.reset();
+    // The framework has just taken off, by module, the commands and the hook of both names:
+    // whatever is unloaded first is the whole plugin.
+    if (entries > 0) {
+        PluginLog()->warn(
+            "Quorvane stopped: the framework holds its library under another name as well, "
+            "where it stays loaded with nothing running until that name is unloaded too");
+    }
     ReleasePluginLog();
 }
 
@@ -177,7 +208,13 @@ void Plugin::Detach(bool processExiting) {
     if (processExiting || stopped) {
         return;
     }
-    Stop();
+    // The library is freed without Plugin_Unload, under the loader's lock: nothing here waits
+    // or calls the framework, which drops what it holds of the plugin by itself. No thread of
+    // the plugin's is left (each holds the library while it runs), so the state goes as it is.
+    stopped = true;
+    entries = 0;
+    delete std::exchange(running, nullptr);
+    ReleasePluginLog();
 }
 
 void Plugin::Enter(const char* failure, const std::function<void(Plugin&)>& what) {

@@ -26,14 +26,19 @@ class Plugin {
     // Plugin_Init, which the framework calls on the game thread once it has loaded the
     // library, outside the loader lock: the log, the commands, the settings, the plugin's
     // threads, the BeginPlay hook and, when the server is up already, the first event's timer.
-    // A standard exception is logged and leaves the plugin inactive.
+    // A standard exception is logged and leaves the plugin inactive. While the plugin runs
+    // (the framework loaded the same library under a second name), one warning and nothing
+    // else.
     static void Load();
     // Plugin_Unload, which the framework calls on the game thread before it frees the
     // library: the timers, the hook, the commands, the RCON delivery and its clients, and the
-    // state itself. The only place that waits for the plugin's threads.
+    // state itself. The only place that waits for the plugin's threads. With the library
+    // loaded under two names, the first of the two stops everything.
     static void Stop();
     // The library's detach notification: nothing at process exit, when the other threads are
-    // gone and the framework never calls Plugin_Unload, and nothing after Stop; else Stop.
+    // gone and the framework never calls Plugin_Unload, and nothing after Stop. Freed without
+    // Plugin_Unload, it drops the state without waiting for anything or calling the framework:
+    // no thread of the plugin's runs by then, as each holds the library.
     static void Detach(bool processExiting);
 
     // Runs `what` on the running plugin, if any, from an entry point the game calls with

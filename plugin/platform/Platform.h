@@ -29,12 +29,13 @@ std::chrono::local_seconds ServerLocalTime(std::chrono::sys_seconds time);
 void WriteFileAtomically(const std::filesystem::path& file, std::string_view contents);
 
 // A thread of the plugin's own. Nothing `work` throws leaves it: a thread's end by exception
-// would end the game. On Windows it keeps the plugin's module loaded while it runs, so that
-// the module's code cannot go away under it; so it must not be joined under the loader lock
-// (from DllMain), and need not be: the module cannot be detached while it runs.
+// would end the game. It keeps the plugin's module loaded while it runs (on Windows until it
+// ends, elsewhere until it is joined), so that the module's code cannot go away under it; so
+// it must not be joined under the loader lock (from DllMain), and need not be: the module
+// cannot be detached while it runs.
 class PluginThread {
   public:
-    // Throws std::system_error (or std::bad_alloc) when no thread can be started.
+    // Throws a std::exception when no thread can be started.
     explicit PluginThread(std::function<void()> work);
     ~PluginThread();  // joins
     PluginThread(const PluginThread&) = delete;

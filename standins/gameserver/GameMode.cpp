@@ -19,6 +19,11 @@ void BeginPlay(AShooterGameMode* self) {
     asahost::Log().info("{} ran", kBeginPlay);
 }
 
+// The world is not kept anywhere: the call is what the framework's reload is seen by.
+void SaveWorld(AShooterGameMode*, bool, bool, bool) {
+    asahost::Log().info("AShooterGameMode.SaveWorld() ran");
+}
+
 }  // namespace
 
 AShooterGameMode* TheGameMode() {
@@ -28,6 +33,8 @@ AShooterGameMode* TheGameMode() {
 
 void RegisterGameMode() {
     asahost::RegisterHookable(kBeginPlay, reinterpret_cast<void*>(&BeginPlay));
+    asahost::RegisterFunction("AShooterGameMode.SaveWorld(bool,bool,bool)",
+                              reinterpret_cast<void*>(&SaveWorld));
     asahost::SetGameMode(TheGameMode());
 }
 

@@ -4,7 +4,7 @@
 
 namespace gameserver {
 
-// Registers the hookable AShooterGameMode.BeginPlay().
+// Registers the hookable AShooterGameMode.BeginPlay() and AShooterGameMode.SaveWorld.
 void RegisterGameMode();
 // Runs BeginPlay through whatever the host has hooked onto it.
 void RunBeginPlay(AShooterGameMode* gameMode);

@@ -91,6 +91,10 @@ ServerArgs ParseServerArgs(const std::vector<std::string>& arguments) {
             args.unloadAtExit = true;
         } else if (argument == "--exit-without-unload") {
             args.unloadAtExit = false;
+        } else if (argument == "--free-at-exit") {
+            args.freeAtExit = true;
+        } else if (argument.starts_with("--timer-command=")) {
+            args.timerCommands.push_back(value("--timer-command="));
         } else if (argument.starts_with("--name=")) {
             args.name = value("--name=");
         } else if (!argument.starts_with("-") && argument.find('?') != std::string::npos) {

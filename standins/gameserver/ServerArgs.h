@@ -35,6 +35,12 @@ struct ServerArgs {
     // plugin first instead (which the real framework never does), for tests that look at what
     // is left after the plugins; --exit-without-unload, the default, is taken too.
     bool unloadAtExit = false;
+    // --free-at-exit: every plugin's library is freed without its Plugin_Unload, as a loader
+    // that never calls it would; the game then runs on a little before it exits.
+    bool freeAtExit = false;
+    // --timer-command=LINE (repeatable): console lines run, in order, by a framework timer the
+    // game arms before the plugins load: in the first timer pass, ahead of every plugin's timer.
+    std::vector<std::string> timerCommands;
 };
 
 // Throws std::invalid_argument for a malformed value of a known option.

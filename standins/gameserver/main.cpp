@@ -26,6 +26,7 @@
 #include "RconListener.h"
 #include "ServerArgs.h"
 #include "StopSignal.h"
+#include "Timer.h"
 
 namespace {
 
@@ -161,6 +162,18 @@ int main(int argc, char** argv) {
     if (args.reportResources) {
         log->info("Threads before the plugins: {}", threadsBefore);
     }
+    if (!args.timerCommands.empty()) {
+        API::Timer::Get().DelayExecute(
+            FString("GameServer.timer-command"),
+            [lines = args.timerCommands, log] {
+                for (const auto& line : lines) {
+                    if (!gameserver::RunConsoleLine(line)) {
+                        log->warn("Unknown console command: {}", line);
+                    }
+                }
+            },
+            0);
+    }
     asahost::LoadPlugins();
 
     gameserver::GameWorld world(map);
@@ -192,6 +205,21 @@ int main(int argc, char** argv) {
 
     RunUntilStopped(args, *tasks);
     tasks->Close();
+    if (args.freeAtExit) {
+        asahost::FreePluginsWithoutUnload();
+        // The game goes on a little: nothing of the plugins' may run any more.
+        for (int tick = 0; tick < 100; ++tick) {
+            standin::WaitForStop(kTickSeconds);
+            asahost::GameTick();
+        }
+        if (args.reportResources) {
+            log->info("Threads after the plugins: {}", gameserver::ThreadCount());
+        }
+        log->info("Exiting with the plugins' libraries freed");
+        log.reset();
+        asahost::Stop();
+        std::exit(0);
+    }
     if (!args.unloadAtExit) {
         log->info("Exiting with the plugins loaded");
         log.reset();

@@ -195,6 +195,46 @@ TEST(StartupTest, NothingOfTheLoadRunsInTheLoadNotification) {
     EXPECT_FALSE(record.Starts().empty()) << result.output;  // the events did go out
 }
 
+// A library freed without Plugin_Unload: its detach notification (the library's destructors,
+// under the loader's lock) joins no thread and calls nothing of the framework's, whether the
+// plugin runs or is inactive, and the server goes on without it. A running plugin's threads
+// hold its library, so the detach does not even come while they are there.
+TEST(StartupTest, ALibraryFreedWithoutPluginUnloadStopsNothingInItsDetach) {
+    auto active = nlohmann::json::parse(kConfig);
+    active["MCRconPath"] = RECORD_ARGS_FILE;
+    active["Island"]["StartEventOnBootSettings"] = {{"MinimumTimeToWait", 0},
+                                                    {"MaximumTimeToWait", 0}};
+    active["Island"]["RandomEvents"] = {
+        {"meteor", {{"Eventlabel", "M"}, {"RandomCCCs", {"1 2 3"}}}}};
+    for (const auto& [what, config] :
+         {std::pair<const char*, std::string>{"running", active.dump()},
+          std::pair<const char*, std::string>{"inactive", R"({"Debug": 1})"}}) {
+        SCOPED_TRACE(what);
+        ServerDir dir;
+        dir.WriteConfig(config);
+        testing_support::ArgvRecord record(dir.Path() / "argv.jsonl");
+        const auto result =
+            RunProcess(testing_support::GameServerProgram(),
+                       {"-serverkey=Island", "--ready-before-load", "--report-resources",
+                        "--run-for=1", "--time-scale=600", "--free-at-exit"},
+                       dir.Path());
+        ASSERT_EQ(result.exitCode, 0) << result.output;
+        const auto host = LogLinesOf(result.output, "AsaApi");
+        EXPECT_TRUE(Contains(host, "[AsaApi][info] Freed plugin Quorvane without Plugin_Unload"))
+            << result.output;
+        EXPECT_TRUE(Contains(host,
+                             "[AsaApi][info] Threads ended in the unload notification of "
+                             "Quorvane: 0"))
+            << result.output;
+        for (const auto& line : host) {
+            EXPECT_EQ(line.find("in its unload notification"), std::string::npos) << line;
+        }
+        EXPECT_TRUE(Contains(LogLines(result.output),
+                             "[GameServer][info] Exiting with the plugins' libraries freed"));
+        EXPECT_EQ(record.Starts().empty(), what == std::string("inactive")) << result.output;
+    }
+}
+
 // At a real server's exit the framework calls no Plugin_Unload and the other threads are gone:
 // the detach does nothing, so the exit neither waits for clients in flight nor unloads. The
 // clients go with the server all the same: none outlives it.

@@ -1,8 +1,10 @@
 // The plugin DLL under Windows' own loader: DllMain's attach does nothing and Plugin_Init,
 // called once LoadLibrary has returned, does the load; Plugin_Unload does the whole stop before
-// FreeLibrary; a process exit with the plugin loaded does nothing and takes its clients with
-// it; a broken configuration still loads; and the event timer goes with Plugin_Unload by the
-// DLL's full Windows path.
+// FreeLibrary; a FreeLibrary without Plugin_Unload stops nothing under the loader lock; a
+// process exit with the plugin loaded does nothing and takes its clients with it; a broken
+// configuration still loads; the event timer goes with Plugin_Unload by the DLL's full
+// Windows path; a new build dropped in as Quorvane.dll.ArkApi is reloaded by the framework; and
+// the same DLL loaded under a name in another letter case runs once.
 
 #include <gtest/gtest.h>
 
@@ -129,6 +131,116 @@ TEST(PluginLifecycleTest, AProcessExitWithEventsInFlightDoesNoUnloadWork) {
         EXPECT_EQ(std::find(lines.begin(), lines.end(), unloading), lines.end()) << unloading;
     }
     EXPECT_EQ(silent.Finish(), "");  // the client's end of the connection was closed
+}
+
+// A FreeLibrary without Plugin_Unload, as a loader that never calls it would: DllMain's
+// detach, under the loader lock, waits for no thread and calls nothing of the framework's, for
+// a running plugin (whose threads hold the DLL, so that the detach does not come) and an
+// inactive one; the server goes on.
+TEST(PluginLifecycleTest, AFreeLibraryWithoutPluginUnloadStopsNothingUnderTheLoaderLock) {
+    rcon_testing::TestListener own("pw");
+    for (const bool running : {true, false}) {
+        SCOPED_TRACE(running ? "running" : "inactive");
+        WindowsServerDir dir;
+        auto config = IslandConfig(WindowsPath(dir.InstallClient()), own.Port(), 1000);
+        config["Island"]["StartEventOnBootSettings"] = {{"MinimumTimeToWait", 0},
+                                                        {"MaximumTimeToWait", 0}};
+        if (!running) {
+            config["Debug"] = 1;
+        }
+        dir.WriteConfig(config);
+        const auto result = wine_testing::RunWindows(
+            wine_testing::WindowsProgram("GameServer.exe"),
+            {"-serverkey=Island", "--time-scale=600", "--ready-before-load", "--report-resources",
+             "--run-for=4", "--free-at-exit"},
+            dir.Path());
+        ASSERT_EQ(result.exitCode, 0) << result.output;
+        const auto lines = testing_support::LogLines(result.output);
+        for (const std::string expected :
+             {"[AsaApi][info] Freed plugin Quorvane without Plugin_Unload",
+              "[AsaApi][info] Threads ended in the unload notification of Quorvane: 0",
+              "[GameServer][info] Exiting with the plugins' libraries freed"}) {
+            EXPECT_NE(std::find(lines.begin(), lines.end(), expected), lines.end())
+                << expected << "\n"
+                << result.output;
+        }
+        for (const auto& line : lines) {
+            EXPECT_EQ(line.find("in its unload notification"), std::string::npos) << line;
+        }
+    }
+    EXPECT_FALSE(own.Commands().empty());  // the running plugin's event went out
+}
+
+// The framework's automatic reload under Windows: each new build dropped in as
+// Quorvane.dll.ArkApi replaces the DLL at the next look while events go out through the
+// client, the world saved first, and the chain starts again.
+class AutomaticReloadTest : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(AutomaticReloadTest, ANewBuildDroppedInIsReloadedWhileEventsFly) {
+    rcon_testing::TestListener own("pw");
+    WindowsServerDir dir;
+    auto config = IslandConfig(WindowsPath(dir.InstallClient()), own.Port(), 1);
+    config["RconClient"] = GetParam();
+    config["Island"]["StartEventOnBootSettings"] = {{"MinimumTimeToWait", 0},
+                                                    {"MaximumTimeToWait", 0}};
+    dir.WriteConfig(config);
+    std::ofstream(dir.Path() / "config.json")
+        << R"({"settings": {"AutomaticPluginReloading": true, "AutomaticPluginReloadSeconds": 1}})";
+    wine_testing::WineProcess server(wine_testing::WindowsProgram("GameServer.exe"),
+                                     {"-serverkey=Island", "--time-scale=60"}, dir.Path());
+    const auto timeout = std::chrono::seconds(60);
+    ASSERT_TRUE(own.Listener().WaitForCommands(1, timeout)) << server.Output();
+    const auto update = dir.PluginDir() / "Quorvane.dll.ArkApi";
+    constexpr std::size_t kReloads = 3;
+    for (std::size_t reload = 1; reload <= kReloads; ++reload) {
+        std::filesystem::copy_file(wine_testing::WindowsPluginDir() / "Quorvane.dll",
+                                   dir.PluginDir() / "upload.tmp");
+        std::filesystem::rename(dir.PluginDir() / "upload.tmp", update);
+        ASSERT_TRUE(
+            server.WaitForOutput("[AsaApi][info] Reloaded plugin - Quorvane", reload, timeout))
+            << server.Output();
+        EXPECT_FALSE(std::filesystem::exists(update));
+        ASSERT_TRUE(own.Listener().WaitForCommands(own.Commands().size() + 1, timeout))
+            << server.Output();
+    }
+    const auto result = server.Stop();
+    ASSERT_EQ(result.exitCode, 0) << result.output;
+    const auto lines = testing_support::LogLines(result.output);
+    EXPECT_EQ(
+        std::count(lines.begin(), lines.end(), "[AsaApi][info] AShooterGameMode.SaveWorld() ran"),
+        static_cast<long>(kReloads));
+}
+
+INSTANTIATE_TEST_SUITE_P(EachClient, AutomaticReloadTest, ::testing::Values("external", "builtin"));
+
+// LoadLibrary finds the DLL under any letter case and hands back the module already loaded:
+// plugins.load quorvane runs Plugin_Init of the running plugin again, which warns and starts
+// nothing; unloading that name stops the plugin, and the server goes on with the DLL loaded
+// under the other name until its exit.
+TEST(PluginLifecycleTest, TheSameDllUnderASecondNameRunsOnce) {
+    WindowsServerDir dir;
+    auto config = IslandConfig("rcon.exe", 27020, 1000);
+    config["Island"]["StartEventOnBootSettings"] = {{"MinimumTimeToWait", 60},
+                                                    {"MaximumTimeToWait", 60}};
+    dir.WriteConfig(config);
+    const auto result = wine_testing::RunWindows(
+        wine_testing::WindowsProgram("GameServer.exe"),
+        {"-serverkey=Island", "--run-for=1", "--timer-command=plugins.load quorvane",
+         "--timer-command=plugins.unload quorvane", "--unload-at-exit"},
+        dir.Path());
+    ASSERT_EQ(result.exitCode, 0) << result.output;
+    Lines warnings;
+    for (const auto& line : testing_support::LogLinesOf(result.output, "Quorvane")) {
+        if (line.starts_with("[Quorvane][warning]")) {
+            warnings.push_back(line.substr(0, line.find(':')));
+        }
+    }
+    EXPECT_EQ(warnings, (Lines{"[Quorvane][warning] Quorvane is running already",
+                               "[Quorvane][warning] Quorvane stopped"}))
+        << result.output;
+    const auto lines = HostAndPluginLines(result.output);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "[Quorvane][info] Server Label: The Island"),
+              1);
 }
 
 // What nlohmann::json says of `text`, the library the DLL reads its configuration with.

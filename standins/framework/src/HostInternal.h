@@ -12,9 +12,9 @@ namespace asahost {
 
 const Options& CurrentOptions();
 
-// While this thread opens a plugin's library: on Windows the library's DllMain runs then,
-// under the loader lock, where the framework must not be used. Each framework entry point a
-// plugin can call notes itself, so that the loader can say which ones ran there.
+// While this thread opens or closes a plugin's library: on Windows the library's DllMain runs
+// then, under the loader lock, where the framework must not be used. Each framework entry point
+// a plugin can call notes itself, so that the loader can say which ones ran there.
 class LoadNotification {
   public:
     LoadNotification();
@@ -34,13 +34,28 @@ void NoteFrameworkCall(const char* what);
 // Removes the commands of RegisterLoaderCommands, if they were added: when the framework stops.
 void RemoveLoaderCommands();
 
+// The framework's automatic reload of a plugin whose new library was dropped beside it, read
+// from its own config.json ("settings") when the plugins are loaded.
+struct PluginReloadSettings {
+    bool enabled = false;
+    int seconds = 5;
+    bool saveWorld = true;
+};
+PluginReloadSettings ReadPluginReloadSettings();
+// After each timer pass, on the game thread: every so many seconds, reloads the plugins that
+// have a new library waiting.
+void CheckPluginChanges();
+// Off until the plugins are loaded again: when the framework stops.
+void StopPluginReloading();
+
 // Timer service.
 void StartTimers(double timeScale);
 void StopTimers();
 // Drops the pending timers whose owner is `module`. On the game thread.
 void DropTimersOf(const std::filesystem::path& module);
-// Runs the due timers once a game second has passed since the last pass. On the game thread.
-void RunTimerPass();
+// Runs the due timers once a game second has passed since the last pass; true when it did. On
+// the game thread.
+bool RunTimerPass();
 
 // Request service.
 void StartRequests();

@@ -49,6 +49,32 @@ std::shared_ptr<spdlog::logger>& HostLogger() {
 
 }  // namespace
 
+PluginReloadSettings ReadPluginReloadSettings() {
+    PluginReloadSettings settings;
+    std::ifstream file(CurrentOptions().serverDir / "config.json");
+    if (!file) {
+        return settings;
+    }
+    try {
+        nlohmann::json config;
+        file >> config;
+        const auto found = config.find("settings");
+        if (found == config.end()) {
+            return settings;
+        }
+        settings.enabled = found->value("AutomaticPluginReloading", false);
+        if (settings.enabled) {
+            settings.seconds = found->value("AutomaticPluginReloadSeconds", 5);
+            settings.saveWorld = found->value("SaveWorldBeforePluginReload", true);
+        }
+    } catch (const std::exception& e) {
+        // The framework's own reading would throw out of its plugin loading here.
+        Log().error("config.json: {}; plugins are not reloaded automatically", e.what());
+        return {};
+    }
+    return settings;
+}
+
 const Options& CurrentOptions() {
     return MutableOptions();
 }
@@ -79,11 +105,15 @@ void Start(const Options& options) {
 
 void GameTick() {
     DeliverCompletions();
-    RunTimerPass();
+    // As the framework's game-state timer: its timers, then the look for new plugin libraries.
+    if (RunTimerPass()) {
+        CheckPluginChanges();
+    }
 }
 
 void Stop() {
     RemoveLoaderCommands();
+    StopPluginReloading();
     StopRequests();
     StopTimers();
     HostLogger().reset();

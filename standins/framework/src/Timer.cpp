@@ -13,7 +13,9 @@
 namespace asahost {
 namespace {
 
-using Clock = std::chrono::steady_clock;
+// The framework's timers fall due by the wall clock; its passes come at the game's pace.
+using Clock = std::chrono::system_clock;
+using GameClock = std::chrono::steady_clock;
 
 struct Entry {
     Clock::time_point due;
@@ -21,13 +23,25 @@ struct Entry {
     std::string identifier;
     std::filesystem::path owner;
     int delaySeconds;
-    bool dropped = false;
 };
 
+// The timers a module owns are dropped by its path as the framework builds it from the plugin's
+// name, which it compares with the path the module was loaded by, letter case included; the
+// rest of the path may be spelt another way by the platform.
+bool OwnedBy(const std::filesystem::path& owner, const std::filesystem::path& module) {
+    if (owner.lexically_normal().generic_string() == module.lexically_normal().generic_string()) {
+        return true;
+    }
+    return owner.filename() == module.filename() &&
+           owner.parent_path().filename() == module.parent_path().filename() &&
+           module::SameFile(owner, module);
+}
+
 // The framework's timers: a list that the game thread checks once a game second. A pass runs,
-// in the order armed, every timer that was pending when it began and is due, with no guard
-// around the callbacks; then, as the framework does, it forgets every one-shot timer due by
-// the pass's time, so that a timer armed during the pass with a delay below zero never runs.
+// in the order armed, every timer of a copy of the list taken when it began that is due, with
+// no guard around the callbacks: one dropped by an earlier callback of the pass still runs.
+// Then, as the framework does, it forgets every one-shot timer due by the pass's time, so that
+// a timer armed during the pass with a delay below zero never runs.
 class TimerService {
   public:
     void Start(double timeScale) {
@@ -37,7 +51,7 @@ class TimerService {
         if (gameSecond_ <= Clock::duration::zero()) {
             gameSecond_ = Clock::duration(1);
         }
-        nextPass_ = Clock::now() + gameSecond_;
+        nextPass_ = GameClock::now() + gameSecond_;
     }
 
     void Stop() {
@@ -59,7 +73,6 @@ class TimerService {
         std::lock_guard lock(mutex_);
         for (auto it = pending_.begin(); it != pending_.end();) {
             if ((*it)->identifier == identifier) {
-                (*it)->dropped = true;
                 dropped.push_back(*it);
                 it = pending_.erase(it);
             } else {
@@ -74,9 +87,8 @@ class TimerService {
         {
             std::lock_guard lock(mutex_);
             for (auto it = pending_.begin(); it != pending_.end();) {
-                if (module::SameFile((*it)->owner, module)) {
+                if (OwnedBy((*it)->owner, module)) {
                     Log().info("Dropped timer {} ({} s)", (*it)->identifier, (*it)->delaySeconds);
-                    (*it)->dropped = true;
                     dropped.push_back(*it);
                     it = pending_.erase(it);
                 } else {
@@ -84,57 +96,56 @@ class TimerService {
                 }
             }
         }
-        // The callables go here, before the module's code does.
+        // The callables go here, before the module's code does, unless a pass holds them.
     }
 
-    // `ahead`: the pending timers come that much nearer first, and the pass runs at once,
-    // whenever the last one ran.
-    void Pass(std::optional<Clock::duration> ahead = std::nullopt) {
+    // True when it was time for a pass. `ahead`: the pending timers come that much nearer
+    // first, and the pass runs at once, whenever the last one ran.
+    bool Pass(std::optional<Clock::duration> ahead = std::nullopt) {
         std::list<std::shared_ptr<Entry>> snapshot;
         Clock::time_point now;
         {
             std::lock_guard lock(mutex_);
-            now = Clock::now();
+            const auto tick = GameClock::now();
             if (ahead) {
                 for (const auto& entry : pending_) {
                     entry->due -= *ahead;
                 }
-            } else if (now < nextPass_) {
-                return;
+            } else if (tick < nextPass_) {
+                return false;
             }
             nextPass_ += gameSecond_;
-            if (nextPass_ < now) {
-                nextPass_ = now + gameSecond_;  // fell behind: no burst of catch-up passes
+            if (nextPass_ < tick) {
+                nextPass_ = tick + gameSecond_;  // fell behind: no burst of catch-up passes
             }
+            now = Clock::now();
             snapshot = pending_;
         }
         bool ran = false;
         for (const auto& entry : snapshot) {
+            if (now < entry->due) {
+                continue;
+            }
             {
                 std::lock_guard lock(mutex_);
-                if (entry->dropped || now < entry->due) {
-                    continue;
-                }
-                entry->dropped = true;
                 ++fired_;
             }
             ran = true;
             entry->callback();
         }
-        if (!ran) {
-            return;
-        }
-        std::list<std::shared_ptr<Entry>> forgotten;
-        std::lock_guard lock(mutex_);
-        for (auto it = pending_.begin(); it != pending_.end();) {
-            if ((*it)->dropped || now >= (*it)->due) {
-                (*it)->dropped = true;
-                forgotten.push_back(*it);
-                it = pending_.erase(it);
-            } else {
-                ++it;
+        if (ran) {
+            std::list<std::shared_ptr<Entry>> forgotten;
+            std::lock_guard lock(mutex_);
+            for (auto it = pending_.begin(); it != pending_.end();) {
+                if (now >= (*it)->due) {
+                    forgotten.push_back(*it);
+                    it = pending_.erase(it);
+                } else {
+                    ++it;
+                }
             }
         }
+        return true;
     }
 
     void Advance(int gameSeconds) {
@@ -164,7 +175,7 @@ class TimerService {
     std::mutex mutex_;
     std::list<std::shared_ptr<Entry>> pending_;
     Clock::duration gameSecond_{std::chrono::seconds(1)};
-    Clock::time_point nextPass_{};
+    GameClock::time_point nextPass_{};
     unsigned long long fired_ = 0;
 };
 
@@ -184,8 +195,8 @@ void StopTimers() {
 void DropTimersOf(const std::filesystem::path& module) {
     Timers().Drop(module);
 }
-void RunTimerPass() {
-    Timers().Pass();
+bool RunTimerPass() {
+    return Timers().Pass();
 }
 void AdvanceTimers(int gameSeconds) {
     Timers().Advance(gameSeconds);
