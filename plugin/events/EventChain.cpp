@@ -211,7 +211,7 @@ void EventChain::Warn(PlannedEvent& planned, std::int32_t minutes) {
         PluginLog()->info("Warning of event {}: it starts in {} minute(s)", Name(event), minutes);
     }
     if (!s.BroadcastEventWarningMessage.empty()) {
-        auto job = MakeRconJob(s, event.EventId, {}, texts.BroadcastText);
+        auto job = MakeRconJob(s, event.EventId, {}, texts.Broadcast);
         job.Warning = true;
         services_.Rcon.Submit(std::move(job));
     }
@@ -471,7 +471,7 @@ StartOutcome EventChain::Start(const Draw& draw, std::optional<std::int32_t> nex
     record.Position = position;
     const std::string startedUtc = UtcText(record.Time);
     const std::uint64_t id = services_.History.Begin(std::move(record), false, false);
-    auto job = MakeRconJob(s, event.EventId, texts.EventCommand, texts.BroadcastText);
+    auto job = MakeRconJob(s, event.EventId, texts.EventCommand, texts.Broadcast);
     job.RecordId = id;
     auto refused = services_.Rcon.Submit(std::move(job));
     if (refused) {

@@ -108,6 +108,23 @@ TEST(ConfigToolTest, CheckGivesEachBrokenFileItsVerdict) {
          1,
          "warning: BroadcastStartEventMessage does not begin with ServerChat or Broadcast: a "
          "server takes it for an unknown command and no player sees it"},
+        {"a console command in front of a text that players see as written",
+         {{"PlayerAnnouncements", "quorvane"}},
+         1,
+         R"(warning: BroadcastStartEventMessage begins with ServerChat or Broadcast: with )"
+         R"(PlayerAnnouncements "quorvane" players see the text as written, that word too)"},
+        {"every key of what players see, and a label they see with every letter",
+         {{"PlayerAnnouncements", "quorvane"},
+          {"BroadcastStartEventMessage", "{Eventlabel} started on {Serverlabel}"},
+          {"DiscordKeepUnicode", true},
+          {"AnnouncementSender", "H\u00e9raut"},
+          {"NotificationSeconds", 8},
+          {"NotificationScale", 2},
+          {"NotificationColor", "#E67E22"},
+          {"PlayerCommand", "/event"},
+          {"Island", {{"RandomEvents", {{"meteor", {{"Eventlabel", "Caf\u00e9"}}}}}}}},
+         0,
+         "Island: active"},
         {"not JSON", "{\"Debug\": tru }", 2,
          "config.json: not a cluster file: parse error at line 1, column 14: syntax error while "
          "parsing value - invalid literal; last read: '\"Debug\": tru '"},
