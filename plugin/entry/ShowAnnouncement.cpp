@@ -24,7 +24,12 @@ std::string ShowAnnouncement(const Settings& s, std::string_view encoded) {
                                 static_cast<float>(s.NotificationScale),
                                 static_cast<float>(s.NotificationSeconds), nullptr, L"{}", *shown);
     utils.SendChatMessageToAll(GameText(s.AnnouncementSender), L"{}", *shown);
-    PluginLog()->info("Announcement shown to {} player(s): {}", players, *text);
+    // One log line, whatever the text holds.
+    std::string logged;
+    for (const char c : *text) {
+        logged += c == '\n' ? std::string("\\n") : std::string(1, c);
+    }
+    PluginLog()->info("Announcement shown to {} player(s): {}", players, logged);
     return kAnnounceShown + std::to_string(players) + " player(s)";
 }
 

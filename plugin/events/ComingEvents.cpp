@@ -64,14 +64,18 @@ std::string TimeUntil(system_clock::duration left) {
     if (minutes < 60) {
         return std::to_string(minutes) + " min";
     }
-    if (minutes < 24 * 60) {
-        const auto rest = minutes % 60;
-        return std::to_string(minutes / 60) + " h" +
-               (rest > 0 ? " " + std::to_string(rest) + " min" : "");
+    // Two units: hours and minutes, or days and hours; the second left out when it is 0.
+    const bool days = minutes >= 24 * 60;
+    const auto first = days ? minutes / (24 * 60) : minutes / 60;
+    const auto second = days ? minutes / 60 % 24 : minutes % 60;
+    std::string text = std::to_string(first);
+    text += days ? " d" : " h";
+    if (second > 0) {
+        text += ' ';
+        text += std::to_string(second);
+        text += days ? " h" : " min";
     }
-    const auto hours = minutes / 60 % 24;
-    return std::to_string(minutes / (24 * 60)) + " d" +
-           (hours > 0 ? " " + std::to_string(hours) + " h" : "");
+    return text;
 }
 
 std::string ComingEventsText(const ComingEventsInput& in) {
