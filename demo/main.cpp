@@ -12,13 +12,17 @@
 #include <cstdio>
 #include <fstream>
 #include <iostream>
+#include <map>
 #include <optional>
 #include <regex>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
 #include "Children.h"
+#include "rcon/Client.h"
 
 namespace {
 
@@ -113,6 +117,50 @@ class Printer {
     bool colour_;
 };
 
+// A player on one of the servers: once a server has warned of one of its events, Ana asks it
+// what is coming, in the chat (the game stand-in's "chat NAME TEXT", sent over RCON), and the
+// server's answer to her shows among its lines.
+class ScriptedPlayer {
+  public:
+    ~ScriptedPlayer() {
+        for (auto& ask : asks_) {
+            ask.join();
+        }
+    }
+    void Watch(const std::string& server, int port, const std::string& password) {
+        servers_[server] = {port, password};
+    }
+    // Each line of a server's: its first warning makes Ana ask there.
+    template <typename Print>
+    void Saw(const std::string& server, const std::string& line, const Print& print) {
+        const auto found = servers_.find(server);
+        if (found == servers_.end() || found->second.asked ||
+            line.find("[Quorvane][info] Warning of event ") == std::string::npos) {
+            return;
+        }
+        found->second.asked = true;
+        print("cluster", "Ana types /event in the chat on " + server);
+        asks_.emplace_back([port = found->second.port, password = found->second.password] {
+            try {
+                rcon::Client client("127.0.0.1", port, std::chrono::seconds(5));
+                client.Authenticate(password);
+                client.Execute("chat Ana /event");
+            } catch (const std::exception&) {
+                // The server's own lines say what became of it.
+            }
+        });
+    }
+
+  private:
+    struct Target {
+        int port = 0;
+        std::string password;
+        bool asked = false;
+    };
+    std::map<std::string, Target> servers_;
+    std::vector<std::thread> asks_;
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -139,8 +187,10 @@ int main(int argc, char** argv) {
 
     const Printer print(isatty(STDOUT_FILENO) != 0);
     cluster::Children children;
+    ScriptedPlayer ana;
     const auto relay = [&](std::size_t child, const std::string& line) {
         print(children.Name(child), line);
+        ana.Saw(children.Name(child), line, print);
     };
     // Whatever goes wrong from here, no child is left behind: the receiver runs in its own
     // process group, out of Ctrl-C's reach.
@@ -210,13 +260,15 @@ int main(int argc, char** argv) {
             std::ofstream(pluginDir / "config.json") << config.dump(2) << '\n';
             print("cluster", "Starting " + server.key +
                                  " with RCON on 127.0.0.1:" + std::to_string(server.port));
+            // Two players on each server, so that what players see shows in its lines.
             children.Start(
                 server.key, args.binDir / "GameServer",
                 {"TheIsland_WP?listen?RCONEnabled=True?RCONPort=" + std::to_string(server.port) +
                      "?ServerAdminPassword=" + server.password,
                  "-serverkey=" + server.key, "--time-scale=" + std::to_string(args.timeScale),
-                 "--rcon-record=" + (dir / "rcon.jsonl").string()},
+                 "--rcon-record=" + (dir / "rcon.jsonl").string(), "--players=2"},
                 dir);
+            ana.Watch(server.key, server.port, server.password);
         }
         print("cluster", "Discord webhook: " + webhook);
 

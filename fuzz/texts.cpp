@@ -174,12 +174,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     s.DiscordBroadcastHeader = "{lon}";
     const auto texts = quorvane::ComposeEventTexts(s, event, coordinate, position, kCompare);
     CheckCommand(texts.EventCommand, s, event, coordinate);
-    Require(IsAscii(texts.BroadcastText) && IsAscii(texts.DiscordMessage) &&
+    Require(IsAscii(texts.Broadcast.Command) && IsAscii(texts.DiscordMessage) &&
                 IsAscii(texts.DiscordHeader),
             "a text that is not ASCII");
-    Require(texts.BroadcastText.find('\n') == std::string::npos,
+    Require(texts.Broadcast.Command.find('\n') == std::string::npos,
             "a line feed in the RCON announcement");
-    CheckClientArguments(texts.BroadcastText);
+    CheckClientArguments(texts.Broadcast.Command);
     CheckClientArguments(texts.EventCommand);
     for (const auto& [shown, value] : {std::pair{texts.DiscordMessage, position.Lat},
                                        std::pair{texts.DiscordHeader, position.Lon}}) {

@@ -39,20 +39,26 @@ std::vector<std::string> ServerWarnings(const Settings& s, const MapData& map,
     if (s.RandomEvents.empty()) {
         out.push_back("no events: this server starts none");
     }
-    // With DiscordKeepUnicode only RCON narrows.
-    const std::string arrives = s.DiscordKeepUnicode
-                                    ? " holds characters outside ASCII: over RCON each of their "
-                                      "bytes arrives as ?"
-                                    : " holds characters outside ASCII: each of their bytes "
-                                      "arrives as ?";
-    for (const auto& [name, text, discordOnly] :
-         {std::tuple{"BroadcastStartEventMessage", &s.BroadcastStartEventMessage, false},
-          std::tuple{"DiscordBroadcastMessage", &s.DiscordBroadcastMessage, true},
-          std::tuple{"DiscordBroadcastHeader", &s.DiscordBroadcastHeader, true},
-          std::tuple{"BroadcastEventWarningMessage", &s.BroadcastEventWarningMessage, false},
-          std::tuple{"DiscordEventWarningMessage", &s.DiscordEventWarningMessage, true},
-          std::tuple{"Serverlabel", &s.Serverlabel, false}}) {
-        if (HasNonAscii(*text) && !(discordOnly && s.DiscordKeepUnicode)) {
+    // With DiscordKeepUnicode only RCON narrows; with PlayerAnnouncements "quorvane" RCON
+    // keeps every letter, so only Discord can narrow.
+    const bool rconKeeps = s.PlayerAnnouncements == AnnouncementWay::Quorvane;
+    const std::string arrives =
+        rconKeeps ? " holds characters outside ASCII: in Discord each of their bytes arrives as ?"
+        : s.DiscordKeepUnicode ? " holds characters outside ASCII: over RCON each of their "
+                                 "bytes arrives as ?"
+                               : " holds characters outside ASCII: each of their bytes "
+                                 "arrives as ?";
+    const auto narrowed = [&](bool toRcon, bool toDiscord) {
+        return (toRcon && !rconKeeps) || (toDiscord && !s.DiscordKeepUnicode);
+    };
+    for (const auto& [name, text, toRcon, toDiscord] :
+         {std::tuple{"BroadcastStartEventMessage", &s.BroadcastStartEventMessage, true, false},
+          std::tuple{"DiscordBroadcastMessage", &s.DiscordBroadcastMessage, false, true},
+          std::tuple{"DiscordBroadcastHeader", &s.DiscordBroadcastHeader, false, true},
+          std::tuple{"BroadcastEventWarningMessage", &s.BroadcastEventWarningMessage, true, false},
+          std::tuple{"DiscordEventWarningMessage", &s.DiscordEventWarningMessage, false, true},
+          std::tuple{"Serverlabel", &s.Serverlabel, true, true}}) {
+        if (HasNonAscii(*text) && narrowed(toRcon, toDiscord)) {
             out.push_back(std::string(name) + arrives);
         }
     }
@@ -60,7 +66,7 @@ std::vector<std::string> ServerWarnings(const Settings& s, const MapData& map,
     std::size_t longestHeader = 0;
     std::size_t longestMessage = 0;
     for (const auto& event : s.RandomEvents) {
-        if (HasNonAscii(event.Eventlabel)) {
+        if (HasNonAscii(event.Eventlabel) && narrowed(true, true)) {
             out.push_back("the label of event " + event.EventId + arrives);
         }
         for (const auto& coordinate : event.RandomCCCs) {
@@ -71,7 +77,7 @@ std::vector<std::string> ServerWarnings(const Settings& s, const MapData& map,
             // Without a map, positions as wide as they come: -100.000000.
             const LatLon position = map.HasMap() ? map.Position(coordinate) : LatLon{-100, -100};
             const auto texts = ComposeEventTexts(s, event, coordinate, position, &AsciiStrnicmp);
-            longestBroadcast = std::max(longestBroadcast, texts.BroadcastText.size());
+            longestBroadcast = std::max(longestBroadcast, texts.Broadcast.Command.size());
             longestHeader = std::max(longestHeader, CharacterCount(texts.DiscordHeader));
             longestMessage = std::max(longestMessage, CharacterCount(texts.DiscordMessage));
             if (const auto post = MakeDiscordPost(
@@ -139,13 +145,23 @@ std::vector<std::string> FileWarnings(const json& document) {
         out.push_back(unknown.pointer + ": unknown key; the plugin ignores it (did you mean \"" +
                       unknown.closest + "\"?)");
     }
+    const bool toQuorvane = document.is_object() && document.contains("PlayerAnnouncements") &&
+                            document["PlayerAnnouncements"] == "quorvane";
     for (const auto& key : kAnnouncementKeys) {
         if (!document.is_object() || !document.contains(key.name) ||
             !document[key.name].is_string()) {
             continue;
         }
         const std::string text = document[key.name];
-        if ((key.sentWhenEmpty || !text.empty()) && !ShowsTextToPlayers(text)) {
+        if (toQuorvane) {
+            // quorvane.announce shows the text itself: a console command in front is shown too.
+            if (ShowsTextToPlayers(text)) {
+                out.push_back(std::string(key.name) +
+                              R"( begins with ServerChat or Broadcast: with )"
+                              R"(PlayerAnnouncements "quorvane" players see the text as )"
+                              R"(written, that word too)");
+            }
+        } else if ((key.sentWhenEmpty || !text.empty()) && !ShowsTextToPlayers(text)) {
             out.push_back(std::string(key.name) +
                           " does not begin with ServerChat or Broadcast: a server takes it for "
                           "an unknown command and no player sees it");
@@ -165,6 +181,8 @@ std::vector<std::string> FileWarnings(const json& document) {
 bool AboutSharedSetting(const std::string& text) {
     return text.starts_with("/Discord") || text.starts_with("DiscordWebhookColor ") ||
            text.starts_with("RconClientTimeoutSeconds ") ||
+           text.starts_with("PlayerAnnouncements ") || text.starts_with("NotificationS") ||
+           text.starts_with("NotificationColor ") || text.starts_with("PlayerCommand ") ||
            text.starts_with("EventWarningMinutes is set without ") ||
            text.starts_with("DiscordBroadcastHeader alone ") ||
            text.starts_with("DiscordBroadcastMessage alone ");

@@ -31,7 +31,13 @@ const Names kShared = {"$schema",
                        "BroadcastEventWarningMessage",
                        "DiscordEventWarningMessage",
                        "TimeZone",
-                       "KeepScheduleAcrossRestarts"};
+                       "KeepScheduleAcrossRestarts",
+                       "PlayerAnnouncements",
+                       "AnnouncementSender",
+                       "NotificationSeconds",
+                       "NotificationScale",
+                       "NotificationColor",
+                       "PlayerCommand"};
 const Names kSection = {"Serverlabel",          "RconSettings", "StartEventOnBootSettings",
                         "TimeBetweenEvents",    "RandomEvents", "AvoidRepeats",
                         "MinimumPlayersOnline", "ActiveHours",  "RconClient"};

@@ -19,11 +19,16 @@ namespace {
 
 using nlohmann::json;
 
-// The external client's arguments; the built-in client sends the text itself, as it is.
-json Client(const RconJob& job, const RconTarget& target, const std::string& text) {
+// The external client's arguments; the built-in client sends the text itself, as it is. An
+// announcement to Quorvane always goes through the built-in client, which reads the answer.
+json Client(const RconJob& job, const RconTarget& target, const std::string& text,
+            bool broadcast = false) {
     json client = {{"server", target.ServerKey},
                    {"address", target.RconIP + ":" + std::to_string(target.RconPort)}};
-    if (job.Client == RconClientKind::Builtin) {
+    if (broadcast && job.Announce) {
+        client["builtin"] = text;
+        client["fallback"] = job.BroadcastFallback;
+    } else if (job.Client == RconClientKind::Builtin) {
         client["builtin"] = text;
     } else {
         client["arguments"] = ClientArguments(job.ClientPath, target, text);
@@ -48,9 +53,12 @@ json Warnings(const Settings& s, const RandomEvent& event, const LatLon& positio
                                                now + std::chrono::minutes(minutes), &AsciiStrnicmp);
         json warning = {{"minutes", minutes}, {"broadcasts", json::array()}};
         if (!s.BroadcastEventWarningMessage.empty()) {
-            const auto job = MakeRconJob(s, event.EventId, {}, texts.BroadcastText);
+            if (texts.Broadcast.ToQuorvane) {
+                warning["announcement"] = texts.Broadcast.Text;
+            }
+            const auto job = MakeRconJob(s, event.EventId, {}, texts.Broadcast);
             for (const auto& target : job.Targets) {
-                warning["broadcasts"].push_back(Client(job, target, texts.BroadcastText));
+                warning["broadcasts"].push_back(Client(job, target, job.BroadcastText, true));
             }
         }
         const auto startsAt = UtcText(now + std::chrono::minutes(minutes));
@@ -97,7 +105,7 @@ json Preview(const Settings& s, const std::optional<std::string>& eventId, const
         for (const auto& coordinate : event.RandomCCCs) {
             const LatLon position = map.Position(coordinate);
             const auto texts = ComposeEventTexts(s, event, coordinate, position, &AsciiStrnicmp);
-            const auto job = MakeRconJob(s, event.EventId, texts.EventCommand, texts.BroadcastText);
+            const auto job = MakeRconJob(s, event.EventId, texts.EventCommand, texts.Broadcast);
             json entry = {{"event", event.EventId},
                           {"label", event.Eventlabel},
                           {"coordinate",
@@ -112,7 +120,10 @@ json Preview(const Settings& s, const std::optional<std::string>& eventId, const
                 entry["share"] = shares[index];
             }
             for (const auto& target : job.Targets) {
-                entry["broadcasts"].push_back(Client(job, target, job.BroadcastText));
+                entry["broadcasts"].push_back(Client(job, target, job.BroadcastText, true));
+            }
+            if (job.Announce && !job.Targets.empty()) {
+                entry["announcement"] = texts.Broadcast.Text;
             }
             if (const auto post = MakeDiscordPost(s, {texts.DiscordMessage, texts.DiscordHeader,
                                                       event.DiscordImageUrl, UtcText(now)})) {
@@ -161,6 +172,10 @@ std::string PreviewText(const json& preview) {
         for (const auto& broadcast : entry["broadcasts"]) {
             line("broadcast", broadcast);
         }
+        if (entry.contains("announcement")) {
+            out += "  players see: " + entry["announcement"].dump() + "; where no Quorvane takes " +
+                   "it, " + entry["broadcasts"][0]["fallback"].dump() + "\n";
+        }
         const auto post = [&](const char* what, const json& discord) {
             out += std::string("  ") + what + " POST " + discord["url"].get<std::string>() + ": " +
                    discord["body"].get<std::string>() + "\n";
@@ -181,8 +196,14 @@ std::string PreviewText(const json& preview) {
                 servers += (servers.empty() ? "" : ", ") + broadcast["server"].get<std::string>();
             }
             if (!servers.empty()) {
+                const auto& first = warning["broadcasts"][0];
                 out += "  warning " + minutes + " min to " + servers + ": " +
-                       warning["broadcasts"][0]["arguments"].back().dump() + "\n";
+                       (first.contains("builtin") ? first["builtin"] : first["arguments"].back())
+                           .dump() +
+                       "\n";
+                if (warning.contains("announcement")) {
+                    out += "  players see: " + warning["announcement"].dump() + "\n";
+                }
             }
             if (warning.contains("discord")) {
                 post(("Discord warning " + minutes + " min").c_str(), warning["discord"]);

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cstdint>
 #include <cstdio>
+#include <utility>
 
 namespace quorvane {
 namespace {
@@ -108,6 +109,80 @@ void ReplaceIn(std::wstring& text, std::wstring_view search, std::wstring_view v
     }
     scratch.append(in.substr(position));
     text.swap(scratch);
+}
+
+namespace {
+
+// The code point of the well-formed UTF-8 sequence at `at`, and its length; none for a byte
+// that begins none.
+std::optional<std::pair<char32_t, std::size_t>> Utf8At(std::string_view bytes, std::size_t at) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
+    const unsigned char lead = byte(at);
+    if (lead < 0x80) {
+        return std::pair{char32_t{lead}, std::size_t{1}};
+    }
+    // Lead bytes, payload bits and the lowest code point of each length: no overlong form.
+    struct Form {
+        unsigned char first, last, bits;
+        std::size_t length;
+        char32_t lowest;
+    };
+    static constexpr Form kForms[] = {
+        {0xC2, 0xDF, 0x1F, 2, 0x80}, {0xE0, 0xEF, 0x0F, 3, 0x800}, {0xF0, 0xF4, 0x07, 4, 0x10000}};
+    const Form* form = nullptr;
+    for (const auto& candidate : kForms) {
+        if (lead >= candidate.first && lead <= candidate.last) {
+            form = &candidate;
+        }
+    }
+    if (form == nullptr) {
+        return std::nullopt;
+    }
+    const std::size_t length = form->length;
+    char32_t point = lead & form->bits;
+    if (at + length > bytes.size()) {
+        return std::nullopt;
+    }
+    for (std::size_t i = 1; i < length; ++i) {
+        if ((byte(at + i) & 0xC0) != 0x80) {
+            return std::nullopt;
+        }
+        point = point << 6 | (byte(at + i) & 0x3Fu);
+    }
+    if (point < form->lowest || point > 0x10FFFF || (point >= 0xD800 && point <= 0xDFFF)) {
+        return std::nullopt;
+    }
+    return std::pair{point, length};
+}
+
+}  // namespace
+
+std::optional<std::size_t> Utf8Error(std::string_view bytes) {
+    for (std::size_t at = 0; at < bytes.size();) {
+        const auto sequence = Utf8At(bytes, at);
+        if (!sequence) {
+            return at;
+        }
+        at += sequence->second;
+    }
+    return std::nullopt;
+}
+
+std::wstring Utf16Units(std::string_view utf8) {
+    std::wstring units;
+    units.reserve(utf8.size());
+    for (std::size_t at = 0; at < utf8.size();) {
+        const auto sequence = Utf8At(utf8, at);
+        const char32_t point = sequence ? sequence->first : 0xFFFD;
+        at += sequence ? sequence->second : 1;
+        if (point >= 0x10000) {
+            units += static_cast<wchar_t>(0xD800 + ((point - 0x10000) >> 10));
+            units += static_cast<wchar_t>(0xDC00 + ((point - 0x10000) & 0x3FF));
+        } else {
+            units += static_cast<wchar_t>(point);
+        }
+    }
+    return units;
 }
 
 std::size_t CharacterCount(std::string_view utf8) {

@@ -4,6 +4,7 @@
 // no host.
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -24,6 +25,14 @@ std::string NarrowToAscii(std::wstring_view units);
 std::string BytesOf(std::wstring_view units);
 // Every byte above 0x7F as "?": NarrowToAscii(WidenBytes(bytes)).
 std::string AsciiOnly(std::string_view bytes);
+
+// Where the first byte lies that does not belong to well-formed UTF-8 (an overlong form, a
+// surrogate, a code point above U+10FFFF, a cut sequence); none when the whole text is UTF-8.
+std::optional<std::size_t> Utf8Error(std::string_view bytes);
+// UTF-8 as the game's UTF-16 code units, one per wchar_t, a code point above U+FFFF as a
+// surrogate pair: how a text reaches players with every letter. A byte that is not UTF-8
+// becomes U+FFFD.
+std::wstring Utf16Units(std::string_view utf8);
 
 // The code points of a UTF-8 text (a stray byte counts as one): what Discord counts.
 std::size_t CharacterCount(std::string_view utf8);

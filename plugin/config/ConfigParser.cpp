@@ -154,6 +154,7 @@ class Parser {
         });
         s_.RconClientTimeoutSeconds = ReadClientTimeout(doc);
         ReadSchedule(doc);
+        ReadPlayerSettings(doc);
         WarnOfOwnSettings();
         if (s_.Debug) {
             WriteDump();
@@ -327,6 +328,67 @@ class Parser {
                 throw Failure{zone->Pointer(), e.what(), {}};
             }
         }
+    }
+
+    // What players see and ask, each optional: how announcements reach them, how they are
+    // shown, and the chat command. A wrong type fails as any setting; a value out of its range
+    // is reported and the default used.
+    void ReadPlayerSettings(const Node& doc) {
+        if (const auto way = doc.Member("PlayerAnnouncements")) {
+            const auto text = way->As<std::string>();
+            if (text == "quorvane") {
+                s_.PlayerAnnouncements = AnnouncementWay::Quorvane;
+            } else if (text != "console") {
+                Warn("PlayerAnnouncements (" + text +
+                     R"() is neither "console" nor "quorvane"; "console" is used)");
+            }
+        }
+        if (const auto sender = doc.Member("AnnouncementSender")) {
+            s_.AnnouncementSender = sender->As<std::string>();
+        }
+        s_.NotificationSeconds = Bounded(doc, "NotificationSeconds", 600, s_.NotificationSeconds);
+        s_.NotificationScale = Bounded(doc, "NotificationScale", 10, s_.NotificationScale);
+        if (const auto colour = doc.Member("NotificationColor")) {
+            const auto text = colour->As<std::string>();
+            if (const auto rgb = HexColour(text)) {
+                s_.NotificationColor = *rgb;
+            } else {
+                Warn("NotificationColor (" + text + R"() is not "#RRGGBB"; white is used)");
+            }
+        }
+        if (const auto command = doc.Member("PlayerCommand")) {
+            const auto text = command->As<std::string>();
+            if (std::any_of(text.begin(), text.end(),
+                            [](char c) { return static_cast<unsigned char>(c) <= ' '; })) {
+                Warn("PlayerCommand (" + text +
+                     ") is not one word: players type a command as one; there is none");
+            } else {
+                s_.PlayerCommand = text;
+            }
+        }
+    }
+
+    // A number above 0 and at most `highest`; else reported, and `fallback` used.
+    double Bounded(const Node& doc, const std::string& key, double highest, double fallback) {
+        const auto member = doc.Member(key);
+        if (!member) {
+            return fallback;
+        }
+        const double value = member->As<double>();
+        if (!(value > 0 && value <= highest)) {
+            Warn(key + " (" + FormatG(value) + ") is not above 0 and at most " + FormatG(highest) +
+                 "; " + FormatG(fallback) + " is used");
+            return fallback;
+        }
+        return value;
+    }
+
+    static std::optional<std::uint32_t> HexColour(const std::string& text) {
+        if (text.size() != 7 || text[0] != '#' ||
+            text.find_first_not_of("0123456789abcdefABCDEF", 1) != std::string::npos) {
+            return std::nullopt;
+        }
+        return static_cast<std::uint32_t>(std::stoul(text.substr(1), nullptr, 16));
     }
 
     using Problem = std::optional<std::string> (*)(const std::string&);
@@ -511,6 +573,12 @@ class Parser {
         }
         if (!s_.TimeZone.Name().empty()) {
             Info("TimeZone: " + s_.TimeZone.Name() + ", from " + s_.TimeZone.Database());
+        }
+        if (s_.PlayerAnnouncements == AnnouncementWay::Quorvane) {
+            Info("PlayerAnnouncements: quorvane");
+        }
+        if (!s_.PlayerCommand.empty()) {
+            Info("PlayerCommand: " + s_.PlayerCommand);
         }
     }
 

@@ -43,6 +43,10 @@ struct RandomEvent {
 // How RCON messages go out: through the client program of MCRconPath, or the plugin's own.
 enum class RconClientKind { External, Builtin };
 
+// How announcements reach players: each text a console command as written, or each sent to
+// every server as quorvane.announce, whose own Quorvane shows it on screen and in the chat.
+enum class AnnouncementWay { Console, Quorvane };
+
 struct Settings {
     bool Debug = false;
     std::string ServerKey;
@@ -92,6 +96,15 @@ struct Settings {
     platform::Zone TimeZone;
     // The next event's time, and with warnings its draw, kept in schedule.json.
     bool KeepScheduleAcrossRestarts = false;
+    AnnouncementWay PlayerAnnouncements = AnnouncementWay::Console;
+    // How this server's Quorvane shows an announcement it is sent: the chat line's sender, and
+    // the on-screen notification's seconds, size and colour (0xRRGGBB).
+    std::string AnnouncementSender = "Quorvane";
+    double NotificationSeconds = 10;
+    double NotificationScale = 1.5;
+    std::uint32_t NotificationColor = 0xFFFFFF;
+    // The chat command that tells a player what is coming ("/event"); empty: none.
+    std::string PlayerCommand;
     // The endpoint of every server section, this server's own included, in byte order of
     // the section names.
     std::vector<RconTarget> RconInfos;

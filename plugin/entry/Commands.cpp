@@ -9,8 +9,12 @@
 #include "base/PluginLog.h"
 #include "base/Text.h"
 #include "entry/Plugin.h"
+#include "entry/ShowAnnouncement.h"
+#include "events/ComingEvents.h"
 #include "history/EventRecord.h"
 #include "map/GameMap.h"
+#include "notify/Announcement.h"
+#include "platform/Clock.h"
 
 namespace quorvane {
 namespace {
@@ -19,6 +23,7 @@ constexpr const char* kStatus = "quorvane.status";
 constexpr const char* kNext = "quorvane.next";
 constexpr const char* kReload = "quorvane.reload";
 constexpr const char* kCoords = "quorvane.coords";
+constexpr const char* kCommands[] = {kStatus, kNext, kReload, kCoords, kAnnounceCommand};
 
 using Clock = std::chrono::steady_clock;
 
@@ -160,15 +165,26 @@ std::string SafeReply(const std::string& line) {
     }
 }
 
+// The line as bytes: ASCII as it is, any other unit as a byte above it, which no command takes
+// (an event id of quorvane.next, quorvane.announce's encoded text) and which answers show as ?.
+std::string LineOf(const FString& text) {
+    std::string line;
+    for (const wchar_t unit : UnitsOf(text)) {
+        const auto value = static_cast<std::uint32_t>(unit) & 0xFFFFu;
+        line += value < 0x80 ? static_cast<char>(value) : '\x80';
+    }
+    return line;
+}
+
 void AnswerRcon(RCONClientConnection* connection, RCONPacket* packet, UWorld*) {
-    FString reply(SafeReply(NarrowToAscii(UnitsOf(packet->Body))).c_str());
+    FString reply(SafeReply(LineOf(packet->Body)).c_str());
     connection->SendMessageW(packet->Id, 0, &reply);
 }
 
 // The answer goes to the player who typed the command, as the framework's own console
 // commands answer, and to the log.
 void AnswerConsole(APlayerController* player, FString* command, bool) {
-    const std::string reply = SafeReply(NarrowToAscii(UnitsOf(*command)));
+    const std::string reply = SafeReply(LineOf(*command));
     std::istringstream lines(reply);
     for (std::string line; std::getline(lines, line);) {
         PluginLog()->info("{}", line);
@@ -176,6 +192,31 @@ void AnswerConsole(APlayerController* player, FString* command, bool) {
     // The text is an argument, never the format: it may hold braces.
     AsaApi::GetApiUtils().SendServerMessage(static_cast<AShooterPlayerController*>(player),
                                             FColorList::Green, L"{}", *FString(reply.c_str()));
+}
+
+// What is coming on this server, for the player who asked alone, in their letters.
+void AnswerChat(AShooterPlayerController* player, FString*, int, int) {
+    Plugin::Enter("Player command not answered", [player](Plugin& plugin) {
+        const Settings& s = plugin.CurrentSettings();
+        const FString shown = GameText(ComingEventsText(
+            {plugin.Chain().Plan().Entries(), platform::SystemClock().Now(),
+             [](const WorldCoordinate& c) { return GameMap::WorldToLatLon(c); }, s.TimeZone}));
+        // The text is an argument, never the format: it may hold braces.
+        AsaApi::GetApiUtils().SendServerMessage(player, GameColour(s.NotificationColor), L"{}",
+                                                *shown);
+    });
+}
+
+// The text after a command's name, without the blanks around it.
+std::string Rest(const std::string& line) {
+    const auto blanks = " \t\r\n";
+    const auto name = line.find_first_not_of(blanks);
+    const auto after = name == std::string::npos ? name : line.find_first_of(blanks, name);
+    const auto start = after == std::string::npos ? after : line.find_first_not_of(blanks, after);
+    if (start == std::string::npos) {
+        return {};
+    }
+    return line.substr(start, line.find_last_not_of(blanks) + 1 - start);
 }
 
 }  // namespace
@@ -204,12 +245,15 @@ std::string CommandReply(const std::string& line) {
     if (name == kCoords) {
         return Ascii(Coords(*plugin));
     }
+    if (name == kAnnounceCommand) {
+        return ShowAnnouncement(plugin->CurrentSettings(), Rest(line));
+    }
     return "Unknown command " + Ascii(name);
 }
 
 void RegisterCommands() {
     auto& commands = AsaApi::GetCommands();
-    for (const char* name : {kStatus, kNext, kReload, kCoords}) {
+    for (const char* name : kCommands) {
         commands.AddRconCommand(FString(name), &AnswerRcon);
         commands.AddConsoleCommand(FString(name), &AnswerConsole);
     }
@@ -217,9 +261,24 @@ void RegisterCommands() {
 
 void RemoveCommands() {
     auto& commands = AsaApi::GetCommands();
-    for (const char* name : {kStatus, kNext, kReload, kCoords}) {
+    for (const char* name : kCommands) {
         commands.RemoveRconCommand(FString(name));
         commands.RemoveConsoleCommand(FString(name));
+    }
+}
+
+void ChangePlayerCommand(std::string& registered, const std::string& wanted) {
+    if (registered == wanted) {
+        return;
+    }
+    auto& commands = AsaApi::GetCommands();
+    if (!registered.empty()) {
+        commands.RemoveChatCommand(GameText(registered));
+        registered.clear();
+    }
+    if (!wanted.empty()) {
+        commands.AddChatCommand(GameText(wanted), &AnswerChat);
+        registered = wanted;
     }
 }
 

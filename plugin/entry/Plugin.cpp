@@ -105,6 +105,7 @@ void Plugin::Load() {
         // Also while inactive: a reload is what makes it active.
         RegisterCommands();
         running->settings_ = ReadSettings();
+        ChangePlayerCommand(running->playerCommand_, running->settings_.PlayerCommand);
         running->Activate();
     } catch (const ConfigError& e) {
         running->inactive_ = Describe(e);
@@ -156,6 +157,8 @@ std::string Plugin::Reload() {
         return line + "\n" + (wasActive ? "The running settings stay" : "Quorvane stays inactive");
     }
     discord_.Reloaded();
+    rcon_.Reloaded();
+    ChangePlayerCommand(playerCommand_, settings_.PlayerCommand);
     if (wasActive) {
         // From the next event on: the running chain waits by the new bounds.
         chain_.Rearm();
@@ -176,6 +179,7 @@ void Plugin::Shutdown() {
     AsaApi::GetHooks().DisableHook(kBeginPlay,
                                    reinterpret_cast<LPVOID>(&Hook_AShooterGameMode_BeginPlay));
     RemoveCommands();
+    ChangePlayerCommand(playerCommand_, {});
     rcon_.Stop();
     history_.Flush();
     schedule_.Stop();

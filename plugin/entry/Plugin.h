@@ -77,6 +77,8 @@ class Plugin {
     bool seeded_ = false;
     bool hooked_ = false;
     bool hookRefused_ = false;
+    // The chat command registered for PlayerCommand; empty: none.
+    std::string playerCommand_;
 };
 
 }  // namespace quorvane

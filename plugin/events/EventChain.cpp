@@ -217,7 +217,7 @@ void EventChain::Warn(PlannedEvent& planned, std::int32_t minutes) {
         PluginLog()->info("Warning of event {}: it starts in {} minute(s)", Name(event), minutes);
     }
     if (!s.BroadcastEventWarningMessage.empty()) {
-        auto job = MakeRconJob(s, event.EventId, {}, texts.BroadcastText);
+        auto job = MakeRconJob(s, event.EventId, {}, texts.Broadcast);
         job.Warning = true;
         services_.Rcon.Submit(std::move(job));
     }
@@ -524,8 +524,7 @@ void EventChain::Start(const Draw& draw, std::optional<std::int32_t> nextMinutes
     record.Position = position;
     const std::string startedUtc = UtcText(record.Time);
     const std::uint64_t id = services_.History.Begin(std::move(record), false, false);
-    auto job = MakeRconJob(s, event.EventId, std::move(texts.EventCommand),
-                           std::move(texts.BroadcastText));
+    auto job = MakeRconJob(s, event.EventId, std::move(texts.EventCommand), texts.Broadcast);
     job.RecordId = id;
     auto refused = services_.Rcon.Submit(std::move(job));
     if (refused) {

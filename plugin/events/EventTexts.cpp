@@ -19,10 +19,6 @@ std::wstring FillTemplate(std::wstring_view text, const TemplateValues& values,
     return filled;
 }
 
-std::wstring EscapeLineFeeds(std::wstring_view text, CaseCompare compare) {
-    return Replace(text, L"\n", L"\\n", compare);
-}
-
 namespace {
 
 TemplateValues ValuesOf(const Settings& s, const RandomEvent& event, const LatLon& position) {
@@ -40,10 +36,6 @@ std::string ForDiscord(const Settings& s, std::wstring_view text) {
     return s.DiscordKeepUnicode ? BytesOf(text) : NarrowToAscii(text);
 }
 
-std::string ForRcon(std::wstring_view text, CaseCompare compare) {
-    return NarrowToAscii(EscapeLineFeeds(text, compare));
-}
-
 }  // namespace
 
 EventTexts ComposeEventTexts(const Settings& s, const RandomEvent& event,
@@ -55,7 +47,7 @@ EventTexts ComposeEventTexts(const Settings& s, const RandomEvent& event,
     };
     EventTexts texts;
     texts.EventCommand = MakeEventCommand(s.ServerEventsCommand, event.EventId, coordinate);
-    texts.BroadcastText = ForRcon(fill(s.BroadcastStartEventMessage), compare);
+    texts.Broadcast = ComposeAnnouncement(s, fill(s.BroadcastStartEventMessage), compare);
     texts.DiscordMessage = ForDiscord(s, fill(s.DiscordBroadcastMessage));
     texts.DiscordHeader = ForDiscord(s, fill(s.DiscordBroadcastHeader));
     return texts;
@@ -80,7 +72,7 @@ WarningTexts ComposeWarningTexts(const Settings& s, const RandomEvent& event,
         }
         return FillTemplate(text, values, compare);
     };
-    return {ForRcon(fill(s.BroadcastEventWarningMessage, false), compare),
+    return {ComposeAnnouncement(s, fill(s.BroadcastEventWarningMessage, false), compare),
             ForDiscord(s, fill(s.DiscordEventWarningMessage, true))};
 }
 

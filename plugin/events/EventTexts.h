@@ -9,6 +9,7 @@
 #include "base/Text.h"
 #include "config/Settings.h"
 #include "map/MapProjection.h"
+#include "notify/Announcement.h"
 
 namespace quorvane {
 
@@ -29,13 +30,10 @@ struct TemplateValues {
 std::wstring FillTemplate(std::wstring_view text, const TemplateValues& values,
                           CaseCompare compare);
 
-// A line feed as the two characters \ and n: one console command per announcement.
-std::wstring EscapeLineFeeds(std::wstring_view text, CaseCompare compare);
-
 // Everything one event sends: ASCII only, but for the Discord texts with DiscordKeepUnicode.
 struct EventTexts {
     std::string EventCommand;
-    std::string BroadcastText;  // for every server over RCON
+    Announcement Broadcast;  // for every server over RCON
     std::string DiscordMessage;
     std::string DiscordHeader;
 };
@@ -49,7 +47,7 @@ EventTexts ComposeEventTexts(const Settings& settings, const RandomEvent& event,
 // A countdown warning's texts: the broadcast over RCON with {Minutes} as well, and the Discord
 // message with {StartsAt} too (Discord's <t:UNIX:R>, which each reader sees in their own time).
 struct WarningTexts {
-    std::string BroadcastText;
+    Announcement Broadcast;
     std::string DiscordMessage;
 };
 

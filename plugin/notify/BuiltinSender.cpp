@@ -47,6 +47,12 @@ class Builtin final : public RconSender {
                     const std::string& text) override {
         return SendBuiltin(sockets_, target, text, job.Deadline).exit;
     }
+    ClientExit SendForAnswer(const RconJob& job, const RconTarget& target, const std::string& text,
+                             std::string& answer) override {
+        auto outcome = SendBuiltin(sockets_, target, text, job.Deadline);
+        answer = std::move(outcome.answer);
+        return outcome.exit;
+    }
     void EndAll() override { sockets_.EndAll(); }
 
   private:

@@ -21,6 +21,19 @@ RconJob MakeRconJob(const Settings& s, const std::string& eventId, std::string e
     return job;
 }
 
+RconJob MakeRconJob(const Settings& s, const std::string& eventId, std::string eventCommand,
+                    const Announcement& broadcast) {
+    RconJob job = MakeRconJob(s, eventId, std::move(eventCommand), broadcast.Command);
+    if (broadcast.ToQuorvane) {
+        job.Announce = true;
+        job.BroadcastFallback = broadcast.Fallback;
+        if (broadcast.Command.empty()) {
+            job.Targets.clear();
+        }
+    }
+    return job;
+}
+
 std::vector<std::string> ClientArguments(const std::string& clientPath, const RconTarget& target,
                                          const std::string& text) {
     std::vector<std::string> arguments{clientPath, "-H" + target.RconIP,

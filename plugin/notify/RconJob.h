@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "config/Settings.h"
+#include "notify/Announcement.h"
 
 namespace quorvane {
 
@@ -16,6 +17,11 @@ struct RconJob {
     std::string EventCommand;
     // The filled announcement; a line feed is written as the two characters \ and n.
     std::string BroadcastText;
+    // With PlayerAnnouncements "quorvane": the broadcast is quorvane.announce, sent by the
+    // built-in client, which reads each server's answer; a server whose answer shows that no
+    // Quorvane took it gets BroadcastFallback instead.
+    bool Announce = false;
+    std::string BroadcastFallback;
     RconClientKind Client = RconClientKind::External;
     std::string ClientPath;  // of the external client
     RconTarget Own;
@@ -32,6 +38,10 @@ struct RconJob {
 // One event's job, with a copy of the settings it needs.
 RconJob MakeRconJob(const Settings& settings, const std::string& eventId, std::string eventCommand,
                     std::string broadcastText);
+// The same with an announcement as the settings compose it: to Quorvane, it goes to no server
+// when there is nothing to announce.
+RconJob MakeRconJob(const Settings& settings, const std::string& eventId, std::string eventCommand,
+                    const Announcement& broadcast);
 
 // The arguments of one client run: the client, -H<address>, -P<port>, -p<password>, the text,
 // each exactly as configured; "--" (the end of the options) before a text that begins with '-'.

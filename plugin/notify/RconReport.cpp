@@ -1,5 +1,6 @@
 #include "notify/RconReport.h"
 
+#include <algorithm>
 #include <sstream>
 
 namespace quorvane {
@@ -90,8 +91,11 @@ std::vector<RconReportLine> ReportDeliveries(const RconJob& job,
                                        server + " failed: " + why});
         }
         if (!delivered.empty() && job.Debug) {
+            const bool chat = std::any_of(delivered.begin(), delivered.end(),
+                                          [](const RconDelivery* d) { return d->AsServerChat; });
             lines.push_back({false, "RCON " + Messages(delivered, job.Warning) + about +
-                                        " delivered to " + server});
+                                        " delivered to " + server +
+                                        (chat ? " as ServerChat" : "")});
         }
     }
     return lines;

@@ -15,6 +15,8 @@ struct RconDelivery {
     bool EventCommand;  // else the broadcast
     const RconTarget* Target;
     platform::ClientExit Exit;
+    // An announcement that server's Quorvane was to show went as ServerChat: none took it.
+    bool AsServerChat = false;
 };
 
 // Why a client run failed ("exit code 4", "ended after 10 s", "client not found: path",

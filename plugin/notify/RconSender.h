@@ -17,6 +17,13 @@ class RconSender {
     // several threads at once.
     virtual platform::ClientExit Send(const RconJob& job, const RconTarget& target,
                                       const std::string& text) = 0;
+    // The same, and the server's whole answer when it was delivered; the external client's
+    // answer is not read, so it stays empty.
+    virtual platform::ClientExit SendForAnswer(const RconJob& job, const RconTarget& target,
+                                               const std::string& text, std::string& answer) {
+        answer.clear();
+        return Send(job, target, text);
+    }
     // Ends every send under way at once; from now on none starts (Ended).
     virtual void EndAll() = 0;
 };

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "base/PluginLog.h"
+#include "notify/Announcement.h"
 
 namespace quorvane {
 
@@ -179,9 +180,15 @@ void RconService::RunTask(const Task& task) {
     const RconDelivery& delivery = state.deliveries[task.index];
     const RconJob& job = state.job;
     platform::ClientExit exit;
+    bool asServerChat = false;
     try {
-        exit = SenderFor(job).Send(job, *delivery.Target,
-                                   delivery.EventCommand ? job.EventCommand : job.BroadcastText);
+        if (job.Announce && !delivery.EventCommand) {
+            exit = Announce(job, *delivery.Target, asServerChat);
+        } else {
+            exit =
+                SenderFor(job).Send(job, *delivery.Target,
+                                    delivery.EventCommand ? job.EventCommand : job.BroadcastText);
+        }
     } catch (const std::exception& e) {
         PluginLog()->error("Error sending rcon command: {} (event {} to {})", e.what(), job.EventId,
                            delivery.Target->ServerKey);
@@ -190,6 +197,7 @@ void RconService::RunTask(const Task& task) {
 
     std::unique_lock lock(mutex_);
     state.deliveries[task.index].Exit = std::move(exit);
+    state.deliveries[task.index].AsServerChat = asServerChat;
     if (delivery.EventCommand && stopping_) {
         CutOffBroadcasts(state);
     } else if (delivery.EventCommand) {
@@ -221,6 +229,45 @@ void RconService::CutOffBroadcasts(JobState& state) {
     }
 }
 
+platform::ClientExit RconService::Announce(const RconJob& job, const RconTarget& target,
+                                           bool& asServerChat) {
+    std::string answer;
+    auto exit = builtin_->SendForAnswer(job, target, job.BroadcastText, answer);
+    if (exit.kind != platform::ClientExit::Kind::Exited || exit.code != 0) {
+        return exit;
+    }
+    switch (ReadAnnounceAnswer(answer)) {
+        case AnnounceAnswer::Shown:
+            return exit;
+        case AnnounceAnswer::Refused:
+            return {platform::ClientExit::Kind::Failed, 0,
+                    "its Quorvane did not show the announcement: " +
+                        answer.substr(std::string_view(kAnnounceRefused).size())};
+        case AnnounceAnswer::NoQuorvane:
+            break;
+    }
+    const std::string server =
+        target.ServerKey + " (" + target.RconIP + ":" + std::to_string(target.RconPort) + ")";
+    bool first = false;
+    {
+        std::lock_guard lock(mutex_);
+        first = withoutQuorvane_.insert(server).second;
+    }
+    if (first) {
+        PluginLog()->warn(
+            "{} has no Quorvane that takes {}: its players get the announcements as "
+            "ServerChat, in ASCII (said once until the next reload)",
+            server, kAnnounceCommand);
+    }
+    asServerChat = true;
+    return builtin_->Send(job, target, job.BroadcastFallback);
+}
+
+void RconService::Reloaded() {
+    std::lock_guard lock(mutex_);
+    withoutQuorvane_.clear();
+}
+
 RconSender& RconService::SenderFor(const RconJob& job) const {
     return job.Client == RconClientKind::Builtin ? *builtin_ : *external_;
 }
@@ -245,10 +292,13 @@ void RconService::Finish(JobState& state) {
             ServerDelivery{target.ServerKey, target.RconIP + ":" + std::to_string(target.RconPort),
                            "delivered", now});
         auto& outcome = entry->second.Outcome;
+        if (reason.empty() && delivery.AsServerChat && outcome == "delivered") {
+            outcome = "delivered as ServerChat";
+        }
         if (reason.empty() || outcome == reason) {
             continue;
         }
-        outcome = outcome == "delivered" ? reason : outcome + "; " + reason;
+        outcome = outcome.starts_with("delivered") ? reason : outcome + "; " + reason;
     }
     if (finished_) {
         std::map<std::string, std::string> texts;

@@ -13,6 +13,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -46,6 +47,10 @@ class RconService {
     // at once and waits for the service's threads; every job then is done, its dropped and
     // ended messages "cut off by unloading". Every wait ends, since every client is ended.
     void Stop();
+
+    // The settings were read again: a server without a Quorvane to take quorvane.announce is
+    // warned of once more.
+    void Reloaded();
 
     // Until every job handed over so far is done; false at the limit. For tests and benchmarks.
     bool WaitUntilIdle(std::chrono::milliseconds limit);
@@ -83,6 +88,9 @@ class RconService {
     void Run();
     void RunTask(const Task& task);
     void Finish(JobState& state);
+    // quorvane.announce to one server through the built-in client, which reads the answer; the
+    // fallback when the answer shows that no Quorvane took it.
+    platform::ClientExit Announce(const RconJob& job, const RconTarget& target, bool& asServerChat);
     RconSender& SenderFor(const RconJob& job) const;
 
     std::unique_ptr<platform::ClientEnv> env_;
@@ -99,6 +107,9 @@ class RconService {
     std::size_t unfinishedJobs_ = 0;
     bool stopping_ = false;
     bool startFailing_ = false;  // warned once until a thread starts again
+    // The servers warned of as having no Quorvane to take quorvane.announce, since the last
+    // reload: "KEY ADDRESS:PORT".
+    std::set<std::string> withoutQuorvane_;
 };
 
 }  // namespace quorvane

@@ -7,9 +7,11 @@
 #include <sstream>
 
 #include "API/ARK/Ark.h"
+#include "GamePlayer.h"
 #include "Host/Commands.h"
 #include "Host/GameRegistry.h"
 #include "Host/Runtime.h"
+#include "Host/Text.h"
 
 namespace gameserver {
 namespace {
@@ -65,20 +67,16 @@ spdlog::logger& GameLog() {
 }
 
 // The player whose console the server's standard input stands for.
-struct Player {
-    std::string name;
-};
-
-Player& ConsolePlayer() {
-    static Player admin{"Admin"};
+GamePlayer& ConsolePlayer() {
+    static GamePlayer admin("Admin");
     return admin;
 }
 
 // What the player sees, one log line for each line of it.
 void ChatDirectMessage(AShooterPlayerController* self, const FString* text, FLinearColor, bool,
                        const FString*) {
-    const auto& player = *reinterpret_cast<Player*>(self);
-    std::istringstream lines(Bytes(*text));
+    const auto& player = *reinterpret_cast<GamePlayer*>(self);
+    std::istringstream lines(asahost::Utf8Of(*text));
     for (std::string line; std::getline(lines, line);) {
         GameLog().info("Server message to {}: {}", player.name, line);
     }

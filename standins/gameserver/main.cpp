@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "GameChat.h"
 #include "GameCommands.h"
 #include "GameMemory.h"
 #include "GameMode.h"
@@ -75,9 +76,14 @@ constexpr double kTickSeconds = 0.005;
 
 // The game thread's loop, where the framework runs its timers and request completions: until
 // a stop signal, --run-for, or --stop-after-timers timer callbacks.
-void RunUntilStopped(const gameserver::ServerArgs& args, gameserver::GameTasks& tasks) {
+void RunUntilStopped(const gameserver::ServerArgs& args, gameserver::GameTasks& tasks,
+                     gameserver::GameWorld& world) {
     const auto start = std::chrono::steady_clock::now();
     while (!standin::WaitForStop(kTickSeconds)) {
+        // The world's time runs as a player's clock does, whatever the timers' time scale: the
+        // framework's chat rule is about how fast a person types.
+        world.SetTime(
+            std::chrono::duration<long double>(std::chrono::steady_clock::now() - start).count());
         tasks.RunPending();
         asahost::GameTick();
         if (args.stopAfterTimers && asahost::TimersFired() >= *args.stopAfterTimers) {
@@ -143,6 +149,7 @@ int main(int argc, char** argv) {
     gameserver::RegisterGameMemory();
     gameserver::RegisterGameStrings();
     gameserver::RegisterGameCommands();
+    gameserver::RegisterGameChat();
     gameserver::RegisterGameMode();
     gameserver::RegisterWorldNames();
     for (const auto& name : args.missingNames) {
@@ -196,6 +203,10 @@ int main(int argc, char** argv) {
             return std::string("usage: leaveplayers N");
         }
     });
+    // A player's chat line: "chat NAME TEXT", the player joining first if need be.
+    gameserver::AddGameCommand("chat", [&world](const std::string& argument) {
+        return gameserver::RunChatLine(world, argument);
+    });
     asahost::SetWorld(world.World());
     // The framework's own detour makes the server ready once the game's BeginPlay has run.
     for (int run = 0; run < args.beginPlayRuns; ++run) {
@@ -203,7 +214,7 @@ int main(int argc, char** argv) {
     }
     log->info("Server is ready");
 
-    RunUntilStopped(args, *tasks);
+    RunUntilStopped(args, *tasks, world);
     tasks->Close();
     if (args.freeAtExit) {
         asahost::FreePluginsWithoutUnload();

@@ -575,6 +575,70 @@ TEST_F(ConfigReaderTest, ScheduleKeysAreReadOrWarnedOf) {
     }
 }
 
+TEST_F(ConfigReaderTest, WhatPlayersSeeAndAskIsReadOrWarnedOf) {
+    struct Case {
+        json patch;
+        quorvane::AnnouncementWay way;
+        double seconds;
+        double scale;
+        std::uint32_t colour;
+        std::string command;
+        std::vector<std::string> logged;
+    };
+    const std::string warning = "[Quorvane][warning] ";
+    using Way = quorvane::AnnouncementWay;
+    const Case cases[] = {
+        {json::object(), Way::Console, 10, 1.5, 0xFFFFFF, "", {}},
+        {{{"PlayerAnnouncements", "quorvane"},
+          {"NotificationSeconds", 4.5},
+          {"NotificationScale", 3},
+          {"NotificationColor", "#e67E22"},
+          {"PlayerCommand", "/event"}},
+         Way::Quorvane,
+         4.5,
+         3,
+         0xE67E22,
+         "/event",
+         {}},
+        {{{"PlayerAnnouncements", "Quorvane"},
+          {"NotificationSeconds", 0},
+          {"NotificationScale", 11},
+          {"NotificationColor", "E67E22"},
+          {"PlayerCommand", "/next event"}},
+         Way::Console,
+         10,
+         1.5,
+         0xFFFFFF,
+         "",
+         {warning + R"(PlayerAnnouncements (Quorvane) is neither "console" nor "quorvane"; )"
+                    R"("console" is used)",
+          warning + "NotificationSeconds (0) is not above 0 and at most 600; 10 is used",
+          warning + "NotificationScale (11) is not above 0 and at most 10; 1.5 is used",
+          warning + R"(NotificationColor (E67E22) is not "#RRGGBB"; white is used)",
+          warning + "PlayerCommand (/next event) is not one word: players type a command as "
+                    "one; there is none"}},
+    };
+    for (const auto& c : cases) {
+        const auto outcome = LoadWith(c.patch);
+        EXPECT_EQ(WarningsOf(outcome), c.logged) << c.patch;
+        const auto& s = Read();
+        EXPECT_EQ(s.PlayerAnnouncements, c.way) << c.patch;
+        EXPECT_EQ(s.NotificationSeconds, c.seconds) << c.patch;
+        EXPECT_EQ(s.NotificationScale, c.scale) << c.patch;
+        EXPECT_EQ(s.NotificationColor, c.colour) << c.patch;
+        EXPECT_EQ(s.PlayerCommand, c.command) << c.patch;
+    }
+    // A value of the wrong type ends the load, as any setting's.
+    for (const auto& [patch, pointer] :
+         {std::pair{json{{"PlayerAnnouncements", true}}, "/PlayerAnnouncements"},
+          {json{{"NotificationSeconds", "10"}}, "/NotificationSeconds"},
+          {json{{"AnnouncementSender", 1}}, "/AnnouncementSender"}}) {
+        json config = BaseConfig();
+        config.merge_patch(patch);
+        EXPECT_EQ(Load(config).pointer, pointer) << patch;
+    }
+}
+
 TEST_F(ConfigReaderTest, NumbersConvertLikeTheJsonLibrary) {
     json config = BaseConfig();
     config["Island"]["RconSettings"]["RconPort"] = 27020.9;

@@ -52,4 +52,48 @@ TEST(LiveControlTest, CommandsAnswerUnderWine) {
     EXPECT_EQ(result.exitCode, 0) << result.output;
 }
 
+// PlayerAnnouncements "quorvane" under Wine: the DLL sends each server quorvane.announce, its
+// own server's Quorvane shows every letter on screen, and a server without Quorvane gets
+// ServerChat in ASCII.
+TEST(LiveControlTest, AnnouncementsKeepEveryLetterUnderWine) {
+    rcon_testing::TestListener plain("pw");  // no plugin takes the command there
+    const int port = rcon_testing::UnusedPort();
+    wine_testing::WindowsServerDir dir;
+    auto config = wine_testing::IslandConfig(WindowsPath(dir.InstallClient()), plain.Port(), 1000);
+    config["Island"]["StartEventOnBootSettings"] = {{"MinimumTimeToWait", 1000},
+                                                    {"MaximumTimeToWait", 1000}};
+    config["Island"]["RandomEvents"]["meteor"]["Eventlabel"] = "M\u00e9t\u00e9ore";
+    config["PlayerAnnouncements"] = "quorvane";
+    config["Self"] = {
+        {"RconSettings", {{"RconIP", "127.0.0.1"}, {"RconPort", port}, {"RconPassword", "pw"}}}};
+    dir.WriteConfig(config);
+    wine_testing::WineProcess server(
+        wine_testing::WindowsProgram("GameServer.exe"),
+        {"TheIsland_WP?listen?RCONPort=" + std::to_string(port) + "?ServerAdminPassword=pw",
+         "-serverkey=Island", "--time-scale=60", "--players=1"},
+        dir.Path());
+    ASSERT_TRUE(server.WaitForOutput("Server is ready")) << server.Output();
+
+    EXPECT_EQ(Send(port, "quorvane.announce %C3%89clipse%20%E6%B5%81%E6%98%9F"),
+              "Quorvane: shown to 1 player(s)");
+    EXPECT_TRUE(server.WaitForOutput("Players see on screen: \u00c9clipse \u6d41\u661f"))
+        << server.Output();
+
+    EXPECT_EQ(Send(port, "quorvane.next meteor"), "Started event meteor (M??t??ore)");
+    EXPECT_TRUE(
+        server.WaitForOutput("Players see on screen: M\u00e9t\u00e9ore started on The Island"))
+        << server.Output();
+    ASSERT_TRUE(plain.Listener().WaitForCommands(3, 60s)) << server.Output();
+    std::vector<std::string> received;
+    for (const auto& command : plain.Commands()) {
+        received.push_back(command.command);
+    }
+    EXPECT_EQ(received, (std::vector<std::string>{
+                            "StartWorldEvent meteor 1000 -2000 350",
+                            "quorvane.announce M%C3%A9t%C3%A9ore%20started%20on%20The%20Island",
+                            "ServerChat M??t??ore started on The Island"}));
+    const auto result = server.Stop();
+    EXPECT_EQ(result.exitCode, 0) << result.output;
+}
+
 }  // namespace

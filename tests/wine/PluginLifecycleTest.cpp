@@ -55,6 +55,10 @@ testing_support::ProcessResult RunOnce(const WindowsServerDir& dir) {
 }
 
 const std::string kFrameworkHook = "[AsaApi][info] Hook set on AShooterGameMode.BeginPlay()";
+const std::string kFrameworkChatHook =
+    "[AsaApi][info] Hook set on "
+    "AShooterPlayerController.ServerSendChatMessage_Implementation(FString&,EChatSendMode::Type,"
+    "int)";
 
 TEST(PluginLifecycleTest, PluginInitLoadsAndPluginUnloadStopsEverything) {
     WindowsServerDir dir;
@@ -64,11 +68,11 @@ TEST(PluginLifecycleTest, PluginInitLoadsAndPluginUnloadStopsEverything) {
     dir.WriteConfig(config);
     const auto result = RunOnce(dir);
     ASSERT_EQ(result.exitCode, 0) << result.output;
-    // The framework's own hook first; Plugin_Unload takes off the plugin's hook, and its timer
+    // The framework's own hooks first; Plugin_Unload takes off the plugin's hook, and its timer
     // and commands, so the host finds nothing of the plugin's left to drop.
     EXPECT_EQ(
         HostAndPluginLines(result.output),
-        (Lines{kFrameworkHook, "[Quorvane][info] Server Key: Island",
+        (Lines{kFrameworkHook, kFrameworkChatHook, "[Quorvane][info] Server Key: Island",
                "[Quorvane][info] Server Key: Island", "[Quorvane][info] Server Label: The Island",
                "[AsaApi][info] Hook set on AShooterGameMode.BeginPlay()", kLoaded,
                "[AsaApi][info] AShooterGameMode.BeginPlay() ran",
@@ -305,7 +309,7 @@ TEST(PluginLifecycleTest, BrokenConfigIsReportedAndThePluginStaysAttached) {
         // DllMain answered TRUE: LoadLibrary succeeded; Plugin_Unload removes the commands it
         // added and asks to remove the never-set hook, which the host turns down.
         Lines expected = c.pluginLines;
-        expected.insert(expected.begin(), kFrameworkHook);
+        expected.insert(expected.begin(), {kFrameworkHook, kFrameworkChatHook});
         auto& error = expected.back();
         error.replace(error.find("FILE"), 4, WindowsPath(dir.PluginDir() / "config.json"));
         for (auto& line : expected) {

@@ -18,6 +18,7 @@ struct Command {
     std::filesystem::path owner;
 };
 
+using ChatCallback = std::function<void(AShooterPlayerController*, FString*, int, int)>;
 using ConsoleCallback = std::function<void(APlayerController*, FString*, bool)>;
 using RconCallback = std::function<void(RCONClientConnection*, RCONPacket*, UWorld*)>;
 
@@ -46,6 +47,10 @@ bool SameIgnoringCase(const std::string& a, const std::string& b) {
 
 class Commands final : public AsaApi::ICommands {
   public:
+    void AddChatCommand(const FString& command, const ChatCallback& callback) override {
+        NoteFrameworkCall("AsaApi::ICommands::AddChatCommand");
+        Add(chat_, command, callback, module::PathOf(__builtin_return_address(0)));
+    }
     void AddConsoleCommand(const FString& command, const ConsoleCallback& callback) override {
         NoteFrameworkCall("AsaApi::ICommands::AddConsoleCommand");
         Add(console_, command, callback, module::PathOf(__builtin_return_address(0)));
@@ -53,6 +58,10 @@ class Commands final : public AsaApi::ICommands {
     void AddRconCommand(const FString& command, const RconCallback& callback) override {
         NoteFrameworkCall("AsaApi::ICommands::AddRconCommand");
         Add(rcon_, command, callback, module::PathOf(__builtin_return_address(0)));
+    }
+    bool RemoveChatCommand(const FString& command) override {
+        NoteFrameworkCall("AsaApi::ICommands::RemoveChatCommand");
+        return Remove(chat_, command);
     }
     bool RemoveConsoleCommand(const FString& command) override {
         NoteFrameworkCall("AsaApi::ICommands::RemoveConsoleCommand");
@@ -71,6 +80,10 @@ class Commands final : public AsaApi::ICommands {
     bool RunConsole(const FString& line, Args... args) {
         return Run(console_, line, args...);
     }
+    template <typename... Args>
+    bool RunChat(const FString& line, Args... args) {
+        return Run(chat_, line, args...);
+    }
 
     void DropOf(const std::filesystem::path& module) {
         std::lock_guard lock(mutex_);
@@ -79,7 +92,7 @@ class Commands final : public AsaApi::ICommands {
                 return module::SameFile(command->owner, module);
             });
         };
-        if (const auto dropped = drop(console_) + drop(rcon_); dropped > 0) {
+        if (const auto dropped = drop(chat_) + drop(console_) + drop(rcon_); dropped > 0) {
             Log().info("Removed {} command(s) of {}", dropped, module.filename().string());
         }
     }
@@ -131,6 +144,7 @@ class Commands final : public AsaApi::ICommands {
     }
 
     std::mutex mutex_;
+    std::vector<std::shared_ptr<Command<ChatCallback>>> chat_;
     std::vector<std::shared_ptr<Command<ConsoleCallback>>> console_;
     std::vector<std::shared_ptr<Command<RconCallback>>> rcon_;
 };
@@ -140,7 +154,32 @@ Commands& TheCommands() {
     return commands;
 }
 
+// The game's own handling of a player's chat line, under the framework's detour.
+void (*gameSendChatMessage)(AShooterPlayerController*, FString*, int, int) = nullptr;
+
+// The framework's detour: a line sent less than a game second after the player's last one
+// that went through is dropped; a chat command takes the line; else the game shows it.
+void FrameworkSendChatMessage(AShooterPlayerController* player, FString* message, int mode,
+                              int platform) {
+    const long double last = player->LastChatMessageTimeField();
+    const long double now = AsaApi::GetApiUtils().GetWorld()->TimeSecondsField();
+    if (last > 0 && now - last < 1.0) {
+        return;
+    }
+    player->LastChatMessageTimeField() = now;
+    if (TheCommands().RunChat(*message, player, message, mode, platform)) {
+        return;
+    }
+    gameSendChatMessage(player, message, mode, platform);
+}
+
 }  // namespace
+
+void InstallChatHook() {
+    AsaApi::GetHooks().SetHook(kSendChatMessage,
+                               reinterpret_cast<LPVOID>(&FrameworkSendChatMessage),
+                               &gameSendChatMessage);
+}
 
 void DropCommandsOf(const std::filesystem::path& module) {
     TheCommands().DropOf(module);

@@ -3,6 +3,7 @@
 
 #include <cwchar>
 
+#include "Host/Text.h"
 #include "HostInternal.h"
 
 FString::FString(const wchar_t* text) {
@@ -138,6 +139,14 @@ FString FromUtf8(const std::string& text) {
         }
     }
     return FString(static_cast<int>(units.size()), units.data());
+}
+
+std::string Utf8Of(const FString& text) {
+    return ToUtf8(*text, text.Len());
+}
+
+FString GameStringOf(const std::string& utf8) {
+    return FromUtf8(utf8);
 }
 
 std::filesystem::path ToPath(const FString& text) {

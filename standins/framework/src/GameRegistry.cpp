@@ -139,6 +139,9 @@ void InstallFrameworkHooks() {
     AsaApi::GetHooks().SetHook("AShooterGameMode.BeginPlay()",
                                reinterpret_cast<LPVOID>(&FrameworkBeginPlay),
                                &frameworkBeginPlayTrampoline);
+    if (HookTarget(kSendChatMessage) != nullptr) {
+        InstallChatHook();
+    }
 }
 
 void RegisterFunction(const std::string& name, void* address) {

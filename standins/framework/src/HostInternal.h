@@ -65,8 +65,14 @@ void DropRequestsOf(const std::filesystem::path& module);
 // Runs the completions of the requests answered since the last call. On the game thread.
 void DeliverCompletions();
 
-// Forgets the console and RCON commands that `module` added.
+// Forgets the chat, console and RCON commands that `module` added.
 void DropCommandsOf(const std::filesystem::path& module);
+// The game's handling of a player's chat line, and the framework's detour on it, which runs
+// the chat commands (InstallFrameworkHooks sets it when the game has the function).
+inline constexpr const char* kSendChatMessage =
+    "AShooterPlayerController.ServerSendChatMessage_Implementation(FString&,EChatSendMode::Type,"
+    "int)";
+void InstallChatHook();
 
 // Takes off every hook whose detour lies in `module`.
 void DropHooksOf(const std::filesystem::path& module);

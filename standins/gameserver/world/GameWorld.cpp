@@ -12,6 +12,7 @@
 #include <nlohmann/json.hpp>
 
 #include "API/UE/Containers/UnrealString.h"
+#include "GamePlayer.h"
 #include "Host/GameRegistry.h"
 
 // The game's own layouts. Fields sit at odd places, and a map-data entry is larger than its
@@ -45,17 +46,13 @@ struct WeakPointer {
     int serial;
 };
 
-// A player's controller; plugins reach it only through FWeakObjectPtr.Get.
-struct PlayerController {
-    int number;
-};
-
 // The world behind the framework's UWorld.
 struct WorldObject {
     char header[16];
     APrimalWorldSettings* settings;
     char more[24];
     GameArray<WeakPointer> playerControllers;
+    long double timeSeconds;
 };
 
 struct UMinimapData {
@@ -146,8 +143,9 @@ FVector Vector(const nlohmann::json& values) {
 struct GameWorld::Objects {
     WorldObject world{};
     std::vector<WeakPointer> players;
-    // Alive while their player is on the server.
-    std::vector<std::unique_ptr<PlayerController>> controllers;
+    // Alive while their player is on the server; plugins reach them only through
+    // FWeakObjectPtr.Get.
+    std::vector<std::unique_ptr<GamePlayer>> controllers;
     APrimalWorldSettings settings{};
     UClass minimapClass{};
     UMinimapData minimapData{};
@@ -211,6 +209,9 @@ void RegisterWorldNames() {
     RegisterField("UMinimapData.MinimapData", offsetof(UMinimapData, minimapData));
     RegisterField("UStruct.PropertiesSize", offsetof(UStruct, propertiesSize));
     RegisterField("UWorld.PlayerControllerList", offsetof(WorldObject, playerControllers));
+    RegisterField("UWorld.TimeSeconds", offsetof(WorldObject, timeSeconds));
+    RegisterField("AShooterPlayerController.LastChatMessageTime",
+                  offsetof(GamePlayer, lastChatMessageTime));
     RegisterField("FMapData.PlayableMin", kPlayableMin);
     RegisterField("FMapData.PlayableMax", kPlayableMax);
     RegisterField("FMapData.OriginMin", kOriginMin);
@@ -272,17 +273,48 @@ void GameWorld::SetPlayers(int count) {
         }
         o.players.clear();
         o.controllers.clear();
-        for (int i = 0; i < count; ++i) {
-            auto controller = std::make_unique<PlayerController>(PlayerController{i + 1});
-            const int index = nextObjectIndex++;
-            liveObjects[index] = {1, controller.get()};
-            o.players.push_back({index, 1});
-            o.controllers.push_back(std::move(controller));
-        }
+    }
+    for (int i = 0; i < count; ++i) {
+        AddPlayer("Player" + std::to_string(i + 1));
     }
     o.world.playerControllers.Data = o.players.data();
     o.world.playerControllers.ArrayNum = static_cast<int>(o.players.size());
     o.world.playerControllers.ArrayMax = o.world.playerControllers.ArrayNum;
+}
+
+GamePlayer* GameWorld::AddPlayer(const std::string& name) {
+    auto& o = *objects_;
+    std::lock_guard lock(objectsMutex);
+    auto controller = std::make_unique<GamePlayer>(name);
+    const int index = nextObjectIndex++;
+    liveObjects[index] = {1, controller.get()};
+    o.players.push_back({index, 1});
+    o.controllers.push_back(std::move(controller));
+    o.world.playerControllers.Data = o.players.data();
+    o.world.playerControllers.ArrayNum = static_cast<int>(o.players.size());
+    o.world.playerControllers.ArrayMax = o.world.playerControllers.ArrayNum;
+    return o.controllers.back().get();
+}
+
+GamePlayer* GameWorld::Join(const std::string& name) {
+    auto& o = *objects_;
+    {
+        std::lock_guard lock(objectsMutex);
+        for (std::size_t i = 0; i < o.players.size(); ++i) {
+            const auto found = liveObjects.find(o.players[i].index);
+            auto* player = found == liveObjects.end()
+                               ? nullptr
+                               : static_cast<GamePlayer*>(found->second.second);
+            if (player != nullptr && name == player->name) {
+                return player;
+            }
+        }
+    }
+    return AddPlayer(name);
+}
+
+void GameWorld::SetTime(long double seconds) {
+    objects_->world.timeSeconds = seconds;
 }
 
 int GameWorld::LeavePlayers(int count) {

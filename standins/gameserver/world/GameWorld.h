@@ -5,12 +5,15 @@
 
 #include <filesystem>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "API/Base.h"
 #include "API/UE/Math/Vector.h"
 
 namespace gameserver {
+
+struct GamePlayer;
 
 struct MapEntry {
     FVector playableMin{};
@@ -51,8 +54,15 @@ class GameWorld {
     // `count` of them leave: their controllers go, their slots stay listed, as between a
     // player's logout and the list's next clean-up. How many left. On the game thread.
     int LeavePlayers(int count);
+    // The player online named `name`; one who joins now when there is none. SetPlayers names
+    // its players Player1, Player2 and so on. On the game thread.
+    GamePlayer* Join(const std::string& name);
+    // UWorld.TimeSeconds: game seconds since the world began. On the game thread.
+    void SetTime(long double seconds);
 
   private:
+    GamePlayer* AddPlayer(const std::string& name);
+
     struct Objects;
     std::unique_ptr<Objects> objects_;
 };

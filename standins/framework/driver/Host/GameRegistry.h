@@ -19,7 +19,10 @@ ARK_API void RegisterHookable(const std::string& name, void* original);
 ARK_API void* HookTarget(const std::string& name);
 
 // The framework's own hooks on the game, once its hookable functions are registered: on
-// AShooterGameMode.BeginPlay(), which makes the server ready after the game's own has run.
+// AShooterGameMode.BeginPlay(), which makes the server ready after the game's own has run; and,
+// when the game has it, on a player's chat line
+// (AShooterPlayerController.ServerSendChatMessage_Implementation), which drops a line sent
+// within a second of the last and gives the rest to the chat commands first.
 ARK_API void InstallFrameworkHooks();
 
 ARK_API void SetServerStatus(AsaApi::ServerStatus status);

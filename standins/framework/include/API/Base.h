@@ -35,6 +35,8 @@ struct APrimalWorldSettings;
 struct UMinimapData;
 struct UVictoryCore;
 struct FMapData;
+struct UTexture2D;
+struct USoundBase;
 
 // The address of the field `name` ("FMapData.PlayableMin") inside `base`. A name the game
 // does not have ends the process.

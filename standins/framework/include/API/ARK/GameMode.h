@@ -6,6 +6,11 @@
 #include "API/UE/Containers/Array.h"
 
 struct UWorld {
+    // Game seconds since the world began.
+    long double& TimeSecondsField() {
+        return *reinterpret_cast<long double*>(GetAddress(this, "UWorld.TimeSeconds"));
+    }
+
     // The controllers of the players on the server.
     TArray<TWeakObjectPtr<APlayerController>>& PlayerControllerListField() {
         return *reinterpret_cast<TArray<TWeakObjectPtr<APlayerController>>*>(
