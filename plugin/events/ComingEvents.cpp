@@ -33,7 +33,7 @@ std::string Label(const std::string& label) {
 }
 
 // "Sat 20:00" on the clocks of `zone`; empty when the zone cannot be read.
-std::string ClockText(const std::string& zone, system_clock::time_point at) {
+std::string ClockText(const platform::Zone& zone, system_clock::time_point at) {
     static constexpr const char* kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
     try {
         const auto local =

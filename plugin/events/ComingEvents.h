@@ -11,6 +11,7 @@
 
 #include "events/EventPlan.h"
 #include "map/MapProjection.h"
+#include "platform/TimeZone.h"
 
 namespace quorvane {
 
@@ -25,7 +26,7 @@ struct ComingEventsInput {
     // Where a coordinate lies on the running map.
     std::function<LatLon(const WorldCoordinate&)> Position;
     // The zone of the fixed times (TimeZone).
-    std::string Zone;
+    platform::Zone Zone;
 };
 
 std::string ComingEventsText(const ComingEventsInput& input);

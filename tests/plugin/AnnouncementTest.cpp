@@ -21,6 +21,7 @@
 #include "base/PercentText.h"
 #include "base/Text.h"
 #include "events/ComingEvents.h"
+#include "platform/TimeZone.h"
 
 namespace {
 
@@ -92,7 +93,7 @@ TEST(ComingEventsTest, WarnedEventsThenFixedTimesSoonestFirstAndTheChainsDrawSta
                                             [](const auto&) {
                                                 return quorvane::LatLon{50.04, 7.96};
                                             },
-                                            "UTC"};
+                                            quorvane::platform::FindZone("UTC", {})};
     EXPECT_EQ(quorvane::ComingEventsText(input), "No event is announced yet.");
 
     add(PlannedEvent::Source::Chain, "Drawn, not warned", minutes(3), false);
