@@ -156,7 +156,7 @@ TEST_P(BothClientsTest, StoppingWhileAClientWaitsEndsIt) {
     ASSERT_EQ(connected.get_future().wait_for(60s), std::future_status::ready) << server.Output();
     const auto result = server.Stop();
     EXPECT_EQ(result.exitCode, 0) << result.output;
-    EXPECT_EQ(silent.Finish(), "");  // the client's end of the connection was closed
+    EXPECT_EQ(silent.Finish(), "") << result.output;  // the client's end was closed
     const auto lines = testing_support::LogLines(result.output);
     EXPECT_NE(std::find(lines.begin(), lines.end(), "[AsaApi][info] Unloaded plugin Quorvane"),
               lines.end())

@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <sstream>
+#include <string>
+#include <vector>
 
 #include "LogLines.h"
 #include "WindowsServerDir.h"
@@ -12,6 +15,19 @@
 namespace {
 
 using wine_testing::WindowsPath;
+
+// A Windows program's output, line by line, without the carriage returns.
+std::vector<std::string> OutputLines(const std::string& output) {
+    std::vector<std::string> lines;
+    std::istringstream in(output);
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        lines.push_back(line);
+    }
+    return lines;
+}
 
 // Where a zone comes from, and a zone no database has: each server's first lines.
 TEST(TimeZoneTest, TheDllTakesItsZonesFromTheShippedFiles) {
@@ -65,6 +81,46 @@ TEST(TimeZoneTest, CheckSaysWhichZoneFilesServed) {
                                  WindowsPath(dir.PluginDir() / "zoneinfo") + " (tzdata 20"),
               std::string::npos)
         << result.output;
+}
+
+// A day the clocks change, as the Windows build reads the shipped files: the minute of the day
+// that ActiveHours judges, and the next start of a fixed time the clocks skip or show twice.
+TEST(TimeZoneTest, TheWindowsBuildKeepsADaylightSavingDay) {
+    wine_testing::WindowsServerDir dir;
+    dir.InstallZones();
+    const auto run = [&](const char* zone, const char* at, std::vector<std::string> times) {
+        std::vector<std::string> arguments = {WindowsPath(dir.PluginDir() / "zoneinfo"), zone, at};
+        arguments.insert(arguments.end(), times.begin(), times.end());
+        return wine_testing::RunWindows(wine_testing::WindowsProgram("zone-probe.exe"), arguments,
+                                        dir.Path());
+    };
+    const std::string shipped =
+        "the zone files shipped in " + WindowsPath(dir.PluginDir() / "zoneinfo");
+    // Berlin springs forward at 01:00 UTC on 29 March 2026 and falls back at 01:00 UTC on
+    // 25 October: 02:30 is skipped (it comes at 03:30), then shown twice (the first counts).
+    const auto spring =
+        run("Europe/Berlin", "02:30",
+            {"2026-03-29T00:00:00Z", "2026-03-29T00:59:00Z", "2026-03-29T01:00:00Z",
+             "2026-10-25T00:00:00Z", "2026-10-25T00:59:00Z", "2026-10-25T01:00:00Z"});
+    ASSERT_EQ(spring.exitCode, 0) << spring.output;
+    EXPECT_NE(spring.output.find(shipped), std::string::npos) << spring.output;
+    const auto lines = OutputLines(spring.output);
+    const std::vector<std::string> expected = {"2026-03-29T00:00:00Z 60 2026-03-29T01:30:00Z",
+                                               "2026-03-29T00:59:00Z 119 2026-03-29T01:30:00Z",
+                                               "2026-03-29T01:00:00Z 180 2026-03-29T01:30:00Z",
+                                               "2026-10-25T00:00:00Z 120 2026-10-25T00:30:00Z",
+                                               "2026-10-25T00:59:00Z 179 2026-10-26T01:30:00Z",
+                                               "2026-10-25T01:00:00Z 120 2026-10-26T01:30:00Z"};
+    ASSERT_GE(lines.size(), expected.size() + 1) << spring.output;
+    EXPECT_EQ(
+        std::vector<std::string>(lines.end() - static_cast<long>(expected.size()), lines.end()),
+        expected);
+    // Another zone, another day: New York's 09:00 on the Sunday of its change is 13:00 UTC.
+    const auto newYork = run("America/New_York", "Sun 09:00", {"2026-03-07T00:00:00Z"});
+    ASSERT_EQ(newYork.exitCode, 0) << newYork.output;
+    EXPECT_NE(newYork.output.find("2026-03-07T00:00:00Z 1140 2026-03-08T13:00:00Z"),
+              std::string::npos)
+        << newYork.output;
 }
 
 }  // namespace
