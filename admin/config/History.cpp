@@ -4,6 +4,8 @@
 #include <fstream>
 #include <stdexcept>
 
+#include "base/Text.h"
+
 namespace quorvane::admin {
 
 std::string SkipText(const std::string& kind) {
