@@ -272,7 +272,7 @@ TEST(ConfigToolTest, CheckNamesTheServersAndCoordinatesOffTheMap) {
 
 // The preview of a one-coordinate event against what the running plugin sends for the same
 // file on the same map: the console command, every client's arguments (its countdown warning's
-// too) and the Discord body; and its next fixed time.
+// and its end's too) and the Discord bodies; and its next fixed time.
 TEST(ConfigToolTest, PreviewIsWhatTheRunningPluginSends) {
     webhook::Receiver receiver;
     receiver.Start();
@@ -288,6 +288,11 @@ TEST(ConfigToolTest, PreviewIsWhatTheRunningPluginSends) {
     config["Island"]["RandomEvents"]["meteor"]["At"] = {"Mon 08:00"};
     config["EventWarningMinutes"] = {1};
     config["BroadcastEventWarningMessage"] = "{Eventlabel} in {Minutes} at {Lat}";
+    // It ends a game minute after its start, within the run.
+    config["Island"]["RandomEvents"]["meteor"]["DurationMinutes"] = 1;
+    config["Island"]["RandomEvents"]["meteor"]["EndCommand"] = "Stop \"{Eventlabel}\" at {Lat}";
+    config["BroadcastEndEventMessage"] = "ServerChat {Eventlabel} over at {Lon}";
+    config["DiscordEndEventMessage"] = "{Eventlabel} ended at {Lon}";
     config["Other"] = {
         {"RconSettings", {{"RconIP", "127.0.0.2"}, {"RconPort", 9}, {"RconPassword", "o w"}}}};
     dir.WriteConfig(config.dump());
@@ -300,7 +305,7 @@ TEST(ConfigToolTest, PreviewIsWhatTheRunningPluginSends) {
         {"-serverkey=Island", "--time-scale=600", "--run-for=1", "--map-data=map.json"},
         dir.Path());
     ASSERT_EQ(server.exitCode, 0) << server.output;
-    ASSERT_TRUE(receiver.WaitForRecords(1, std::chrono::seconds(30)));
+    ASSERT_TRUE(receiver.WaitForRecords(2, std::chrono::seconds(30)));
 
     const auto run = Tool(dir, {"preview", (dir.PluginDir() / "config.json").string(), "--key",
                                 "Island", "--map-data", "map.json", "--json"});
@@ -320,6 +325,13 @@ TEST(ConfigToolTest, PreviewIsWhatTheRunningPluginSends) {
     for (const auto& warning : preview[0]["warnings"][0]["broadcasts"]) {
         expected.push_back(warning["arguments"]);
     }
+    const auto& end = preview[0]["end"];
+    expected.push_back(end["command"]["arguments"]);
+    EXPECT_TRUE(expected.back().back().starts_with("Stop \"Meteor\" at ")) << end;
+    ASSERT_EQ(end["broadcasts"].size(), 2u);
+    for (const auto& broadcast : end["broadcasts"]) {
+        expected.push_back(broadcast["arguments"]);
+    }
     for (auto& arguments : expected) {
         arguments.erase(arguments.begin());  // the program, which the record leaves out
     }
@@ -329,6 +341,7 @@ TEST(ConfigToolTest, PreviewIsWhatTheRunningPluginSends) {
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(sent, expected);
     EXPECT_EQ(receiver.Records()[0].body, preview[0]["discord"]["body"]);
+    EXPECT_EQ(receiver.Records()[1].body, end["discord"]["body"]);
     const auto next = quorvane::NextFixedTime(
         {*quorvane::ParseFixedTime("Mon 08:00")}, quorvane::platform::Zone(),
         std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now()));
