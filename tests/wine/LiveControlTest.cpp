@@ -169,7 +169,7 @@ TEST(LiveControlTest, EventsEndAndWeightZeroWaitsForItsTimeUnderWine) {
     EXPECT_TRUE(
         islandServer->WaitForOutput("Players see in the chat: SERVER: Meteor Shower is over"))
         << islandServer->Output();
-    for (const auto* server : {islandServer.get(), secondServer.get()}) {
+    for (auto* server : {islandServer.get(), secondServer.get()}) {
         EXPECT_TRUE(
             server->WaitForOutput("Players see on screen: Meteor Shower on The Island is over"))
             << server->Output();
