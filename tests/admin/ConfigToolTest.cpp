@@ -470,7 +470,11 @@ TEST(ConfigToolTest, HistorySaysHowOftenEachEventRanAndWhyOthersDidNot) {
         "events.jsonl",
         line("2026-12-08T10:20:00Z", "started", supply) +
             line("2026-12-08T10:30:00Z", "started", meteor) +
-            line("2026-12-08T10:40:00Z", "started", meteor) + "not a record\n" +
+            line("2026-12-08T10:40:00Z", "started", meteor) +
+            // Ends: no due events, but each meteor's duration.
+            line("2026-12-08T10:41:00Z", "ended", meteor + R"(,"ranMinutes":1.5)") +
+            line("2026-12-08T10:42:00Z", "ended", meteor + R"(,"ranMinutes":0.5)") +
+            "not a record\n" +
             // Before any clock the standard library keeps.
             line("1013-12-08T10:45:00Z", "started", meteor) +
             line("2026-12-08T10:50:00Z", "skipped",
@@ -481,7 +485,8 @@ TEST(ConfigToolTest, HistorySaysHowOftenEachEventRanAndWhyOthersDidNot) {
     EXPECT_EQ(run.exit, 0);
     EXPECT_EQ(run.lines, (Lines{"events.1.jsonl: 7 due event(s) from 2026-12-08T10:00:00Z to "
                                 "2026-12-08T11:00:00Z: 4 started, 1 not started, 2 skipped",
-                                "meteor (Meteor): 3 started, 75.0 %, last 2026-12-08T10:40:00Z",
+                                "meteor (Meteor): 3 started, 75.0 %, last 2026-12-08T10:40:00Z, "
+                                "2 ended, ran 1 min on average",
                                 "supply (Drop): 1 started, 25.0 %, last 2026-12-08T10:20:00Z",
                                 "skipped 1 time(s): outside ActiveHours",
                                 "skipped 1 time(s): fewer players online than MinimumPlayersOnline",
@@ -493,6 +498,9 @@ TEST(ConfigToolTest, HistorySaysHowOftenEachEventRanAndWhyOthersDidNot) {
     EXPECT_EQ(summary["events"][0]["event"], "meteor");
     EXPECT_EQ(summary["events"][0]["share"], 2.0 / 3.0);
     EXPECT_EQ(summary["skips"]["hours"], 1);
+    EXPECT_EQ(summary["due"], 5);
+    EXPECT_EQ(summary["ended"], 2);
+    EXPECT_EQ(summary["events"][0]["ranMinutes"], 2.0);
 }
 
 }  // namespace

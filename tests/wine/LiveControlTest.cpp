@@ -129,6 +129,7 @@ TEST(LiveControlTest, EventsEndAndWeightZeroWaitsForItsTimeUnderWine) {
     meteor["DurationMinutes"] = 1440;
     meteor["EndCommand"] = "ServerChat {Eventlabel} is over";
     config["Second"] = {
+        {"Serverlabel", "Second"},
         {"RconSettings", {{"RconIP", "127.0.0.1"}, {"RconPort", second}, {"RconPassword", "pw"}}},
         {"StartEventOnBootSettings", {{"MinimumTimeToWait", 1}, {"MaximumTimeToWait", 1}}},
         {"TimeBetweenEvents", {{"MinimumTimeToNextEvent", 1}, {"MaximumTimeToNextEvent", 1}}},
