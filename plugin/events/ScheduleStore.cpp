@@ -110,12 +110,12 @@ std::optional<KeptSchedule> KeptIn(const json& document, const std::string& serv
     return kept;
 }
 
-json RunningPatch(const std::vector<KeptEnd>& running) {
-    if (running.empty()) {
+json RunningPatch(const std::vector<KeptEnd>& ends) {
+    if (ends.empty()) {
         return {{"running", nullptr}};
     }
     json list = json::array();
-    for (const auto& end : running) {
+    for (const auto& end : ends) {
         const auto& c = end.Coordinate;
         list.push_back(
             {{"event", end.EventId},
@@ -181,18 +181,18 @@ void ScheduleStore::Save(const std::string& server, const KeptSchedule& kept) {
 }
 
 std::vector<KeptEnd> ScheduleStore::LoadRunning(const std::string& server) {
-    std::vector<KeptEnd> running;
+    std::vector<KeptEnd> kept;
     // Without a file nothing is made, not even the lock: as before events could end.
     std::error_code error;
     if (!std::filesystem::exists(file_, error)) {
-        return running;
+        return kept;
     }
     try {
         const platform::FileLock lock(lock_, kLockWait);
         // Left where it is: with KeepScheduleAcrossRestarts, Load sets it aside.
         const auto document = json::parse(ReadText(file_));
         if (!document.is_object() || !document.contains(server) || !document[server].is_object()) {
-            return running;
+            return kept;
         }
         for (const auto& item : document[server].value("running", json::array())) {
             const auto started = TimeIn(item, "started");
@@ -209,7 +209,7 @@ std::vector<KeptEnd> ScheduleStore::LoadRunning(const std::string& server) {
                     server, file_.string());
                 continue;
             }
-            running.push_back(
+            kept.push_back(
                 {TextIn(item, "event"), TextIn(item, "label"),
                  WorldCoordinate{c[0].get<float>(), c[1].get<float>(), c[2].get<float>()}, *started,
                  *ends, TextIn(item, "endCommand")});
@@ -218,11 +218,11 @@ std::vector<KeptEnd> ScheduleStore::LoadRunning(const std::string& server) {
         PluginLog()->warn("The kept schedule {} cannot be read ({}): no running event is resumed",
                           file_.string(), ReasonOf(e.what()));
     }
-    return running;
+    return kept;
 }
 
-void ScheduleStore::SaveRunning(const std::string& server, const std::vector<KeptEnd>& running) {
-    thread_.Append(json{{"server", server}, {"patch", RunningPatch(running)}}.dump());
+void ScheduleStore::SaveRunning(const std::string& server, const std::vector<KeptEnd>& ends) {
+    thread_.Append(json{{"server", server}, {"patch", RunningPatch(ends)}}.dump());
 }
 
 void ScheduleStore::Write(const std::vector<std::string>& changes) {

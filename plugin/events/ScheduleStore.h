@@ -71,7 +71,7 @@ class ScheduleStore {
     void Save(const std::string& server, const KeptSchedule& kept);
     // `server`'s running events, apart from its schedule; broken ones left out with a warning.
     std::vector<KeptEnd> LoadRunning(const std::string& server);
-    void SaveRunning(const std::string& server, const std::vector<KeptEnd>& running);
+    void SaveRunning(const std::string& server, const std::vector<KeptEnd>& ends);
 
   private:
     // The file's document, an object, with the lock held; none when it can neither be read
