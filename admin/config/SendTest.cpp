@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <thread>
 
+#include "platform/HttpTransport.h"
 #include "HttpUrl.h"
 #include "history/EventRecord.h"
 #include "notify/DiscordPost.h"
@@ -10,7 +11,6 @@
 #include "notify/RconReport.h"
 #include "notify/RconSender.h"
 #include "platform/ClientEnv.h"
-#include "platform/HttpTransport.h"
 
 namespace quorvane::admin {
 namespace {
