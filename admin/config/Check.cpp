@@ -57,6 +57,8 @@ std::vector<std::string> ServerWarnings(const Settings& s, const MapData& map,
           std::tuple{"DiscordBroadcastHeader", &s.DiscordBroadcastHeader, false, true},
           std::tuple{"BroadcastEventWarningMessage", &s.BroadcastEventWarningMessage, true, false},
           std::tuple{"DiscordEventWarningMessage", &s.DiscordEventWarningMessage, false, true},
+          std::tuple{"BroadcastEndEventMessage", &s.BroadcastEndEventMessage, true, false},
+          std::tuple{"DiscordEndEventMessage", &s.DiscordEndEventMessage, false, true},
           std::tuple{"Serverlabel", &s.Serverlabel, true, true}}) {
         if (HasNonAscii(*text) && narrowed(toRcon, toDiscord)) {
             out.push_back(std::string(name) + arrives);

@@ -4,6 +4,8 @@
 #include <fstream>
 #include <stdexcept>
 
+#include "base/Text.h"
+
 namespace quorvane::admin {
 
 std::string SkipText(const std::string& kind) {
@@ -18,6 +20,12 @@ std::string SkipText(const std::string& kind) {
     }
     if (kind == "no coordinates") {
         return "the event drawn had no coordinates";
+    }
+    if (kind == "running") {
+        return "another event was running";
+    }
+    if (kind == "weight 0") {
+        return "every event has Weight 0 (only fixed times)";
     }
     return kind;
 }
@@ -57,7 +65,12 @@ std::string ToText(const std::string& name, const HistorySummary& s) {
            " not started, " + std::to_string(s.Skipped) + " skipped\n";
     for (const auto& event : s.Events) {
         out += event.EventId + " (" + event.Eventlabel + "): " + std::to_string(event.Started) +
-               " started, " + SharePercent(event.Share) + ", last " + UtcText(event.Last) + "\n";
+               " started, " + SharePercent(event.Share) + ", last " + UtcText(event.Last) +
+               (event.Ended > 0 ? ", " + std::to_string(event.Ended) + " ended, ran " +
+                                      FormatG(event.RanMinutes / static_cast<double>(event.Ended)) +
+                                      " min on average"
+                                : "") +
+               "\n";
     }
     for (const auto& [kind, count] : s.Skips) {
         out += "skipped " + std::to_string(count) + " time(s): " + SkipText(kind) + "\n";
@@ -77,12 +90,19 @@ nlohmann::json ToJson(const HistorySummary& s) {
         out["from"] = UtcText(*s.First);
         out["to"] = UtcText(*s.LastTime);
     }
+    if (s.Ended > 0) {
+        out["ended"] = s.Ended;
+    }
     for (const auto& event : s.Events) {
         out["events"].push_back({{"event", event.EventId},
                                  {"label", event.Eventlabel},
                                  {"started", event.Started},
                                  {"share", event.Share},
                                  {"last", UtcText(event.Last)}});
+        if (event.Ended > 0) {
+            out["events"].back()["ended"] = event.Ended;
+            out["events"].back()["ranMinutes"] = event.RanMinutes;
+        }
     }
     return out;
 }

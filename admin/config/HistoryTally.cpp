@@ -45,6 +45,7 @@ void Merge(ServerTally& into, ServerTally&& from) {
     into.Started += from.Started;
     into.NotStarted += from.NotStarted;
     into.Skipped += from.Skipped;
+    into.Ended += from.Ended;
     into.Untallied += from.Untallied;
     into.Positioned += from.Positioned;
     KeepEarliest(into.First, from.First);
@@ -53,6 +54,8 @@ void Merge(ServerTally& into, ServerTally&& from) {
         if (auto* entry = Entry(into.Events, id)) {
             entry->Eventlabel = entry->Eventlabel.empty() ? event.Eventlabel : entry->Eventlabel;
             entry->Started += event.Started;
+            entry->Ended += event.Ended;
+            entry->RanMinutes += event.RanMinutes;
             KeepLatest(entry->Last, event.Last);
         } else {
             into.Untallied += event.Started;
@@ -154,12 +157,26 @@ void HistoryTally::Add(EventRecord r, const TimeZone& zone) {
         return;
     }
     ServerTally& s = *server;
-    ++s.Due;
     KeepEarliest(s.First, r.Time);
     KeepLatest(s.Latest, r.Time);
     r.Reason = Cut(std::move(r.Reason), kText);
     const std::string id = Cut(r.EventId.value_or(""), kText);
-    if (r.Outcome == "skipped") {
+    // An end is no due event: it counts for its event's duration.
+    if (r.Outcome != "ended") {
+        ++s.Due;
+    }
+    if (r.Outcome == "ended") {
+        ++s.Ended;
+        if (auto* event = Entry(s.Events, id)) {
+            ++event->Ended;
+            event->RanMinutes += r.RanMinutes.value_or(0);
+            if (event->Eventlabel.empty()) {
+                event->Eventlabel = Cut(r.Eventlabel.value_or(""), kText);
+            }
+        } else {
+            ++s.Untallied;
+        }
+    } else if (r.Outcome == "skipped") {
         ++s.Skipped;
         ++s.SkippedByHour[LocalHour(r.Time, zone)];
         auto* count = Entry(s.Skips, Cut(r.SkipKind.empty() ? "other" : r.SkipKind, kText));

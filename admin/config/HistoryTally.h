@@ -45,6 +45,9 @@ struct ServerTally {
         std::string Eventlabel;
         std::size_t Started = 0;
         std::optional<TimePoint> Last;
+        // Its ends, and the minutes it ran in all.
+        std::size_t Ended = 0;
+        double RanMinutes = 0;
     };
     using SpotKey = std::tuple<std::string, long long, long long>;
     using CoordinateKey = std::tuple<std::string, float, float, float>;
@@ -53,6 +56,7 @@ struct ServerTally {
     std::size_t Started = 0;
     std::size_t NotStarted = 0;
     std::size_t Skipped = 0;
+    std::size_t Ended = 0;  // ends, which are no due events
     std::optional<TimePoint> First;
     std::optional<TimePoint> Latest;
     std::map<std::string, Event> Events;          // started, by event id

@@ -30,6 +30,8 @@ const Names kShared = {"$schema",
                        "EventWarningMinutes",
                        "BroadcastEventWarningMessage",
                        "DiscordEventWarningMessage",
+                       "BroadcastEndEventMessage",
+                       "DiscordEndEventMessage",
                        "TimeZone",
                        "KeepScheduleAcrossRestarts",
                        "PlayerAnnouncements",
@@ -44,7 +46,8 @@ const Names kSection = {"Serverlabel",          "RconSettings", "StartEventOnBoo
 const Names kRcon = {"RconIP", "RconPort", "RconPassword"};
 const Names kBoot = {"MinimumTimeToWait", "MaximumTimeToWait"};
 const Names kBetween = {"MinimumTimeToNextEvent", "MaximumTimeToNextEvent"};
-const Names kEvent = {"Eventlabel", "RandomCCCs", "Weight", "DiscordImageUrl", "At"};
+const Names kEvent = {"Eventlabel", "RandomCCCs",      "Weight",    "DiscordImageUrl",
+                      "At",         "DurationMinutes", "EndCommand"};
 
 std::string Escaped(const std::string& key) {
     std::string out;
@@ -77,6 +80,7 @@ void Check(const json& object, const Names& known, const std::string& pointer,
 const std::vector<AnnouncementKey> kAnnouncementKeys = {
     {"BroadcastStartEventMessage", true},
     {"BroadcastEventWarningMessage", false},
+    {"BroadcastEndEventMessage", false},
 };
 
 std::size_t EditDistance(const std::string& a, const std::string& b) {

@@ -86,6 +86,33 @@ json FixedTimes(const Settings& s, const RandomEvent& event,
             {"next", next ? json(UtcText(*next)) : json(nullptr)}};
 }
 
+// What happens when the event ends, as if it ended now.
+json End(const Settings& s, const RandomEvent& event, const LatLon& position,
+         std::chrono::system_clock::time_point now) {
+    auto texts = ComposeEndTexts(s, event, position, &AsciiStrnicmp);
+    auto job = MakeRconJob(s, event.EventId, texts.EndCommand, texts.Broadcast);
+    if (texts.Broadcast.Command.empty()) {
+        job.Targets.clear();
+    }
+    json out = {{"minutes", event.DurationMinutes}, {"broadcasts", json::array()}};
+    if (!job.EventCommand.empty()) {
+        out["command"] = Client(job, job.Own, job.EventCommand);
+    }
+    for (const auto& target : job.Targets) {
+        out["broadcasts"].push_back(Client(job, target, job.BroadcastText, true));
+    }
+    if (job.Announce && !job.Targets.empty()) {
+        out["announcement"] = texts.Broadcast.Text;
+    }
+    if (!s.DiscordEndEventMessage.empty()) {
+        if (const auto post = MakeDiscordPost(
+                s, {texts.DiscordMessage, {}, event.DiscordImageUrl, UtcText(now)})) {
+            out["discord"] = Post(*post);
+        }
+    }
+    return out;
+}
+
 }  // namespace
 
 json Preview(const Settings& s, const std::optional<std::string>& eventId, const MapData& map) {
@@ -134,6 +161,9 @@ json Preview(const Settings& s, const std::optional<std::string>& eventId, const
             }
             if (!event.At.empty()) {
                 entry["at"] = FixedTimes(s, event, now);
+            }
+            if (event.DurationMinutes > 0) {
+                entry["end"] = End(s, event, position, now);
             }
             out.push_back(entry);
         }
@@ -207,6 +237,22 @@ std::string PreviewText(const json& preview) {
             }
             if (warning.contains("discord")) {
                 post(("Discord warning " + minutes + " min").c_str(), warning["discord"]);
+            }
+        }
+        if (entry.contains("end")) {
+            const auto& end = entry["end"];
+            out += "  ends after " + end["minutes"].dump() + " min\n";
+            if (end.contains("command")) {
+                line("end command", end["command"]);
+            }
+            for (const auto& broadcast : end["broadcasts"]) {
+                line("end broadcast", broadcast);
+            }
+            if (end.contains("announcement")) {
+                out += "  players see at the end: " + end["announcement"].dump() + "\n";
+            }
+            if (end.contains("discord")) {
+                post("Discord end", end["discord"]);
             }
         }
         if (entry.contains("at")) {

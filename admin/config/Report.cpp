@@ -40,7 +40,10 @@ void ListEvents(ServerReport& server, const Settings* settings) {
                 found != server.History.Events.end()) {
                 line.Runs = found->second.Started;
                 line.Last = found->second.Last;
+                line.Ended = found->second.Ended;
+                line.RanMinutes = found->second.RanMinutes;
             }
+            line.DurationMinutes = event.DurationMinutes;
             configured.insert(event.EventId);
             server.Events.push_back(std::move(line));
         }
@@ -48,7 +51,8 @@ void ListEvents(ServerReport& server, const Settings* settings) {
     std::vector<EventLine> others;
     for (const auto& [id, event] : server.History.Events) {
         if (!configured.contains(id)) {
-            others.push_back({id, event.Eventlabel, false, 0, 0, true, event.Started, event.Last});
+            others.push_back({id, event.Eventlabel, false, 0, 0, true, event.Started, event.Last, 0,
+                              event.Ended, event.RanMinutes});
         }
     }
     std::stable_sort(others.begin(), others.end(),

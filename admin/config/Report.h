@@ -41,6 +41,9 @@ struct EventLine {
     bool CanStart = true;    // false: configured without coordinates
     std::size_t Runs = 0;
     std::optional<TimePoint> Last;
+    std::int32_t DurationMinutes = 0;  // configured; 0: it never ends
+    std::size_t Ended = 0;
+    double RanMinutes = 0;  // in all its ends
 };
 
 struct CoordinateLine {

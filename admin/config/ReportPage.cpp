@@ -218,7 +218,8 @@ std::string SharesTable(const ServerReport& server, const TimeZone& zone) {
                " an event among the last started is not drawn while another can be, so the runs "
                "come out more even than the weights.</p>";
     }
-    constexpr Column kColumns[] = {{"Event", ""}, {"Runs", "n"}, {"Share", ""}, {"Last run", ""}};
+    constexpr Column kColumns[] = {
+        {"Event", ""}, {"Runs", "n"}, {"Share", ""}, {"Last run", ""}, {"Duration", ""}};
     out += TableStart(kColumns, false);
     for (std::size_t i = 0; i < server.Events.size(); ++i) {
         const auto& event = server.Events[i];
@@ -232,12 +233,23 @@ std::string SharesTable(const ServerReport& server, const TimeZone& zone) {
                     "%\"></div>";
         }
         bars += "</div>" + Percent(share) +
-                (!event.Configured ? std::string(" (not configured)")
-                 : event.CanStart  ? " (weights: " + Percent(event.WeightShare) + ")"
-                                   : std::string(" (never starts: no coordinates)"));
+                (!event.Configured   ? std::string(" (not configured)")
+                 : !event.CanStart   ? std::string(" (never starts: no coordinates)")
+                 : event.Weight == 0 ? std::string(" (weight 0: only at its fixed times)")
+                                     : " (weights: " + Percent(event.WeightShare) + ")");
+        // What it is set to last, and what its ends show it ran.
+        std::string duration = event.DurationMinutes > 0
+                                   ? std::to_string(event.DurationMinutes) + " min"
+                                   : std::string(event.Configured ? "never ends" : "");
+        if (event.Ended > 0) {
+            duration += (duration.empty() ? "" : "; ") + std::string("ran ") +
+                        Number(event.RanMinutes / static_cast<double>(event.Ended), 1) +
+                        " min on average over " + Plural(event.Ended, "end", "ends");
+        }
         out += "<tr>" + Cell(kColumns[0], Key(i, "ran") + EventName(event)) +
                Cell(kColumns[1], std::to_string(event.Runs)) + Cell(kColumns[2], bars) +
-               Cell(kColumns[3], event.Last ? ClockText(*event.Last, zone) : "never") + "</tr>";
+               Cell(kColumns[3], event.Last ? ClockText(*event.Last, zone) : "never") +
+               Cell(kColumns[4], Escaped(duration)) + "</tr>";
     }
     return out + "</tbody></table></div>";
 }

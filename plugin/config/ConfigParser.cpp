@@ -286,7 +286,10 @@ class Parser {
                 Warn("Invalid coordinate string (less than 3 numbers): " + text);
             }
         });
-        out.Weight = Ranged(event, "Weight", 1, 1000, 1, "Weight of event " + id);
+        out.Weight = Ranged(event, "Weight", 0, 1000, 1, "Weight of event " + id);
+        out.DurationMinutes =
+            Ranged(event, "DurationMinutes", 1, 1440, 0, "DurationMinutes of event " + id);
+        out.EndCommand = event.Value("EndCommand", std::string());
         out.DiscordImageUrl = DiscordText(event, "DiscordImageUrl", &WebAddressProblem);
         if (const auto at = event.Member("At")) {
             at->ForEachItem([&](const std::string&, const Node& item) {
@@ -320,6 +323,8 @@ class Parser {
         }
         s_.BroadcastEventWarningMessage = doc.Value("BroadcastEventWarningMessage", std::string());
         s_.DiscordEventWarningMessage = doc.Value("DiscordEventWarningMessage", std::string());
+        s_.BroadcastEndEventMessage = doc.Value("BroadcastEndEventMessage", std::string());
+        s_.DiscordEndEventMessage = doc.Value("DiscordEndEventMessage", std::string());
         s_.KeepScheduleAcrossRestarts = doc.Value("KeepScheduleAcrossRestarts", false);
         if (const auto zone = doc.Member("TimeZone")) {
             try {
@@ -504,6 +509,14 @@ class Parser {
             if (event.RandomCCCs.empty()) {
                 Warn("Event " + event.EventId + " (" + event.Eventlabel +
                      ") has no coordinates: it never starts");
+            }
+            if (event.Weight == 0 && event.At.empty()) {
+                Warn("Event " + event.EventId + " (" + event.Eventlabel +
+                     ") has Weight 0 and no At: it never starts");
+            }
+            if (!event.EndCommand.empty() && event.DurationMinutes == 0) {
+                Warn("Event " + event.EventId + " (" + event.Eventlabel +
+                     ") has an EndCommand without DurationMinutes: it never ends");
             }
         }
         const auto events = static_cast<std::int32_t>(s_.RandomEvents.size());

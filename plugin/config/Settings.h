@@ -38,6 +38,10 @@ struct RandomEvent {
     std::string DiscordImageUrl = {};
     // When it starts beside the random chain.
     std::vector<FixedTime> At = {};
+    // How long it runs, in minutes (1 to 1440); 0: it never ends.
+    std::int32_t DurationMinutes = 0;
+    // Run on its own server when it ends, with the placeholders of the announcements.
+    std::string EndCommand = {};
 };
 
 // How RCON messages go out: through the client program of MCRconPath, or the plugin's own.
@@ -92,6 +96,9 @@ struct Settings {
     std::vector<std::int32_t> EventWarningMinutes;
     std::string BroadcastEventWarningMessage;
     std::string DiscordEventWarningMessage;
+    // When an event with a duration ends: to every server, and to Discord; empty: none.
+    std::string BroadcastEndEventMessage;
+    std::string DiscordEndEventMessage;
     // The IANA zone of ActiveHours and At; unnamed: the server's local time.
     platform::Zone TimeZone;
     // The next event's time, and with warnings its draw, kept in schedule.json.

@@ -23,7 +23,8 @@ constexpr const char* kStatus = "quorvane.status";
 constexpr const char* kNext = "quorvane.next";
 constexpr const char* kReload = "quorvane.reload";
 constexpr const char* kCoords = "quorvane.coords";
-constexpr const char* kCommands[] = {kStatus, kNext, kReload, kCoords, kAnnounceCommand};
+constexpr const char* kEnd = "quorvane.end";
+constexpr const char* kCommands[] = {kStatus, kNext, kReload, kCoords, kEnd, kAnnounceCommand};
 
 using Clock = std::chrono::steady_clock;
 
@@ -36,7 +37,7 @@ std::string Ago(Clock::time_point at) {
 std::string Coming(const EventPlan& plan) {
     std::vector<const PlannedEvent*> coming;
     for (const auto& [entry, planned] : plan.Entries()) {
-        if (planned.Event) {
+        if (planned.Event && planned.From != PlannedEvent::Source::End) {
             coming.push_back(&planned);
         }
     }
@@ -76,6 +77,16 @@ std::string Status(Plugin& plugin) {
     } else {
         out += "Next event: none scheduled (the server is not up yet)\n";
     }
+    const auto now = platform::SystemClock().Now();
+    for (const auto* running : plugin.Chain().Running()) {
+        out += "Running event: " + running->Event->EventId + " (" + running->Event->Eventlabel +
+               "), ends " + UtcText(running->StartsAt) + ", " + TimeUntil(running->StartsAt - now) +
+               " left" + (running->EndCommand.empty() ? "" : ", then its EndCommand") + "\n";
+    }
+    if (const auto& parked = plugin.Chain().Parked()) {
+        out += "Next event: the chain waits for the end, then " + std::to_string(parked->Seconds) +
+               " s\n";
+    }
     out += Coming(plugin.Chain().Plan());
     if (const auto& last = plugin.Chain().Last()) {
         const auto& c = last->Coordinate;
@@ -108,6 +119,13 @@ std::string Next(Plugin& plugin, const std::string& argument) {
         return "Quorvane is inactive: " + *inactive;
     }
     return plugin.Chain().StartNow(argument.empty() ? std::nullopt : std::optional(argument)).Text;
+}
+
+std::string End(Plugin& plugin, const std::string& argument) {
+    if (const auto& inactive = plugin.InactiveReason()) {
+        return "Quorvane is inactive: " + *inactive;
+    }
+    return plugin.Chain().EndNow(argument.empty() ? std::nullopt : std::optional(argument)).Text;
 }
 
 // Every coordinate of this server's events on the running map, so that a mistyped one shows
@@ -244,6 +262,9 @@ std::string CommandReply(const std::string& line) {
     }
     if (name == kCoords) {
         return Ascii(Coords(*plugin));
+    }
+    if (name == kEnd) {
+        return Ascii(End(*plugin, argument));
     }
     if (name == kAnnounceCommand) {
         return ShowAnnouncement(plugin->CurrentSettings(), Rest(line));

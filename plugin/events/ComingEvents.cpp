@@ -79,7 +79,8 @@ std::string TimeUntil(system_clock::duration left) {
 }
 
 std::string ComingEventsText(const ComingEventsInput& in) {
-    // Events that run now come first once the plan keeps events that last.
+    // Events that run now come first.
+    std::vector<Line> running;
     std::vector<Line> warned;
     std::vector<Line> fixed;
     for (const auto& [entry, planned] : in.Entries) {
@@ -88,7 +89,9 @@ std::string ComingEventsText(const ComingEventsInput& in) {
         }
         const std::string label = Label(planned.Event->Eventlabel);
         const std::string until = TimeUntil(planned.StartsAt - in.Now);
-        if (planned.Warned && planned.Coordinate) {
+        if (planned.From == PlannedEvent::Source::End) {
+            running.push_back({planned.StartsAt, label + " runs now, " + until + " left"});
+        } else if (planned.Warned && planned.Coordinate) {
             const LatLon at = in.Position(*planned.Coordinate);
             warned.push_back({planned.StartsAt, label + " at Lat " + OneDecimal(at.Lat) + ", Lon " +
                                                     OneDecimal(at.Lon) + " in " + until});
@@ -100,8 +103,10 @@ std::string ComingEventsText(const ComingEventsInput& in) {
         }
     }
     const auto soonest = [](const Line& a, const Line& b) { return a.At < b.At; };
+    std::stable_sort(running.begin(), running.end(), soonest);
     std::stable_sort(warned.begin(), warned.end(), soonest);
     std::stable_sort(fixed.begin(), fixed.end(), soonest);
+    warned.insert(warned.begin(), running.begin(), running.end());
     warned.insert(warned.end(), fixed.begin(), fixed.end());
     if (warned.empty()) {
         return "No event is announced yet.";

@@ -1,5 +1,6 @@
 #pragma once
-// What a player who types PlayerCommand is told of this server's events: each one already
+// What a player who types PlayerCommand is told of this server's events: each one running now
+// with its time left, each one already
 // warned of (its label, where, and in how long), then the next fixed time of each event not yet
 // warned of; otherwise that no event is announced yet. What the random chain draws stays a
 // surprise until it is warned of. UTF-8, one event a line, bounded in length.

@@ -1,6 +1,7 @@
 #include "events/EventChain.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "base/Host.h"
 #include "base/PluginLog.h"
@@ -71,6 +72,7 @@ void EventChain::ScheduleFirst() {
     if (s.KeepScheduleAcrossRestarts && services_.Schedule != nullptr) {
         kept = services_.Schedule->Load(s.ServerKey);
     }
+    ResumeRunning();
     if (!kept || !ResumeKept(kept->Next)) {
         const std::int32_t minutes = random_.Int(s.MinimumTimeToWait, s.MaximumTimeToWait);
         if (s.Debug) {
@@ -79,6 +81,7 @@ void EventChain::ScheduleFirst() {
         ArmChain(MinutesToSeconds(minutes), nullptr, nullptr);
     }
     PlanFixedTimes(kept ? kept->FixedSkips : std::vector<KeptSkip>());
+    ParkChain();
     Keep();
 }
 
@@ -125,6 +128,12 @@ void EventChain::OnTimer(std::uint64_t step) {
     if (!planned) {
         return;
     }
+    if (planned->From == PlannedEvent::Source::End) {
+        End(*planned, "timer");
+        KeepRunning();
+        UnparkChain();
+        return;
+    }
     // First, so that the chain and the fixed times go on whatever becomes of this event.
     const auto minutes = Continue(*planned);
     if (planned->From == PlannedEvent::Source::Fixed) {
@@ -168,6 +177,11 @@ void EventChain::Due(PlannedEvent& planned, std::optional<std::int32_t> nextMinu
                      const char* trigger) {
     if (planned.Skipped) {
         return;  // judged at its first warning, and in the history then
+    }
+    // Nothing starts while an event runs, warned of or not.
+    if (const auto running = RunningReason(Now())) {
+        RecordSkip(trigger, *running, planned.Event);
+        return;
     }
     // Once warned of, an event starts unless the delivery refuses it.
     if (!planned.Warned) {
@@ -226,6 +240,9 @@ void EventChain::Warn(PlannedEvent& planned, std::int32_t minutes) {
 std::optional<std::pair<std::string, std::string>> EventChain::SkipReason(
     system_clock::time_point hoursAt) {
     const Settings& s = settings_;
+    if (auto running = RunningReason(hoursAt)) {
+        return running;
+    }
     if (s.MinimumPlayersOnline > 0) {
         const int players = GamePlayersOnline();
         if (players < s.MinimumPlayersOnline) {
@@ -260,7 +277,12 @@ void EventChain::RecordSkip(const char* trigger, const std::pair<std::string, st
 void EventChain::RecordNothingToStart(const char* trigger, const std::string& why) {
     auto record = Record(trigger, "skipped");
     record.Reason = why;
-    record.SkipKind = settings_.RandomEvents.empty() ? "no events" : "no coordinates";
+    const auto& events = settings_.RandomEvents;
+    record.SkipKind = events.empty() ? "no events"
+                      : std::all_of(events.begin(), events.end(),
+                                    [](const RandomEvent& e) { return e.Weight == 0; })
+                          ? "weight 0"
+                          : "no coordinates";
     services_.History.Add(std::move(record));
 }
 
@@ -393,6 +415,9 @@ void EventChain::Rearm() {
     std::vector<KeptSkip> skips;
     bool chainKept = false;
     for (const auto& [entry, planned] : plan_.Entries()) {
+        if (planned.From == PlannedEvent::Source::End) {
+            continue;  // an event that runs ends as planned when it started
+        }
         if (planned.Warned && !planned.Skipped) {
             chainKept = chainKept || planned.From == PlannedEvent::Source::Chain;
         } else {
@@ -410,13 +435,18 @@ void EventChain::Rearm() {
         }
     }
     if (!chainKept) {
+        parked_.reset();
         ArmNext(nullptr);
     }
     PlanFixedTimes(skips);
+    ParkChain();
     Keep();
 }
 
 StartOutcome EventChain::StartNow(const std::optional<std::string>& eventId) {
+    if (const auto running = RunningReason(Now())) {
+        return {false, "None started: " + running->first + "; quorvane.end ends it now"};
+    }
     if (!eventId) {
         std::optional<std::uint64_t> warned;
         for (const auto& [entry, planned] : plan_.Entries()) {
@@ -453,6 +483,7 @@ StartOutcome EventChain::LastOutcome() const {
 void EventChain::DropTimers() {
     plan_.DropAll();
     armed_.reset();
+    parked_.reset();
 }
 
 std::optional<EventChain::Draw> EventChain::DrawEvent(const std::optional<std::string>& eventId,
@@ -477,6 +508,11 @@ std::optional<EventChain::Draw> EventChain::DrawEvent(const std::optional<std::s
         if (events.empty()) {
             PluginLog()->warn("No events are configured for this server; none started");
             why = "No events are configured for this server";
+            return std::nullopt;
+        }
+        if (std::all_of(events.begin(), events.end(),
+                        [](const RandomEvent& e) { return e.Weight == 0; })) {
+            why = "Every event has Weight 0: none is drawn, they start only at their At times";
             return std::nullopt;
         }
         const auto index = justStarted
@@ -543,9 +579,217 @@ void EventChain::Start(const Draw& draw, std::optional<std::int32_t> nextMinutes
         services_.History.DiscordDone(
             id, services_.Discord.Stopped() ? "not posted: posting stopped" : "none");
     }
+    const bool started = !refused;
     last_ = StartedEvent{
         event.EventId,     event.Eventlabel, coordinate, position, std::chrono::steady_clock::now(),
         std::move(refused)};
+    if (started && event.DurationMinutes > 0) {
+        const auto began = Now();
+        ArmEnd(event, coordinate, began,
+               began + std::chrono::seconds(MinutesToSeconds(event.DurationMinutes)),
+               ComposeEndTexts(s, event, position, &GameStrnicmp).EndCommand);
+        ParkChain();
+    }
+}
+
+std::vector<const PlannedEvent*> EventChain::Running() const {
+    std::vector<const PlannedEvent*> running;
+    for (const auto& [entry, planned] : plan_.Entries()) {
+        if (planned.From == PlannedEvent::Source::End) {
+            running.push_back(&planned);
+        }
+    }
+    std::stable_sort(running.begin(), running.end(),
+                     [](const auto* a, const auto* b) { return a->StartsAt < b->StartsAt; });
+    return running;
+}
+
+std::optional<std::pair<std::string, std::string>> EventChain::RunningReason(
+    system_clock::time_point at) const {
+    for (const auto* running : Running()) {
+        if (running->StartsAt > at) {
+            return std::pair{
+                "event " + Name(*running->Event) + " runs until " + UtcText(running->StartsAt),
+                std::string("running")};
+        }
+    }
+    return std::nullopt;
+}
+
+void EventChain::ArmEnd(const RandomEvent& event, const WorldCoordinate& coordinate,
+                        system_clock::time_point began, system_clock::time_point ends,
+                        std::string endCommand) {
+    PlannedEvent end;
+    end.From = PlannedEvent::Source::End;
+    end.Event = event;
+    end.Coordinate = coordinate;
+    end.Began = began;
+    end.StartsAt = ends;
+    end.Seconds = SecondsUntil(ends, Now());
+    end.EndCommand = std::move(endCommand);
+    plan_.Arm(std::move(end), {});
+    KeepRunning();
+}
+
+void EventChain::End(const PlannedEvent& end, const char* trigger) {
+    const Settings& s = settings_;
+    const RandomEvent& event = *end.Event;
+    const LatLon position = GameMap::WorldToLatLon(*end.Coordinate);
+    auto texts = ComposeEndTexts(s, event, position, &GameStrnicmp);
+    auto record = Record(trigger, "ended");
+    record.EventId = event.EventId;
+    record.Eventlabel = event.Eventlabel;
+    record.Coordinate = *end.Coordinate;
+    record.Position = position;
+    const double seconds = std::chrono::duration<double>(record.Time - end.Began).count();
+    record.RanMinutes = std::round((std::max)(seconds, 0.0) / 6.0) / 10.0;
+    if (end.EndCommand.empty()) {
+        record.Reason = "no EndCommand";
+    }
+    PluginLog()->info("Event {} ends ({}) after {} min", Name(event), trigger,
+                      FormatG(*record.RanMinutes));
+    const std::string endedUtc = UtcText(record.Time);
+    const std::uint64_t id = services_.History.Begin(std::move(record), false, false);
+    auto job = MakeRconJob(s, event.EventId, end.EndCommand, texts.Broadcast);
+    job.End = true;
+    job.RecordId = id;
+    if (texts.Broadcast.Command.empty()) {
+        job.Targets.clear();  // no end announcement
+    }
+    if (job.BroadcastOnly() && job.Targets.empty()) {
+        services_.History.RconDone(id, {});
+    } else if (const auto refused = services_.Rcon.Submit(std::move(job))) {
+        services_.History.RconDone(id, {{s.ServerKey, "not sent: " + *refused}});
+    }
+    if (s.DiscordEndEventMessage.empty() ||
+        !services_.Discord.Post(
+            event.EventId, {std::move(texts.DiscordMessage), {}, event.DiscordImageUrl, endedUtc},
+            id)) {
+        services_.History.DiscordDone(
+            id, services_.Discord.Stopped() ? "not posted: posting stopped" : "none");
+    }
+}
+
+StartOutcome EventChain::EndNow(const std::optional<std::string>& eventId) {
+    std::vector<std::uint64_t> ends;
+    std::string names;
+    for (const auto& [entry, planned] : plan_.Entries()) {
+        if (planned.From == PlannedEvent::Source::End &&
+            (!eventId || planned.Event->EventId == *eventId)) {
+            ends.push_back(entry);
+            names += (names.empty() ? "" : ", ") + Name(*planned.Event);
+        }
+    }
+    if (ends.empty()) {
+        std::string running;
+        for (const auto* planned : Running()) {
+            running += (running.empty() ? "" : ", ") + planned->Event->EventId;
+        }
+        return {false, running.empty()
+                           ? "No event is running"
+                           : "Event " + *eventId + " is not running; running: " + running};
+    }
+    for (const auto entry : ends) {
+        End(*plan_.Take(entry), "quorvane.end");
+    }
+    KeepRunning();
+    UnparkChain();
+    return {true, "Ended event " + names};
+}
+
+void EventChain::ResumeRunning() {
+    if (services_.Schedule == nullptr) {
+        return;
+    }
+    const auto kept = services_.Schedule->LoadRunning(settings_.ServerKey);
+    runningKept_ = !kept.empty();
+    const auto now = Now();
+    for (const auto& running : kept) {
+        // The event as configured now, else as it was kept: its end runs either way.
+        const auto& events = settings_.RandomEvents;
+        const auto same = std::find_if(events.begin(), events.end(), [&](const RandomEvent& e) {
+            return e.EventId == running.EventId;
+        });
+        RandomEvent event = same != events.end() ? *same : RandomEvent{};
+        event.EventId = running.EventId;
+        event.Eventlabel = same != events.end() ? same->Eventlabel : running.Eventlabel;
+        if (running.Ends <= now) {
+            PluginLog()->info(
+                "Event {} was to end at {}, while the plugin was not running: it ends now",
+                Name(event), UtcText(running.Ends));
+            PlannedEvent end;
+            end.From = PlannedEvent::Source::End;
+            end.Event = event;
+            end.Coordinate = running.Coordinate;
+            end.Began = running.Started;
+            end.StartsAt = running.Ends;
+            end.EndCommand = running.EndCommand;
+            End(end, "load");
+            continue;
+        }
+        PluginLog()->info("Event {} runs until {}: its end is resumed", Name(event),
+                          UtcText(running.Ends));
+        PlannedEvent end;
+        end.From = PlannedEvent::Source::End;
+        end.Event = event;
+        end.Coordinate = running.Coordinate;
+        end.Began = running.Started;
+        end.StartsAt = running.Ends;
+        end.Seconds = SecondsUntil(running.Ends, now);
+        end.EndCommand = running.EndCommand;
+        plan_.Arm(std::move(end), {});
+    }
+    KeepRunning();
+}
+
+void EventChain::KeepRunning() {
+    if (services_.Schedule == nullptr) {
+        return;
+    }
+    std::vector<KeptEnd> kept;
+    for (const auto* running : Running()) {
+        if (!running->EndCommand.empty() || settings_.KeepScheduleAcrossRestarts) {
+            kept.push_back({running->Event->EventId, running->Event->Eventlabel,
+                            *running->Coordinate, running->Began, running->StartsAt,
+                            running->EndCommand});
+        }
+    }
+    // Nothing is written for a server that never kept a running event: the file stays as it is.
+    if (kept.empty() && !runningKept_) {
+        return;
+    }
+    runningKept_ = !kept.empty();
+    services_.Schedule->SaveRunning(settings_.ServerKey, kept);
+}
+
+void EventChain::ParkChain() {
+    if (Running().empty()) {
+        return;
+    }
+    for (const auto& [entry, planned] : plan_.Entries()) {
+        if (planned.From == PlannedEvent::Source::Chain) {
+            auto held = *plan_.Take(entry);
+            held.Seconds = SecondsUntil(held.StartsAt, Now());
+            // Its warnings are given again before its new time.
+            held.Warned = false;
+            parked_ = std::move(held);
+            return;
+        }
+    }
+}
+
+void EventChain::UnparkChain() {
+    if (!parked_ || !Running().empty()) {
+        return;
+    }
+    PlannedEvent planned = std::move(*parked_);
+    parked_.reset();
+    planned.StartsAt = Now() + std::chrono::seconds(planned.Seconds);
+    const auto warnings = planned.Event && !planned.Skipped ? settings_.EventWarningMinutes
+                                                            : std::vector<std::int32_t>();
+    const auto& armed = *plan_.Find(plan_.Arm(std::move(planned), warnings));
+    armed_ = ArmedTimer{armed.ArmedAt, armed.Seconds};
+    Keep();
 }
 
 }  // namespace quorvane

@@ -80,8 +80,15 @@ class EventChain {
     // Starts one event now, the one with `eventId`, else the coming one already warned of (its
     // chain goes on from it), else a random one; leaving the timers as they are.
     StartOutcome StartNow(const std::optional<std::string>& eventId);
+    // Ends the running event with `eventId` now, else every running one: while one runs no
+    // other starts, so there is more than one only when ends were kept from before a restart.
+    StartOutcome EndNow(const std::optional<std::string>& eventId);
     // Drops every pending timer of the plugin's.
     void DropTimers();
+    // The events running now (their ends), soonest end first.
+    std::vector<const PlannedEvent*> Running() const;
+    // The chain's next event, held while an event runs; its Seconds count from the end.
+    const std::optional<PlannedEvent>& Parked() const { return parked_; }
 
     EventRandom& Random() { return random_; }
     const std::optional<ArmedTimer>& Armed() const { return armed_; }
@@ -118,6 +125,25 @@ class EventChain {
     // A due event: planned, or to be drawn now.
     void Due(PlannedEvent& planned, std::optional<std::int32_t> nextMinutes, const char* trigger);
     void DueUndrawn(std::int32_t nextMinutes);
+    // An event with a duration started: its end planned, and kept.
+    void ArmEnd(const RandomEvent& event, const WorldCoordinate& coordinate,
+                std::chrono::system_clock::time_point began,
+                std::chrono::system_clock::time_point ends, std::string endCommand);
+    // Its EndCommand, the end broadcast and post, and one history line.
+    void End(const PlannedEvent& end, const char* trigger);
+    // The running events kept in schedule.json: those whose end has come end now, the others
+    // are planned.
+    void ResumeRunning();
+    // The running events with an EndCommand (with KeepScheduleAcrossRestarts, all) into
+    // schedule.json.
+    void KeepRunning();
+    // The chain waits while an event runs: its next event is held with the seconds it had left,
+    // which count from the end.
+    void ParkChain();
+    void UnparkChain();
+    // Why nothing starts at `at` on this server: an event runs then.
+    std::optional<std::pair<std::string, std::string>> RunningReason(
+        std::chrono::system_clock::time_point at) const;
     // Why a due event is skipped, and the kind of reason; none when it may start. The hours are
     // those of `hoursAt`.
     std::optional<std::pair<std::string, std::string>> SkipReason(
@@ -146,6 +172,9 @@ class EventChain {
     std::deque<std::string> recent_;
     std::optional<ArmedTimer> armed_;
     std::optional<StartedEvent> last_;
+    std::optional<PlannedEvent> parked_;
+    // Whether schedule.json holds running events of this server's.
+    bool runningKept_ = false;
 };
 
 }  // namespace quorvane

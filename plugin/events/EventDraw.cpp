@@ -5,9 +5,9 @@
 namespace quorvane {
 namespace {
 
-// The settings keep weights from 1 to 1000.
+// The settings keep weights from 0 to 1000.
 std::uint32_t WeightOf(const RandomEvent& event) {
-    return event.Weight < 1 ? 1u : static_cast<std::uint32_t>(event.Weight);
+    return event.Weight < 0 ? 0u : static_cast<std::uint32_t>(event.Weight);
 }
 
 }  // namespace
@@ -24,7 +24,8 @@ std::uint32_t DrawEventIndex(const std::vector<RandomEvent>& events,
     const auto those = [&](auto&& wanted) {
         std::vector<std::uint32_t> found;
         for (std::uint32_t i = 0; i < events.size(); ++i) {
-            if (wanted(events[i])) {
+            // Weight 0: only at its fixed times.
+            if (events[i].Weight != 0 && wanted(events[i])) {
                 found.push_back(i);
             }
         }
@@ -70,7 +71,7 @@ std::vector<double> EventShares(const std::vector<RandomEvent>& events) {
     }
     std::vector<double> shares;
     for (const auto& event : events) {
-        shares.push_back(WeightOf(event) / total);
+        shares.push_back(total > 0 ? WeightOf(event) / total : 0.0);
     }
     return shares;
 }

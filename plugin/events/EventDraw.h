@@ -15,7 +15,8 @@
 
 namespace quorvane {
 
-// The index of the event to start in `events` (not empty). `recent` holds the ids of the
+// The index of the event to start in `events` (at least one of weight above 0; an event of
+// weight 0 is never drawn). `recent` holds the ids of the
 // events started last, the newest at the back.
 std::uint32_t DrawEventIndex(const std::vector<RandomEvent>& events,
                              const std::deque<std::string>& recent, std::int32_t avoidRepeats,

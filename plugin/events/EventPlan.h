@@ -21,7 +21,8 @@ namespace quorvane {
 std::int32_t MinutesToSeconds(std::int32_t minutes);
 
 struct PlannedEvent {
-    enum class Source { Chain, Fixed };
+    // End: the end of an event that runs, at StartsAt.
+    enum class Source { Chain, Fixed, End };
     Source From = Source::Chain;
     // Drawn when it was armed: with warnings, and for a fixed time its event.
     std::optional<RandomEvent> Event;
@@ -37,6 +38,9 @@ struct PlannedEvent {
     bool Warned = false;
     // Why it does not start, as judged at its first warning.
     std::optional<std::string> Skipped;
+    // An end: when its event started, and its EndCommand as filled then.
+    std::chrono::system_clock::time_point Began;
+    std::string EndCommand;
 };
 
 class EventPlan {

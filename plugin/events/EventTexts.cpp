@@ -53,6 +53,17 @@ EventTexts ComposeEventTexts(const Settings& s, const RandomEvent& event,
     return texts;
 }
 
+EndTexts ComposeEndTexts(const Settings& s, const RandomEvent& event, const LatLon& position,
+                         CaseCompare compare) {
+    const TemplateValues values = ValuesOf(s, event, position);
+    const auto fill = [&](const std::string& templateText) {
+        return FillTemplate(TemplateOf(templateText), values, compare);
+    };
+    return {NarrowToAscii(EscapeLineFeeds(fill(event.EndCommand), compare)),
+            ComposeAnnouncement(s, fill(s.BroadcastEndEventMessage), compare),
+            ForDiscord(s, fill(s.DiscordEndEventMessage))};
+}
+
 WarningTexts ComposeWarningTexts(const Settings& s, const RandomEvent& event,
                                  const LatLon& position, std::int32_t minutes,
                                  std::chrono::system_clock::time_point startsAt,

@@ -51,6 +51,17 @@ struct WarningTexts {
     std::string DiscordMessage;
 };
 
+// An event's end: its EndCommand (ASCII, a console command), and the announcement and Discord
+// message of the end.
+struct EndTexts {
+    std::string EndCommand;
+    Announcement Broadcast;
+    std::string DiscordMessage;
+};
+
+EndTexts ComposeEndTexts(const Settings& settings, const RandomEvent& event, const LatLon& position,
+                         CaseCompare compare);
+
 WarningTexts ComposeWarningTexts(const Settings& settings, const RandomEvent& event,
                                  const LatLon& position, std::int32_t minutes,
                                  std::chrono::system_clock::time_point startsAt,

@@ -77,6 +77,9 @@ std::optional<KeptSchedule> KeptIn(const json& document, const std::string& serv
         return std::runtime_error("the entry of " + server + " has " + why);
     };
     const auto next = TimeIn(entry, "next");
+    if (!next && !entry.contains("next")) {
+        return std::nullopt;  // only running events kept, without KeepScheduleAcrossRestarts
+    }
     if (!next) {
         throw broken("no \"next\" time such as \"2026-12-08T23:51:53Z\"");
     }
@@ -105,6 +108,25 @@ std::optional<KeptSchedule> KeptIn(const json& document, const std::string& serv
         kept.FixedSkips.push_back({TextIn(skip, "event"), *at, TextIn(skip, "reason")});
     }
     return kept;
+}
+
+json RunningPatch(const std::vector<KeptEnd>& ends) {
+    if (ends.empty()) {
+        return {{"running", nullptr}};
+    }
+    json list = json::array();
+    for (const auto& end : ends) {
+        const auto& c = end.Coordinate;
+        list.push_back(
+            {{"event", end.EventId},
+             {"label", end.Eventlabel},
+             {"coordinate",
+              {ShortestFloatValue(c.X), ShortestFloatValue(c.Y), ShortestFloatValue(c.Z)}},
+             {"started", UtcText(end.Started)},
+             {"ends", UtcText(end.Ends)},
+             {"endCommand", end.EndCommand}});
+    }
+    return {{"running", list}};
 }
 
 }  // namespace
@@ -156,6 +178,51 @@ std::optional<KeptSchedule> ScheduleStore::Load(const std::string& server) {
 
 void ScheduleStore::Save(const std::string& server, const KeptSchedule& kept) {
     thread_.Append(json{{"server", server}, {"patch", PatchOf(kept)}}.dump());
+}
+
+std::vector<KeptEnd> ScheduleStore::LoadRunning(const std::string& server) {
+    std::vector<KeptEnd> kept;
+    // Without a file nothing is made, not even the lock: as before events could end.
+    std::error_code error;
+    if (!std::filesystem::exists(file_, error)) {
+        return kept;
+    }
+    try {
+        const platform::FileLock lock(lock_, kLockWait);
+        // Left where it is: with KeepScheduleAcrossRestarts, Load sets it aside.
+        const auto document = json::parse(ReadText(file_));
+        if (!document.is_object() || !document.contains(server) || !document[server].is_object()) {
+            return kept;
+        }
+        for (const auto& item : document[server].value("running", json::array())) {
+            const auto started = TimeIn(item, "started");
+            const auto ends = TimeIn(item, "ends");
+            const auto c = item.is_object() ? item.value("coordinate", json()) : json();
+            const bool coordinate =
+                c.is_array() && c.size() == 3 && std::all_of(c.begin(), c.end(), [](const json& v) {
+                    return v.is_number() && std::abs(v.get<double>()) <= FLT_MAX;
+                });
+            if (!started || !ends || TextIn(item, "event").empty() || !coordinate) {
+                PluginLog()->warn(
+                    "A running event of {} kept in {} cannot be read (it needs \"event\", "
+                    "\"coordinate\", \"started\" and \"ends\"): it is left out",
+                    server, file_.string());
+                continue;
+            }
+            kept.push_back(
+                {TextIn(item, "event"), TextIn(item, "label"),
+                 WorldCoordinate{c[0].get<float>(), c[1].get<float>(), c[2].get<float>()}, *started,
+                 *ends, TextIn(item, "endCommand")});
+        }
+    } catch (const std::exception& e) {
+        PluginLog()->warn("The kept schedule {} cannot be read ({}): no running event is resumed",
+                          file_.string(), ReasonOf(e.what()));
+    }
+    return kept;
+}
+
+void ScheduleStore::SaveRunning(const std::string& server, const std::vector<KeptEnd>& ends) {
+    thread_.Append(json{{"server", server}, {"patch", RunningPatch(ends)}}.dump());
 }
 
 void ScheduleStore::Write(const std::vector<std::string>& changes) {

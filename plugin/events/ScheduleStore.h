@@ -34,6 +34,18 @@ struct KeptSkip {
     std::string Reason;
 };
 
+// An event that runs until its end: kept whatever KeepScheduleAcrossRestarts says while it has
+// an EndCommand, so that its end runs even after a restart.
+struct KeptEnd {
+    std::string EventId;
+    std::string Eventlabel;
+    WorldCoordinate Coordinate;
+    std::chrono::system_clock::time_point Started;
+    std::chrono::system_clock::time_point Ends;
+    // Filled when it started.
+    std::string EndCommand;
+};
+
 // What one server keeps.
 struct KeptSchedule {
     KeptEvent Next;
@@ -57,6 +69,9 @@ class ScheduleStore {
     // Keeps `kept` for `server`; written off the calling thread. The other servers' entries,
     // and what else this server's entry holds, stay as they are.
     void Save(const std::string& server, const KeptSchedule& kept);
+    // `server`'s running events, apart from its schedule; broken ones left out with a warning.
+    std::vector<KeptEnd> LoadRunning(const std::string& server);
+    void SaveRunning(const std::string& server, const std::vector<KeptEnd>& ends);
 
   private:
     // The file's document, an object, with the lock held; none when it can neither be read

@@ -155,6 +155,10 @@ class RecordReader final : public json::json_sax_t {
         return true;
     }
     bool Number(double value) {
+        if (depth_ == 1 && key_ == "ranMinutes") {
+            record_.RanMinutes = value;
+            return true;
+        }
         if (depth_ == 1 && (key_ == "lat" || key_ == "lon")) {
             (key_ == "lat" ? lat_ : lon_) = value;
             return true;
@@ -215,6 +219,8 @@ class RecordReader final : public json::json_sax_t {
             record_.Coordinate.reset();
         } else if (name == "rcon") {
             record_.Rcon.clear();
+        } else if (name == "ranMinutes") {
+            record_.RanMinutes.reset();
         }
     }
 
@@ -261,6 +267,9 @@ std::string ToJsonLine(const EventRecord& r) {
         line["lat"] = r.Position->Lat;
         line["lon"] = r.Position->Lon;
     }
+    if (r.RanMinutes) {
+        line["ranMinutes"] = *r.RanMinutes;
+    }
     if (r.Outcome != "skipped") {
         line["rcon"] = r.Rcon;
         line["discord"] = r.Discord ? json(*r.Discord) : json(nullptr);
@@ -283,6 +292,9 @@ std::string Describe(const EventRecord& r) {
         text += *r.EventId + " (" + r.Eventlabel.value_or("") + "): ";
     }
     text += r.Outcome;
+    if (r.RanMinutes) {
+        text += " after " + FormatG(*r.RanMinutes) + " min";
+    }
     if (!r.Reason.empty()) {
         text += ": " + r.Reason;
     }
@@ -312,6 +324,15 @@ HistorySummary Summarize(const std::vector<std::string>& lines) {
             ++summary.Unreadable;
             continue;
         }
+        if (record->Outcome == "ended") {
+            ++summary.Ended;
+            auto& event = events[record->EventId.value_or("?")];
+            event.EventId = record->EventId.value_or("?");
+            event.Eventlabel = record->Eventlabel.value_or("");
+            ++event.Ended;
+            event.RanMinutes += record->RanMinutes.value_or(0);
+            continue;
+        }
         ++summary.Due;
         summary.First = summary.First ? (std::min)(*summary.First, record->Time) : record->Time;
         summary.LastTime =
@@ -331,6 +352,9 @@ HistorySummary Summarize(const std::vector<std::string>& lines) {
         }
     }
     for (auto& [id, event] : events) {
+        if (event.Started == 0) {
+            continue;  // ended only: its start is before the history's first line
+        }
         event.Share = static_cast<double>(event.Started) / static_cast<double>(summary.Started);
         summary.Events.push_back(event);
     }

@@ -16,8 +16,11 @@ namespace quorvane {
 struct EventRecord {
     std::chrono::system_clock::time_point Time;
     std::string Server;
-    std::string Trigger;  // "timer", or "quorvane.next"
-    std::string Outcome;  // "started", "not started" (the delivery refused it) or "skipped"
+    std::string
+        Trigger;  // "timer", "at", "quorvane.next"; for an end "timer", "quorvane.end", "load"
+    // "started", "not started" (the delivery refused it), "skipped", or "ended" (an event with
+    // a duration; its RCON outcome is that of its EndCommand and end broadcast)
+    std::string Outcome;
     // Skipped or not started: why, and for a skip the kind of reason ("players", "hours",
     // "no events", "no coordinates").
     std::string Reason;
@@ -31,6 +34,8 @@ struct EventRecord {
     // "none"); empty and none while not known.
     std::map<std::string, std::string> Rcon;
     std::optional<std::string> Discord;
+    // An end: how long the event ran, in minutes.
+    std::optional<double> RanMinutes;
 };
 
 // UTC, to the second: 2026-12-08T23:51:53Z.
@@ -56,11 +61,15 @@ struct HistorySummary {
         std::size_t Started = 0;
         double Share = 0;  // of all started events
         std::chrono::system_clock::time_point Last;
+        // Its ends, and the minutes it ran in all.
+        std::size_t Ended = 0;
+        double RanMinutes = 0;
     };
     std::size_t Due = 0;
     std::size_t Started = 0;
     std::size_t NotStarted = 0;
     std::size_t Skipped = 0;
+    std::size_t Ended = 0;       // ends, which are no due events
     std::size_t Unreadable = 0;  // lines that are no record
     std::optional<std::chrono::system_clock::time_point> First;
     std::optional<std::chrono::system_clock::time_point> LastTime;

@@ -15,7 +15,7 @@ FString RetryTimerIdentifier() {
     return FString(platform::OwnModulePath() + L"_1");
 }
 
-std::string Announcement(const std::string& eventId) {
+std::string PostOf(const std::string& eventId) {
     return "Discord announcement of event " + eventId;
 }
 
@@ -43,7 +43,7 @@ bool DiscordNotifier::Post(const std::string& eventId, const DiscordEvent& event
             return false;
         }
         for (const auto& cut : post->Cuts) {
-            PluginLog()->warn("{}: {}", Announcement(eventId), cut);
+            PluginLog()->warn("{}: {}", PostOf(eventId), cut);
         }
         const std::uint64_t id = nextId_++;
         attempts_[id] =
@@ -119,7 +119,7 @@ void DiscordNotifier::OnAnswer(std::uint64_t id, const DiscordReply& reply) {
             break;
         }
         case DiscordAnswer::Kind::Retry: {
-            PluginLog()->warn("{} failed: {}, retried after {} s", Announcement(attempt.EventId),
+            PluginLog()->warn("{} failed: {}, retried after {} s", PostOf(attempt.EventId),
                               answer.What, answer.RetrySeconds);
             Remember(attempt.EventId,
                      "retrying in " + std::to_string(answer.RetrySeconds) + " s: " + answer.What);
@@ -144,7 +144,7 @@ void DiscordNotifier::StopPosting(const Attempt& attempt, const DiscordAnswer& a
     // One warning, however many posts were under way when the first answer said so.
     if (!std::exchange(stopped_, true)) {
         PluginLog()->warn("{} failed: {}; no more posts until quorvane.reload",
-                          Announcement(attempt.EventId), answer.What);
+                          PostOf(attempt.EventId), answer.What);
         Remember(attempt.EventId,
                  "posting stopped: " + answer.What + "; quorvane.reload starts it again");
     }
@@ -167,7 +167,7 @@ void DiscordNotifier::Retry(std::uint64_t id) {
 
 void DiscordNotifier::Fail(const std::string& eventId, std::uint64_t recordId,
                            const std::string& what) {
-    PluginLog()->warn("{} failed: {}", Announcement(eventId), what);
+    PluginLog()->warn("{} failed: {}", PostOf(eventId), what);
     Remember(eventId, "failed: " + what);
     Finish(recordId, "failed: " + what);
 }
@@ -191,7 +191,7 @@ void DiscordNotifier::Reloaded() {
             ++it;
             continue;
         }
-        PluginLog()->warn("{} not retried: {}", Announcement(attempt.EventId), replaced);
+        PluginLog()->warn("{} not retried: {}", PostOf(attempt.EventId), replaced);
         Remember(attempt.EventId, "not retried: " + replaced);
         Finish(attempt.RecordId, last_->Outcome);
         it = attempts_.erase(it);

@@ -33,6 +33,11 @@ struct RconJob {
     std::uint64_t RecordId = 0;
     // A countdown warning: the broadcast alone, to every server at once, and no event command.
     bool Warning = false;
+    // An event's end: its EndCommand on its own server, then the broadcast; without an
+    // EndCommand the broadcast alone, as a warning's.
+    bool End = false;
+    // The broadcast alone, to every server at once.
+    bool BroadcastOnly() const { return Warning || (End && EventCommand.empty()); }
 };
 
 // One event's job, with a copy of the settings it needs.

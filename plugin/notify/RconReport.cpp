@@ -11,11 +11,14 @@ bool SameServer(const RconTarget& a, const RconTarget& b) {
     return a.ServerKey == b.ServerKey && a.RconIP == b.RconIP && a.RconPort == b.RconPort;
 }
 
-std::string Messages(const std::vector<const RconDelivery*>& deliveries, bool warning) {
+std::string Messages(const std::vector<const RconDelivery*>& deliveries, const RconJob& job) {
     std::string text;
     for (const auto* delivery : deliveries) {
         text += (text.empty() ? "" : " and ");
-        text += delivery->EventCommand ? "event command" : warning ? "warning" : "broadcast";
+        text += delivery->EventCommand ? (job.End ? "end command" : "event command")
+                : job.Warning          ? "warning"
+                : job.End              ? "end broadcast"
+                                       : "broadcast";
     }
     return text;
 }
@@ -87,15 +90,14 @@ std::vector<RconReportLine> ReportDeliveries(const RconJob& job,
             if (reasons.size() == 2 && reasons[0] != reasons[1]) {
                 why = "event command: " + reasons[0] + "; broadcast: " + reasons[1];
             }
-            lines.push_back({true, "RCON " + Messages(failed, job.Warning) + about + " to " +
-                                       server + " failed: " + why});
+            lines.push_back({true, "RCON " + Messages(failed, job) + about + " to " + server +
+                                       " failed: " + why});
         }
         if (!delivered.empty() && job.Debug) {
             const bool chat = std::any_of(delivered.begin(), delivered.end(),
                                           [](const RconDelivery* d) { return d->AsServerChat; });
-            lines.push_back({false, "RCON " + Messages(delivered, job.Warning) + about +
-                                        " delivered to " + server +
-                                        (chat ? " as ServerChat" : "")});
+            lines.push_back({false, "RCON " + Messages(delivered, job) + about + " delivered to " +
+                                        server + (chat ? " as ServerChat" : "")});
         }
     }
     return lines;

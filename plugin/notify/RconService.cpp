@@ -31,8 +31,8 @@ void RconService::Start() {
 }
 
 std::optional<std::string> RconService::Submit(RconJob job) {
-    if (job.Warning && job.Targets.empty()) {
-        return std::nullopt;  // no server to warn
+    if (job.BroadcastOnly() && job.Targets.empty()) {
+        return std::nullopt;  // no server to tell
     }
     std::string refusal;
     {
@@ -49,7 +49,7 @@ std::optional<std::string> RconService::Submit(RconJob job) {
             state->job = std::move(job);
             state->deliveries.reserve(1 + state->job.Targets.size());
             ++unfinishedJobs_;
-            if (state->job.Warning) {
+            if (state->job.BroadcastOnly()) {
                 HandOutBroadcasts(state);
                 work_.notify_one();  // which wakes the next: see Run
                 return std::nullopt;
@@ -61,7 +61,9 @@ std::optional<std::string> RconService::Submit(RconJob job) {
             return std::nullopt;
         }
     }
-    if (job.Warning) {
+    if (job.End) {
+        PluginLog()->warn("End of event {} not sent: {}", job.EventId, refusal);
+    } else if (job.Warning) {
         PluginLog()->warn("Warning of event {} not sent: {}", job.EventId, refusal);
     } else {
         PluginLog()->warn("Event {} not started: {}", job.EventId, refusal);

@@ -16,7 +16,7 @@ constexpr const char* kSendChatMessage =
     "int)";
 
 // Over the host's sinks of the moment: a test starts the host afresh, and players' lines are few.
-std::shared_ptr<spdlog::logger> GameLog() {
+std::shared_ptr<spdlog::logger> ChatLog() {
     return asahost::MakeLogger("GameServer");
 }
 
@@ -36,7 +36,7 @@ void EveryoneSees(AShooterPlayerController* self, const std::string& what, const
     }
     std::istringstream lines(asahost::Utf8Of(text));
     for (std::string line; std::getline(lines, line);) {
-        GameLog()->info("Players see {}{}", what, line);
+        ChatLog()->info("Players see {}{}", what, line);
     }
 }
 
@@ -52,7 +52,7 @@ void ChatMessage(AShooterPlayerController* self, FPrimalChatMessage* chat) {
 // The game's own: the line goes to every player's chat.
 void SendChatMessage(AShooterPlayerController* self, FString* message, int, int) {
     const auto* player = reinterpret_cast<GamePlayer*>(self);
-    GameLog()->info("Players see in the chat: {}: {}", player->name, asahost::Utf8Of(*message));
+    ChatLog()->info("Players see in the chat: {}: {}", player->name, asahost::Utf8Of(*message));
 }
 
 }  // namespace

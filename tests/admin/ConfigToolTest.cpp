@@ -272,7 +272,7 @@ TEST(ConfigToolTest, CheckNamesTheServersAndCoordinatesOffTheMap) {
 
 // The preview of a one-coordinate event against what the running plugin sends for the same
 // file on the same map: the console command, every client's arguments (its countdown warning's
-// too) and the Discord body; and its next fixed time.
+// and its end's too) and the Discord bodies; and its next fixed time.
 TEST(ConfigToolTest, PreviewIsWhatTheRunningPluginSends) {
     webhook::Receiver receiver;
     receiver.Start();
@@ -288,6 +288,11 @@ TEST(ConfigToolTest, PreviewIsWhatTheRunningPluginSends) {
     config["Island"]["RandomEvents"]["meteor"]["At"] = {"Mon 08:00"};
     config["EventWarningMinutes"] = {1};
     config["BroadcastEventWarningMessage"] = "{Eventlabel} in {Minutes} at {Lat}";
+    // It ends a game minute after its start, within the run.
+    config["Island"]["RandomEvents"]["meteor"]["DurationMinutes"] = 1;
+    config["Island"]["RandomEvents"]["meteor"]["EndCommand"] = "Stop \"{Eventlabel}\" at {Lat}";
+    config["BroadcastEndEventMessage"] = "ServerChat {Eventlabel} over at {Lon}";
+    config["DiscordEndEventMessage"] = "{Eventlabel} ended at {Lon}";
     config["Other"] = {
         {"RconSettings", {{"RconIP", "127.0.0.2"}, {"RconPort", 9}, {"RconPassword", "o w"}}}};
     dir.WriteConfig(config.dump());
@@ -300,7 +305,7 @@ TEST(ConfigToolTest, PreviewIsWhatTheRunningPluginSends) {
         {"-serverkey=Island", "--time-scale=600", "--run-for=1", "--map-data=map.json"},
         dir.Path());
     ASSERT_EQ(server.exitCode, 0) << server.output;
-    ASSERT_TRUE(receiver.WaitForRecords(1, std::chrono::seconds(30)));
+    ASSERT_TRUE(receiver.WaitForRecords(2, std::chrono::seconds(30)));
 
     const auto run = Tool(dir, {"preview", (dir.PluginDir() / "config.json").string(), "--key",
                                 "Island", "--map-data", "map.json", "--json"});
@@ -320,6 +325,13 @@ TEST(ConfigToolTest, PreviewIsWhatTheRunningPluginSends) {
     for (const auto& warning : preview[0]["warnings"][0]["broadcasts"]) {
         expected.push_back(warning["arguments"]);
     }
+    const auto& end = preview[0]["end"];
+    expected.push_back(end["command"]["arguments"]);
+    EXPECT_TRUE(expected.back().back().starts_with("Stop \"Meteor\" at ")) << end;
+    ASSERT_EQ(end["broadcasts"].size(), 2u);
+    for (const auto& broadcast : end["broadcasts"]) {
+        expected.push_back(broadcast["arguments"]);
+    }
     for (auto& arguments : expected) {
         arguments.erase(arguments.begin());  // the program, which the record leaves out
     }
@@ -329,6 +341,7 @@ TEST(ConfigToolTest, PreviewIsWhatTheRunningPluginSends) {
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(sent, expected);
     EXPECT_EQ(receiver.Records()[0].body, preview[0]["discord"]["body"]);
+    EXPECT_EQ(receiver.Records()[1].body, end["discord"]["body"]);
     const auto next = quorvane::NextFixedTime(
         {*quorvane::ParseFixedTime("Mon 08:00")}, quorvane::platform::Zone(),
         std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now()));
@@ -457,7 +470,11 @@ TEST(ConfigToolTest, HistorySaysHowOftenEachEventRanAndWhyOthersDidNot) {
         "events.jsonl",
         line("2026-12-08T10:20:00Z", "started", supply) +
             line("2026-12-08T10:30:00Z", "started", meteor) +
-            line("2026-12-08T10:40:00Z", "started", meteor) + "not a record\n" +
+            line("2026-12-08T10:40:00Z", "started", meteor) +
+            // Ends: no due events, but each meteor's duration.
+            line("2026-12-08T10:41:00Z", "ended", meteor + R"(,"ranMinutes":1.5)") +
+            line("2026-12-08T10:42:00Z", "ended", meteor + R"(,"ranMinutes":0.5)") +
+            "not a record\n" +
             // Before any clock the standard library keeps.
             line("1013-12-08T10:45:00Z", "started", meteor) +
             line("2026-12-08T10:50:00Z", "skipped",
@@ -468,7 +485,8 @@ TEST(ConfigToolTest, HistorySaysHowOftenEachEventRanAndWhyOthersDidNot) {
     EXPECT_EQ(run.exit, 0);
     EXPECT_EQ(run.lines, (Lines{"events.1.jsonl: 7 due event(s) from 2026-12-08T10:00:00Z to "
                                 "2026-12-08T11:00:00Z: 4 started, 1 not started, 2 skipped",
-                                "meteor (Meteor): 3 started, 75.0 %, last 2026-12-08T10:40:00Z",
+                                "meteor (Meteor): 3 started, 75.0 %, last 2026-12-08T10:40:00Z, "
+                                "2 ended, ran 1 min on average",
                                 "supply (Drop): 1 started, 25.0 %, last 2026-12-08T10:20:00Z",
                                 "skipped 1 time(s): outside ActiveHours",
                                 "skipped 1 time(s): fewer players online than MinimumPlayersOnline",
@@ -480,6 +498,9 @@ TEST(ConfigToolTest, HistorySaysHowOftenEachEventRanAndWhyOthersDidNot) {
     EXPECT_EQ(summary["events"][0]["event"], "meteor");
     EXPECT_EQ(summary["events"][0]["share"], 2.0 / 3.0);
     EXPECT_EQ(summary["skips"]["hours"], 1);
+    EXPECT_EQ(summary["due"], 5);
+    EXPECT_EQ(summary["ended"], 2);
+    EXPECT_EQ(summary["events"][0]["ranMinutes"], 2.0);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <map>
 
@@ -149,7 +150,8 @@ TEST(ReportTest, ManyRunsBecomeOneMarkPerSpot) {
 }
 
 // The runs are set against the shares the weights give among the events that can start: one
-// without coordinates never runs, and takes no share from the others.
+// without coordinates never runs, and takes no share from the others; nor does one of weight 0,
+// which runs at its fixed times. Ends are no runs, but give each event how long it ran.
 TEST(ReportTest, WeightSharesAreAmongTheEventsThatCanStart) {
     const json document = json::parse(R"({
       "DiscordWebhook": "", "DiscordBroadcastMessage": "m", "DiscordBroadcastHeader": "h",
@@ -163,17 +165,41 @@ TEST(ReportTest, WeightSharesAreAmongTheEventsThatCanStart) {
         "RandomEvents": {
           "calm": {"Eventlabel": "Calm", "RandomCCCs": [], "Weight": 2},
           "meteor": {"Eventlabel": "Meteor", "RandomCCCs": ["1 2 3"], "Weight": 1},
-          "storm": {"Eventlabel": "Storm", "RandomCCCs": ["4 5 6"], "Weight": 3}}}})");
+          "storm": {"Eventlabel": "Storm", "RandomCCCs": ["4 5 6"], "Weight": 3},
+          "parade": {"Eventlabel": "Parade", "RandomCCCs": ["7 8 9"], "Weight": 0,
+                     "At": "20:00", "DurationMinutes": 30}}}})");
     const TimeZone utc;
-    const auto report = MakeClusterReport("config.json", document, {}, {}, HistoryTally(), utc, "");
+    HistoryTally history;
+    const std::string parade = R"(,"server":"Island","event":"parade","label":"Parade")";
+    history.AddLine(0, 1, R"({"time":"2026-12-08T20:00:00Z","outcome":"started")" + parade + "}",
+                    utc);
+    history.AddLine(
+        0, 2, R"({"time":"2026-12-08T20:30:00Z","outcome":"ended","ranMinutes":30)" + parade + "}",
+        utc);
+    history.AddLine(
+        0, 3, R"({"time":"2026-12-09T20:20:00Z","outcome":"ended","ranMinutes":20)" + parade + "}",
+        utc);
+    const auto report =
+        MakeClusterReport("config.json", document, {}, {}, std::move(history), utc, "");
     ASSERT_EQ(report.Servers.size(), 1u);
     std::map<std::string, std::pair<bool, double>> shares;
     for (const auto& event : report.Servers[0].Events) {
         shares[event.Id] = {event.CanStart, event.WeightShare};
     }
-    EXPECT_EQ(shares,
-              (std::map<std::string, std::pair<bool, double>>{
-                  {"calm", {false, 0.0}}, {"meteor", {true, 0.25}}, {"storm", {true, 0.75}}}));
+    EXPECT_EQ(shares, (std::map<std::string, std::pair<bool, double>>{{"calm", {false, 0.0}},
+                                                                      {"meteor", {true, 0.25}},
+                                                                      {"storm", {true, 0.75}},
+                                                                      {"parade", {true, 0.0}}}));
+    const auto& events = report.Servers[0].Events;
+    const auto found = std::find_if(events.begin(), events.end(),
+                                    [](const EventLine& event) { return event.Id == "parade"; });
+    ASSERT_NE(found, events.end());
+    const auto& line = *found;
+    EXPECT_EQ(line.Runs, 1u);
+    EXPECT_EQ(line.DurationMinutes, 30);
+    EXPECT_EQ(line.Ended, 2u);
+    EXPECT_EQ(line.RanMinutes, 50.0);
+    EXPECT_EQ(report.Servers[0].History.Due, 1u);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
 #include <regex>
 #include <thread>
 
@@ -135,6 +136,148 @@ TEST(PlayersClusterTest, EveryLetterOnEveryScreenServerChatWithoutQuorvaneAndAPl
     std::this_thread::sleep_for(1100ms);
     alpha.Send("chat Ana hello \u00e9");
     EXPECT_TRUE(alpha.process->WaitForOutput("Players see in the chat: Ana: hello \u00e9", 1, 10s));
+
+    for (Server* server : {&alpha, &bravo}) {
+        EXPECT_EQ(server->process->Stop(), 0) << server->process->Output();
+    }
+}
+
+// "HH:MM" in UTC, `minutes` from now.
+std::string UtcClockIn(int minutes) {
+    const auto at = std::chrono::floor<std::chrono::minutes>(std::chrono::system_clock::now()) +
+                    std::chrono::minutes(minutes);
+    const std::chrono::hh_mm_ss time(at - std::chrono::floor<std::chrono::days>(at));
+    char text[8];
+    std::snprintf(text, sizeof text, "%02d:%02d", static_cast<int>(time.hours().count()),
+                  static_cast<int>(time.minutes().count()));
+    return text;
+}
+
+std::size_t Count(const std::string& output, const std::string& text) {
+    std::size_t count = 0;
+    for (auto at = output.find(text); at != std::string::npos; at = output.find(text, at + 1)) {
+        ++count;
+    }
+    return count;
+}
+
+// Events that end, and an event only at its fixed time, from outside. Alpha's Double XP lasts
+// 10 game minutes: while it runs nothing else starts there and /event and quorvane.status give
+// its time left; at its end its EndCommand runs on Alpha and both screens show the end; the
+// chain's next wait counts from there. Bravo's parade has Weight 0: the chain draws only the
+// storm, and the parade starts at its At time, runs, and is kept in schedule.json; Bravo goes
+// down, the end passes, and at the next start its EndCommand runs.
+TEST(PlayersClusterTest, EventsEndAndAWeightZeroEventStartsOnlyAtItsTime) {
+    Server alpha("Alpha", "Alpha \u00cele");
+    Server bravo("Bravo", "Bravo");
+    json config = {{"DiscordWebhook", ""},
+                   {"DiscordWebhookColor", "1"},
+                   {"DiscordBroadcastHeader", "h"},
+                   {"DiscordBroadcastMessage", "m"},
+                   {"BroadcastStartEventMessage", "{Eventlabel} started"},
+                   {"BroadcastEndEventMessage", "{Eventlabel} on {Serverlabel} is over"},
+                   {"ServerEventsCommand", "StartWorldEvent"},
+                   {"RconClient", "builtin"},
+                   {"PlayerAnnouncements", "quorvane"},
+                   {"PlayerCommand", "/event"},
+                   {"TimeZone", "UTC"},
+                   {"Alpha", alpha.Section()},
+                   {"Bravo", bravo.Section()}};
+    for (auto* section : {&config["Alpha"], &config["Bravo"]}) {
+        (*section)["StartEventOnBootSettings"] = {{"MinimumTimeToWait", 1},
+                                                  {"MaximumTimeToWait", 1}};
+        (*section)["TimeBetweenEvents"] = {{"MinimumTimeToNextEvent", 1},
+                                           {"MaximumTimeToNextEvent", 1}};
+    }
+    config["Alpha"]["RandomEvents"] = {{"xp",
+                                        {{"Eventlabel", "Double XP"},
+                                         {"RandomCCCs", {"1 2 3"}},
+                                         {"DurationMinutes", 10},
+                                         {"EndCommand", "ServerChat {Eventlabel} is off"}}}};
+    // Its time 2 to 3 wall minutes ahead: 2 to 3 seconds at the time scale of 60.
+    config["Bravo"]["RandomEvents"] = {
+        {"storm", {{"Eventlabel", "Storm"}, {"RandomCCCs", {"0 0 0"}}}},
+        {"parade",
+         {{"Eventlabel", "Parade"},
+          {"RandomCCCs", {"5 5 5"}},
+          {"Weight", 0},
+          {"At", {UtcClockIn(3)}},
+          {"DurationMinutes", 1440},
+          {"EndCommand", "ServerChat {Eventlabel} packs up"}}}};
+    alpha.Start(config);
+    bravo.Start(config);
+
+    // Alpha: Double XP runs; asked now, it has most of its 10 minutes left.
+    ASSERT_TRUE(alpha.process->WaitForOutput("World event starts: xp 1 2 3", 1, 60s))
+        << alpha.process->Output();
+    alpha.Send("chat Ana /event");
+    const auto answer = alpha.process->WaitForLine(
+        std::regex(R"(\[GameServer\]\[info\] Server message to Ana: (.*))"), 30s);
+    ASSERT_TRUE(answer) << alpha.process->Output();
+    // The time left is the wall clock's: the time scale does not speed it up.
+    EXPECT_TRUE(std::regex_match((*answer)[1], std::regex("Double XP runs now, (9|10) min left")))
+        << (*answer)[1];
+    const auto status = testing_support::RunProcess(
+        RCON_CLIENT_FILE,
+        {"-H127.0.0.1", "-P" + std::to_string(alpha.port), "-ppw", "quorvane.status"},
+        alpha.dir.Path());
+    EXPECT_TRUE(std::regex_search(
+        status.output, std::regex("Running event: xp \\(Double XP\\), ends [0-9TZ:-]+, (9|10) "
+                                  "min left, then its EndCommand")))
+        << status.output;
+    // The end: its command on Alpha, the end on both screens; then, a minute on, the next.
+    EXPECT_TRUE(alpha.process->WaitForOutput(
+        "[GameServer][info] Players see in the chat: SERVER: Double XP is off", 1, 60s))
+        << alpha.process->Output();
+    for (const Server* server : {&alpha, &bravo}) {
+        EXPECT_TRUE(server->process->WaitForOutput(
+            "[GameServer][info] Players see on screen: Double XP on Alpha \u00cele is over", 1,
+            30s))
+            << server->key << ": " << server->process->Output();
+    }
+    ASSERT_TRUE(alpha.process->WaitForOutput("World event starts: xp 1 2 3", 2, 60s));
+    const std::string out = alpha.process->Output();
+    EXPECT_LT(out.find("Double XP is off"), out.rfind("World event starts: xp"));
+
+    // Bravo: the storm by the chain until the parade's time; then only the parade, which runs.
+    ASSERT_TRUE(bravo.process->WaitForOutput("World event starts: parade 5 5 5", 1, 200s))
+        << bravo.process->Output();
+    std::this_thread::sleep_for(3s);  // three chain turns: the chain waits for the end
+    const std::string during = bravo.process->Output();
+    EXPECT_GE(Count(during, "World event starts: storm"), 1u);
+    EXPECT_EQ(Count(during, "World event starts: parade"), 1u);
+    EXPECT_EQ(during.find("World event starts: storm", during.find("World event starts: parade")),
+              std::string::npos);
+    const auto schedule = bravo.dir.PluginDir() / "schedule.json";
+    EXPECT_EQ(bravo.process->Stop(), 0);
+    auto kept = json::parse(std::ifstream(schedule));
+    ASSERT_EQ(kept["Bravo"]["running"].size(), 1u) << kept;
+    EXPECT_EQ(kept["Bravo"]["running"][0]["endCommand"], "ServerChat Parade packs up");
+    // The day passes while the server is down.
+    kept["Bravo"]["running"][0]["ends"] = "2020-01-01T00:00:00Z";
+    std::ofstream(schedule) << kept.dump();
+    bravo.Start(config);
+    EXPECT_TRUE(bravo.process->WaitForOutput(
+        "[GameServer][info] Players see in the chat: SERVER: Parade packs up", 1, 60s))
+        << bravo.process->Output();
+    EXPECT_TRUE(alpha.process->WaitForOutput(
+        "[GameServer][info] Players see on screen: Parade on Bravo is over", 1, 30s));
+    const auto history = [&] {
+        std::ifstream in(bravo.dir.PluginDir() / "events.jsonl");
+        std::string line;
+        std::string ended;
+        while (std::getline(in, line)) {
+            if (line.find(R"("outcome":"ended")") != std::string::npos) {
+                ended = line;
+            }
+        }
+        return ended;
+    };
+    ASSERT_TRUE(bravo.process->WaitForOutput("World event starts: storm", 1, 60s));
+    const auto ended = json::parse(history());
+    EXPECT_EQ(ended["trigger"], "load");
+    EXPECT_EQ(ended["event"], "parade");
+    EXPECT_EQ(ended["rcon"]["Bravo"], "delivered");
 
     for (Server* server : {&alpha, &bravo}) {
         EXPECT_EQ(server->process->Stop(), 0) << server->process->Output();

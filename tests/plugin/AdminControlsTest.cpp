@@ -51,6 +51,21 @@ TEST(EventDrawTest, SharesFollowTheWeights) {
     EXPECT_EQ(quorvane::EventShares(events), (std::vector<double>{0.25, 0.25, 0.5}));
 }
 
+// Weight 0 is never drawn, with repeats avoided or not (the one left that can start is still
+// not it); the others keep their shares among themselves.
+TEST(EventDrawTest, WeightZeroIsNeverDrawn) {
+    const auto events = Events({0, 1, 0, 3});
+    EventRandom random;
+    random.Seed(11);
+    std::vector<int> counts(4);
+    for (int i = 0; i < 4000; ++i) {
+        ++counts[quorvane::DrawEventIndex(events, {}, 0, random)];
+        ++counts[quorvane::DrawEventIndex(events, {"e1", "e3"}, 2, random)];
+    }
+    EXPECT_EQ(counts[0] + counts[2], 0);
+    EXPECT_EQ(quorvane::EventShares(events), (std::vector<double>{0, 0.25, 0, 0.75}));
+}
+
 // Weights of 1, written or not, draw as the plugin always has: one index draw, output for
 // output.
 TEST(EventDrawTest, WithoutWeightsEveryDrawIsTodays) {

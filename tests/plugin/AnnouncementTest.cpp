@@ -71,7 +71,7 @@ TEST(PercentTextTest, ADecodingTakesOnlyWhatTheEncodingWrites) {
     }
 }
 
-TEST(ComingEventsTest, WarnedEventsThenFixedTimesSoonestFirstAndTheChainsDrawStaysASurprise) {
+TEST(ComingEventsTest, RunningThenWarnedThenFixedTimesSoonestFirstAndTheChainsDrawStaysASurprise) {
     using quorvane::PlannedEvent;
     using std::chrono::minutes;
     const auto now = std::chrono::system_clock::time_point(std::chrono::hours(24 * 365 * 50));
@@ -102,9 +102,12 @@ TEST(ComingEventsTest, WarnedEventsThenFixedTimesSoonestFirstAndTheChainsDrawSta
     add(PlannedEvent::Source::Chain, "M\u00e9t\u00e9ore", minutes(10), true);
     add(PlannedEvent::Source::Fixed, "Storm", minutes(4), true);
     add(PlannedEvent::Source::Fixed, std::string(60, 'x') + "\u00e9", minutes(90), false);
+    // Running: its end in 45 minutes, before everything that comes.
+    add(PlannedEvent::Source::End, "Double XP", minutes(45), false);
     const std::string clock = quorvane::ComingEventsText(input);
     // A Friday, 00:00 UTC.
     EXPECT_EQ(clock,
+              "Double XP runs now, 45 min left\n"
               "Storm at Lat 50.0, Lon 8.0 in 4 min\n"
               "M\u00e9t\u00e9ore at Lat 50.0, Lon 8.0 in 10 min\n" +
                   std::string(48, 'x') + "...: next Fri 01:30, in 1 h 30 min\n" +
@@ -116,7 +119,7 @@ TEST(ComingEventsTest, WarnedEventsThenFixedTimesSoonestFirstAndTheChainsDrawSta
     }
     const std::string many = quorvane::ComingEventsText(input);
     EXPECT_EQ(std::count(many.begin(), many.end(), '\n'), 8);
-    EXPECT_TRUE(many.ends_with("\nand 16 more")) << many;
+    EXPECT_TRUE(many.ends_with("\nand 17 more")) << many;
     EXPECT_LT(many.size(), 1000u);
 }
 

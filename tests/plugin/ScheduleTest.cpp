@@ -577,3 +577,152 @@ TEST_F(ScheduleTest, FixedTimesStartBesideTheChain) {
 }
 
 }  // namespace
+
+namespace {
+
+// One event of 30 minutes with an EndCommand; no warnings.
+class EventEndTest : public ScheduleTest {
+  protected:
+    EventEndTest() {
+        auto& s = settings_;
+        s.EventWarningMinutes = {};
+        s.BroadcastEndEventMessage = "{Eventlabel} is over";
+        s.MinimumTimeToNextEvent = s.MaximumTimeToNextEvent = 3;
+        s.RandomEvents = {{"a", "A", {{1, 1, 1}}}};
+        s.RandomEvents[0].DurationMinutes = 30;
+        s.RandomEvents[0].EndCommand = "Stop {eventlabel} on {Serverlabel}";
+    }
+    nlohmann::json Kept() {
+        EXPECT_TRUE(store_.WaitUntilWritten(std::chrono::seconds(30)));
+        if (!std::filesystem::exists(schedule_file_)) {
+            return nlohmann::json::object();
+        }
+        return nlohmann::json::parse(std::ifstream(schedule_file_));
+    }
+    std::vector<quorvane::PlannedEvent> Running() {
+        auto planned = Planned();
+        std::erase_if(planned, [](const quorvane::PlannedEvent& e) {
+            return e.From != quorvane::PlannedEvent::Source::End;
+        });
+        return planned;
+    }
+    // "end ID SECONDS", "chain SECONDS", "fixed ID SECONDS", sorted.
+    Lines Plan() {
+        Lines plan;
+        for (const auto& e : Planned()) {
+            using Source = quorvane::PlannedEvent::Source;
+            plan.push_back(std::string(e.From == Source::End     ? "end "
+                                       : e.From == Source::Chain ? "chain"
+                                                                 : "fixed ") +
+                           (e.From == Source::Chain ? "" : e.Event->EventId) + " " +
+                           std::to_string(e.Seconds));
+        }
+        std::sort(plan.begin(), plan.end());
+        return plan;
+    }
+};
+
+// While it runs nothing else starts (a fixed time due then is skipped) and the chain waits; at
+// the end its command runs on its own server and the end is announced to every server; the
+// chain's next wait counts from there. Its end is kept only while it runs.
+TEST_F(EventEndTest, AnEventThatLastsEndsAndTheChainCountsFromItsEnd) {
+    settings_.TimeZone = quorvane::platform::FindZone("Europe/Berlin", {});
+    settings_.RandomEvents.push_back({"f", "F", {{4, 4, 4}}});
+    settings_.RandomEvents[1].Weight = 0;
+    settings_.RandomEvents[1].At = {*quorvane::ParseFixedTime("20:30")};  // 20 min into the run
+    host_.Game().Run([&] { chain_.ScheduleFirst(); });
+    ASSERT_TRUE(env_->WaitForRuns(3));  // the start: command and two broadcasts
+    ASSERT_TRUE(WaitFor([&] { return !Running().empty(); }));
+    // The end in 30 minutes and the fixed time; the chain is held, not armed.
+    EXPECT_EQ(Plan(), (Lines{"end a 1800", "fixed f 1860"}));
+    bool parked = false;
+    host_.Game().Run([&] { parked = chain_.Parked().has_value(); });
+    EXPECT_TRUE(parked);
+    auto kept = Kept();
+    ASSERT_EQ(kept["Island"]["running"].size(), 1u);
+    EXPECT_EQ(kept["Island"]["running"][0]["endCommand"], "Stop A on The Island");
+    EXPECT_FALSE(kept["Island"].contains("next"));  // KeepScheduleAcrossRestarts is off
+
+    // The fixed time comes 20 minutes into the run: skipped; then the end; then the chain's 3.
+    ASSERT_TRUE(env_->WaitForRuns(6));
+    ASSERT_TRUE(rcon_.WaitUntilIdle(std::chrono::seconds(30)));
+    auto texts = Texts();
+    std::sort(texts.begin() + 4, texts.end());
+    EXPECT_EQ(texts[3], "127.0.0.1: Stop A on The Island");
+    EXPECT_EQ(Lines(texts.begin() + 4, texts.end()),
+              (Lines{"127.0.0.1: A is over", "127.0.0.2: A is over"}));
+    ASSERT_TRUE(WaitFor([&] { return Running().empty(); }));
+    EXPECT_EQ(Plan(), (Lines{"chain 180", "fixed f 88260"}));
+    const auto skipped = HistoryLine(1);
+    EXPECT_EQ(skipped["outcome"], "skipped");
+    EXPECT_EQ(skipped["skip"], "running");
+    EXPECT_EQ(skipped["event"], "f");
+    const auto ended = HistoryLine(2);
+    EXPECT_EQ(ended["outcome"], "ended");
+    EXPECT_EQ(ended["trigger"], "timer");
+    EXPECT_EQ(ended["rcon"], (nlohmann::json{{"B", "delivered"}, {"Island", "delivered"}}));
+    EXPECT_FALSE(Kept()["Island"].contains("running"));
+}
+
+// An end that came while the plugin was not running runs at the load, whatever
+// KeepScheduleAcrossRestarts says; one still ahead is planned, holds the chain, and
+// quorvane.end ends it at once.
+TEST_F(EventEndTest, AKeptEndRunsAtTheNextLoad) {
+    const std::string other = R"("Other": {"next": "2026-12-05T20:00:00Z"})";
+    const auto running = [&](const char* ends) {
+        return R"({"Island": {"running": [{"event": "gone", "label": "Double XP", )"
+               R"("coordinate": [1, 2, 3], "started": "2026-12-05T18:00:00Z", "ends": ")" +
+               std::string(ends) + R"(", "endCommand": "XP 1"}]}, )" + other + "}";
+    };
+    std::size_t runs = 0;
+    settings_.BroadcastEndEventMessage.clear();
+    for (const bool keep : {false, true}) {
+        SCOPED_TRACE(keep);
+        settings_.KeepScheduleAcrossRestarts = keep;
+        std::ofstream(schedule_file_) << running("2026-12-05T18:30:00Z");
+        host_.Game().Run([&] { chain_.ScheduleFirst(); });
+        ASSERT_TRUE(env_->WaitForRuns(++runs));
+        ASSERT_TRUE(rcon_.WaitUntilIdle(std::chrono::seconds(30)));
+        EXPECT_EQ(Texts().back(), "127.0.0.1: XP 1");
+        EXPECT_FALSE(Kept()["Island"].contains("running"));
+        EXPECT_TRUE(Kept().contains("Other"));
+        host_.Game().Run([&] { chain_.DropTimers(); });
+    }
+    const auto late = HistoryLine(0);
+    EXPECT_EQ(late["trigger"], "load");
+    EXPECT_EQ(late["event"], "gone");
+    EXPECT_EQ(late["label"], "Double XP");
+    EXPECT_EQ(late["ranMinutes"], 59);  // until the load, when it ended
+
+    // Still ahead: planned; the chain waits; quorvane.end ends it now.
+    settings_.KeepScheduleAcrossRestarts = false;
+    std::ofstream(schedule_file_) << running("2026-12-05T19:09:00Z");
+    quorvane::StartOutcome refused{};
+    host_.Game().Run([&] {
+        chain_.ScheduleFirst();
+        refused = chain_.StartNow(std::nullopt);
+    });
+    EXPECT_EQ(Plan(), Lines{"end gone 600"});
+    EXPECT_FALSE(refused.Started);
+    EXPECT_EQ(refused.Text,
+              "None started: event gone (Double XP) runs until 2026-12-05T19:09:00Z; quorvane.end "
+              "ends it now");
+    clock_.Set(Utc("2026-12-05T19:01:00Z"));
+    quorvane::StartOutcome unknown{};
+    quorvane::StartOutcome ended{};
+    host_.Game().Run([&] {
+        unknown = chain_.EndNow("a");
+        ended = chain_.EndNow(std::nullopt);
+    });
+    EXPECT_EQ(unknown.Text, "Event a is not running; running: gone");
+    EXPECT_EQ(ended.Text, "Ended event gone (Double XP)");
+    EXPECT_EQ(Plan(), Lines{"chain 660"});  // the chain's first wait, counted from the end
+    ASSERT_TRUE(env_->WaitForRuns(++runs));
+    EXPECT_EQ(Texts().back(), "127.0.0.1: XP 1");
+    const auto now = HistoryLine(2);
+    EXPECT_EQ(now["trigger"], "quorvane.end");
+    EXPECT_EQ(now["ranMinutes"], 61);
+    EXPECT_FALSE(Kept()["Island"].contains("running"));
+}
+
+}  // namespace
