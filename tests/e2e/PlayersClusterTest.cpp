@@ -18,6 +18,7 @@
 #include "ScriptedServer.h"
 #include "ServerDir.h"
 #include "TestListener.h"
+#include "WallClock.h"
 
 namespace {
 
@@ -142,17 +143,6 @@ TEST(PlayersClusterTest, EveryLetterOnEveryScreenServerChatWithoutQuorvaneAndAPl
     }
 }
 
-// "HH:MM" in UTC, `minutes` from now.
-std::string UtcClockIn(int minutes) {
-    const auto at = std::chrono::floor<std::chrono::minutes>(std::chrono::system_clock::now()) +
-                    std::chrono::minutes(minutes);
-    const std::chrono::hh_mm_ss time(at - std::chrono::floor<std::chrono::days>(at));
-    char text[8];
-    std::snprintf(text, sizeof text, "%02d:%02d", static_cast<int>(time.hours().count()),
-                  static_cast<int>(time.minutes().count()));
-    return text;
-}
-
 std::size_t Count(const std::string& output, const std::string& text) {
     std::size_t count = 0;
     for (auto at = output.find(text); at != std::string::npos; at = output.find(text, at + 1)) {
@@ -201,7 +191,7 @@ TEST(PlayersClusterTest, EventsEndAndAWeightZeroEventStartsOnlyAtItsTime) {
          {{"Eventlabel", "Parade"},
           {"RandomCCCs", {"5 5 5"}},
           {"Weight", 0},
-          {"At", {UtcClockIn(3)}},
+          {"At", {testing_support::UtcClockIn(3)}},
           {"DurationMinutes", 1440},
           {"EndCommand", "ServerChat {Eventlabel} packs up"}}}};
     alpha.Start(config);

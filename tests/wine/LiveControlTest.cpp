@@ -7,6 +7,7 @@
 
 #include "ScriptedServer.h"
 #include "TestListener.h"
+#include "WallClock.h"
 #include "WindowsServerDir.h"
 #include "WineEnvironment.h"
 #include "WineProcess.h"
@@ -96,17 +97,6 @@ TEST(LiveControlTest, AnnouncementsKeepEveryLetterUnderWine) {
     EXPECT_EQ(result.exitCode, 0) << result.output;
 }
 
-// "HH:MM" in UTC, `minutes` from now.
-std::string UtcClockIn(int minutes) {
-    const auto at = std::chrono::floor<std::chrono::minutes>(std::chrono::system_clock::now()) +
-                    std::chrono::minutes(minutes);
-    const std::chrono::hh_mm_ss time(at - std::chrono::floor<std::chrono::days>(at));
-    char text[8];
-    std::snprintf(text, sizeof text, "%02d:%02d", static_cast<int>(time.hours().count()),
-                  static_cast<int>(time.minutes().count()));
-    return text;
-}
-
 // Events that end, and a Weight 0 event only at its fixed time, on two GameServer.exe with the
 // DLL. Island's meteor lasts a day: while it runs nothing else starts there, quorvane.status
 // gives its time left and quorvane.end ends it: its EndCommand on Island, the end on both
@@ -140,7 +130,7 @@ TEST(LiveControlTest, EventsEndAndWeightZeroWaitsForItsTimeUnderWine) {
             {"RandomCCCs", {"5 5 5"}},
             {"Weight", 0},
             // 2 to 3 wall minutes ahead: as many seconds at the time scale of 60.
-            {"At", {UtcClockIn(3)}}}}}}};
+            {"At", {testing_support::UtcClockIn(3)}}}}}}};
     islandDir.WriteConfig(config);
     secondDir.WriteConfig(config);
     const auto start = [](int port, const char* key, const wine_testing::WindowsServerDir& dir) {
