@@ -713,30 +713,23 @@ void EventChain::ResumeRunning() {
         RandomEvent event = same != events.end() ? *same : RandomEvent{};
         event.EventId = running.EventId;
         event.Eventlabel = same != events.end() ? same->Eventlabel : running.Eventlabel;
-        if (running.Ends <= now) {
-            PluginLog()->info(
-                "Event {} was to end at {}, while the plugin was not running: it ends now",
-                Name(event), UtcText(running.Ends));
-            PlannedEvent end;
-            end.From = PlannedEvent::Source::End;
-            end.Event = event;
-            end.Coordinate = running.Coordinate;
-            end.Began = running.Started;
-            end.StartsAt = running.Ends;
-            end.EndCommand = running.EndCommand;
-            End(end, "load");
-            continue;
-        }
-        PluginLog()->info("Event {} runs until {}: its end is resumed", Name(event),
-                          UtcText(running.Ends));
         PlannedEvent end;
         end.From = PlannedEvent::Source::End;
         end.Event = event;
         end.Coordinate = running.Coordinate;
         end.Began = running.Started;
         end.StartsAt = running.Ends;
-        end.Seconds = SecondsUntil(running.Ends, now);
         end.EndCommand = running.EndCommand;
+        if (running.Ends <= now) {
+            PluginLog()->info(
+                "Event {} was to end at {}, while the plugin was not running: it ends now",
+                Name(event), UtcText(running.Ends));
+            End(end, "load");
+            continue;
+        }
+        PluginLog()->info("Event {} runs until {}: its end is resumed", Name(event),
+                          UtcText(running.Ends));
+        end.Seconds = SecondsUntil(running.Ends, now);
         plan_.Arm(std::move(end), {});
     }
     KeepRunning();
