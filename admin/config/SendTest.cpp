@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <thread>
 
-#include "platform/HttpTransport.h"
 #include "HttpUrl.h"
 #include "history/EventRecord.h"
 #include "notify/DiscordPost.h"
@@ -11,6 +10,7 @@
 #include "notify/RconReport.h"
 #include "notify/RconSender.h"
 #include "platform/ClientEnv.h"
+#include "platform/HttpTransport.h"
 
 namespace quorvane::admin {
 namespace {
