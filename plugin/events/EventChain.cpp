@@ -560,6 +560,15 @@ void EventChain::Start(const Draw& draw, std::optional<std::int32_t> nextMinutes
     record.Position = position;
     const std::string startedUtc = UtcText(record.Time);
     const std::uint64_t id = services_.History.Begin(std::move(record), false, false);
+    // The announcement does not depend on the delivery taking the job.
+    if (!services_.Discord.Post(event.EventId,
+                                {std::move(texts.DiscordMessage), std::move(texts.DiscordHeader),
+                                 event.DiscordImageUrl, startedUtc},
+                                id)) {
+        services_.History.DiscordDone(
+            id, services_.Discord.Stopped() ? "not posted: posting stopped" : "none");
+    }
+    // Last: once woken, the delivery's connections compete with this thread for the cores.
     auto job = MakeRconJob(s, event.EventId, std::move(texts.EventCommand), texts.Broadcast);
     job.RecordId = id;
     auto refused = services_.Rcon.Submit(std::move(job));
@@ -570,14 +579,6 @@ void EventChain::Start(const Draw& draw, std::optional<std::int32_t> nextMinutes
         if (recent_.size() > 100) {
             recent_.pop_front();
         }
-    }
-    // The announcement does not depend on the delivery taking the job.
-    if (!services_.Discord.Post(event.EventId,
-                                {std::move(texts.DiscordMessage), std::move(texts.DiscordHeader),
-                                 event.DiscordImageUrl, startedUtc},
-                                id)) {
-        services_.History.DiscordDone(
-            id, services_.Discord.Stopped() ? "not posted: posting stopped" : "none");
     }
     const bool started = !refused;
     last_ = StartedEvent{

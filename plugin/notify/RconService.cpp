@@ -36,7 +36,7 @@ std::optional<std::string> RconService::Submit(RconJob job) {
     }
     std::string refusal;
     {
-        std::lock_guard lock(mutex_);
+        std::unique_lock lock(mutex_);
         if (stopping_) {
             refusal = "RCON delivery is stopping";
         } else if (tasks_.size() >= kMaxWaiting) {
@@ -50,13 +50,14 @@ std::optional<std::string> RconService::Submit(RconJob job) {
             state->deliveries.reserve(1 + state->job.Targets.size());
             ++unfinishedJobs_;
             if (state->job.BroadcastOnly()) {
-                HandOutBroadcasts(state);
-                work_.notify_one();  // which wakes the next: see Run
-                return std::nullopt;
+                HandOutBroadcasts(state);  // the one woken wakes the next: see Run
+            } else {
+                state->deliveries.push_back({true, &state->job.Own, {}});
+                state->unfinished = 1;
+                tasks_.push_back({std::move(state), 0});
             }
-            state->deliveries.push_back({true, &state->job.Own, {}});
-            state->unfinished = 1;
-            tasks_.push_back({std::move(state), 0});
+            // Woken after the unlock, a worker does not wait at once for the lock still held.
+            lock.unlock();
             work_.notify_one();
             return std::nullopt;
         }
