@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <clocale>
 #include <cstdint>
 #include <cstdio>
 #include <utility>
@@ -192,7 +193,16 @@ std::size_t CharacterCount(std::string_view utf8) {
 }
 
 std::string FormatPercent(double value) {
-    return Printf("%f", value);
+    // printf's digits without its formatting machinery, which an event start pays for cold.
+    char buffer[512];
+    const auto result =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 6);
+    std::string text(buffer, result.ptr);
+    const char* point = std::localeconv()->decimal_point;
+    if (point != nullptr && point[0] != '\0' && point[0] != '.') {
+        std::replace(text.begin(), text.end(), '.', point[0]);
+    }
+    return text;
 }
 
 std::string FormatG(double value) {

@@ -68,6 +68,9 @@ TEST(TextConversionTest, NumbersAsPeopleReadThem) {
     EXPECT_EQ(quorvane::FormatPercent(-12.5), "-12.500000");
     EXPECT_EQ(quorvane::FormatPercent(0.0), "0.000000");
     EXPECT_EQ(quorvane::FormatPercent(1e20), "100000000000000000000.000000");
+    // Exactly halfway: to the even digit, as printf rounds.
+    EXPECT_EQ(quorvane::FormatPercent(0.0078125), "0.007812");
+    EXPECT_EQ(quorvane::FormatPercent(-0.0), "-0.000000");
     EXPECT_EQ(quorvane::FormatG(123456.7), "123457");
     EXPECT_EQ(quorvane::FormatG(1234567), "1.23457e+06");
     EXPECT_EQ(quorvane::FormatG(0.1), "0.1");
