@@ -3,6 +3,7 @@
 
 #include <map>
 #include <mutex>
+#include <string>
 #include <system_error>
 
 #include "../HostInternal.h"
@@ -30,6 +31,25 @@ std::map<std::string, Opened>& OpenedFiles() {
     return files;
 }
 
+// Module names as the framework's timers ask for them, by link map: made once per module, as
+// the loader's own lookup on Windows costs next to nothing. Forgotten whenever a library is
+// opened or closed, since a closed one's link map may be reused. Kept as code units: an
+// FString's memory is the game's, not to be freed while a library loads.
+struct Names {
+    std::map<const link_map*, std::wstring> byMap;
+    unsigned long long generation = 0;
+};
+
+Names& KnownNames() {
+    static Names names;
+    return names;
+}
+
+void ForgetNames() {
+    KnownNames().byMap.clear();
+    ++KnownNames().generation;
+}
+
 }  // namespace
 
 void* Open(const std::filesystem::path& file, const std::filesystem::path& openedAs,
@@ -41,6 +61,7 @@ void* Open(const std::filesystem::path& file, const std::filesystem::path& opene
         return nullptr;
     }
     std::lock_guard lock(OpenedMutex());
+    ForgetNames();
     auto& opened = OpenedFiles()[FileOf(handle).string()];
     if (opened.count++ == 0) {
         opened.name = openedAs;
@@ -51,6 +72,7 @@ void* Open(const std::filesystem::path& file, const std::filesystem::path& opene
 void Close(void* handle) {
     {
         std::lock_guard lock(OpenedMutex());
+        ForgetNames();
         const auto opened = OpenedFiles().find(FileOf(handle).string());
         if (opened != OpenedFiles().end() && --opened->second.count == 0) {
             OpenedFiles().erase(opened);
@@ -113,6 +135,26 @@ const char* Suffix() {
 
 namespace asahost {
 FString ModuleFileOf(const void* address) {
-    return FromUtf8(module::NameOf(address).string());
+    dl_find_object found{};
+    if (_dl_find_object(const_cast<void*>(address), &found) != 0) {
+        return {};
+    }
+    unsigned long long generation = 0;
+    {
+        std::lock_guard lock(module::OpenedMutex());
+        auto& names = module::KnownNames();
+        if (const auto known = names.byMap.find(found.dlfo_link_map); known != names.byMap.end()) {
+            return FString(static_cast<int>(known->second.size()), known->second.data());
+        }
+        generation = names.generation;
+    }
+    FString name = FromUtf8(module::NameOf(address).string());
+    std::lock_guard lock(module::OpenedMutex());
+    auto& names = module::KnownNames();
+    if (names.generation == generation) {
+        names.byMap.emplace(found.dlfo_link_map,
+                            std::wstring(*name, static_cast<std::size_t>(name.Len())));
+    }
+    return name;
 }
 }  // namespace asahost
