@@ -21,6 +21,7 @@ using Clock = std::chrono::steady_clock;
 struct Cluster {
     std::vector<std::unique_ptr<gameserver::RconListener>> listeners;
     quorvane::RconJob job;
+    std::vector<quorvane::RconTarget> targets;
 
     explicit Cluster(std::size_t servers) {
         job.EventId = "meteor";
@@ -32,10 +33,11 @@ struct Cluster {
             options.password = "pw";
             listeners.push_back(std::make_unique<gameserver::RconListener>(options));
             listeners.back()->Start();
-            job.Targets.push_back(
+            targets.push_back(
                 {"127.0.0.1", listeners.back()->Port(), "pw", "Server" + std::to_string(1000 + i)});
         }
-        job.Own = job.Targets.front();
+        job.Targets = targets;
+        job.Own = targets.front();
     }
 
     std::size_t Received() const {
@@ -152,8 +154,9 @@ void BM_FanoutWithASilentServer(benchmark::State& state) {
     quorvane::RconService rcon(quorvane::platform::SystemClientEnv());
     rcon_testing::SilentServer silent;
     Cluster cluster(64);
-    cluster.job.Targets.insert(cluster.job.Targets.begin(),
-                               {"127.0.0.1", silent.Port(), "pw", "Server0000"});
+    cluster.targets.insert(cluster.targets.begin(),
+                           {"127.0.0.1", silent.Port(), "pw", "Server0000"});
+    cluster.job.Targets = cluster.targets;
     std::size_t expected = 0;
     for (auto _ : state) {
         expected += 65;

@@ -38,7 +38,7 @@ void Configure(quorvane::Settings& s) {
     s.DiscordBroadcastHeader = "{Eventlabel}";
     s.MCRconPath = RECORD_ARGS_FILE;
     s.RconSettings = {"127.0.0.1", 27020, "pw", "Island"};
-    s.RconInfos.assign(64, {"127.0.0.1", 27020, "pw", "Island"});
+    s.RconInfos = std::vector<quorvane::RconTarget>(64, {"127.0.0.1", 27020, "pw", "Island"});
     s.MinimumTimeToNextEvent = s.MaximumTimeToNextEvent = 60;
     s.RandomEvents = {{"meteor", "Meteor", {{50000, -50000, 100}, {1, 2, 3}}}};
 }
@@ -112,14 +112,17 @@ void RunStartEvent(benchmark::State& state, Clients clients) {
     std::vector<std::unique_ptr<gameserver::RconListener>> listeners;
     if (clients == Clients::Builtin) {
         settings.RconClient = quorvane::RconClientKind::Builtin;
-        for (auto& info : settings.RconInfos) {
+        std::vector<quorvane::RconTarget> targets;
+        for (const auto& info : settings.RconInfos) {
             gameserver::RconListenerOptions options;
             options.password = "pw";
             listeners.push_back(std::make_unique<gameserver::RconListener>(options));
             listeners.back()->Start();
-            info.RconPort = listeners.back()->Port();
+            targets.push_back(info);
+            targets.back().RconPort = listeners.back()->Port();
         }
-        settings.RconSettings = settings.RconInfos.front();
+        settings.RconInfos = targets;
+        settings.RconSettings = targets.front();
     }
     quorvane::RconService rcon(quorvane::platform::SystemClientEnv());
     quorvane::DiscordNotifier discord(settings, "Quorvane (bench, 1.0)", [](const auto&) {});

@@ -147,11 +147,13 @@ class Parser {
             }
             throw;
         }
+        std::vector<RconTarget> targets;
         doc.ForEachItem([&](const std::string& key, const Node& item) {
             if (item.Json().is_object()) {
-                s_.RconInfos.push_back(ReadRconTarget(item["RconSettings"], key));
+                targets.push_back(ReadRconTarget(item["RconSettings"], key));
             }
         });
+        s_.RconInfos = std::move(targets);
         s_.RconClientTimeoutSeconds = ReadClientTimeout(doc);
         ReadSchedule(doc);
         ReadPlayerSettings(doc);

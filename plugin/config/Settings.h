@@ -1,7 +1,10 @@
 #pragma once
 // The settings of one server, as read from config.json.
 
+#include <cstddef>
 #include <cstdint>
+#include <initializer_list>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -26,6 +29,28 @@ struct RconTarget {
     std::string RconPassword;
     // The name of its section, for the log.
     std::string ServerKey;
+};
+
+// The cluster's servers, never changed once made: every copy of the settings and every job
+// made from them shares one list, so that an event's job copies none of its targets.
+class RconTargetList {
+  public:
+    RconTargetList() = default;
+    RconTargetList(std::vector<RconTarget> targets)  // NOLINT(google-explicit-constructor)
+        : targets_(std::make_shared<const std::vector<RconTarget>>(std::move(targets))) {}
+    RconTargetList(std::initializer_list<RconTarget> targets)
+        : RconTargetList(std::vector<RconTarget>(targets)) {}
+
+    std::size_t size() const { return targets_ ? targets_->size() : 0; }
+    bool empty() const { return size() == 0; }
+    const RconTarget* begin() const { return targets_ ? targets_->data() : nullptr; }
+    const RconTarget* end() const { return begin() + size(); }
+    const RconTarget& operator[](std::size_t i) const { return (*targets_)[i]; }
+    const RconTarget& front() const { return targets_->front(); }
+    void clear() { targets_.reset(); }
+
+  private:
+    std::shared_ptr<const std::vector<RconTarget>> targets_;
 };
 
 struct RandomEvent {
@@ -114,7 +139,7 @@ struct Settings {
     std::string PlayerCommand;
     // The endpoint of every server section, this server's own included, in byte order of
     // the section names.
-    std::vector<RconTarget> RconInfos;
+    RconTargetList RconInfos;
 };
 
 }  // namespace quorvane

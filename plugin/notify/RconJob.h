@@ -25,7 +25,7 @@ struct RconJob {
     RconClientKind Client = RconClientKind::External;
     std::string ClientPath;  // of the external client
     RconTarget Own;
-    std::vector<RconTarget> Targets;
+    RconTargetList Targets;
     // Each client run is ended after this long.
     std::chrono::milliseconds Deadline{std::chrono::seconds(10)};
     bool Debug = false;
