@@ -227,12 +227,16 @@ int main(int argc, char** argv) {
             log->info("Threads after the plugins: {}", gameserver::ThreadCount());
         }
         log->info("Exiting with the plugins' libraries freed");
+        rcon.reset();
         log.reset();
         asahost::Stop();
         std::exit(0);
     }
     if (!args.unloadAtExit) {
         log->info("Exiting with the plugins loaded");
+        // The game's own RCON closes, its connection threads joined: one that had just ended
+        // would otherwise be left unjoined at the exit.
+        rcon.reset();
         log.reset();
         // The framework's own services end; the process exits around everything else.
         asahost::Stop();
