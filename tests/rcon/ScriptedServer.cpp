@@ -43,7 +43,11 @@ void ScriptPeer::WriteInPieces(std::string_view bytes, std::size_t pieceSize) {
 }
 
 void ScriptPeer::WaitForClose() {
-    const auto deadline = Clock::now() + kPatience;
+    WaitForClose(kPatience);
+}
+
+void ScriptPeer::WaitForClose(std::chrono::milliseconds patience) {
+    const auto deadline = Clock::now() + patience;
     char buffer[8192];
     std::size_t received = 0;
     for (;;) {

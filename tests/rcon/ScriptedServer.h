@@ -3,6 +3,7 @@
 // stand-in listener never shows: silence, replies in pieces or in several packets, Source's
 // extra packet at login, broken packets.
 
+#include <chrono>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -25,8 +26,9 @@ class ScriptPeer {
     // Several writes of `pieceSize` bytes with a pause between them, so that the client
     // receives the bytes in several reads.
     void WriteInPieces(std::string_view bytes, std::size_t pieceSize);
-    // Returns when the client has closed its end.
+    // Returns when the client has closed its end; throws after `patience` (10 s by default).
     void WaitForClose();
+    void WaitForClose(std::chrono::milliseconds patience);
 
   private:
     rcon::net::Socket socket_;
