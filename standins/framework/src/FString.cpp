@@ -149,12 +149,16 @@ FString GameStringOf(const std::string& utf8) {
     return FromUtf8(utf8);
 }
 
-std::filesystem::path ToPath(const FString& text) {
+std::filesystem::path ToPath(std::wstring_view units) {
     if constexpr (sizeof(wchar_t) == 2) {
-        return std::filesystem::path(std::wstring(*text, static_cast<std::size_t>(text.Len())));
+        return std::filesystem::path(units);
     } else {
-        return std::filesystem::path(ToUtf8(*text, text.Len()));
+        return std::filesystem::path(ToUtf8(units.data(), static_cast<int>(units.size())));
     }
+}
+
+std::filesystem::path ToPath(const FString& text) {
+    return ToPath(std::wstring_view(*text, static_cast<std::size_t>(text.Len())));
 }
 
 }  // namespace asahost

@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "API/UE/Containers/UnrealString.h"
@@ -83,6 +84,7 @@ void ReclaimSinkFormatters();
 
 // FString code units as a path or as UTF-8, and UTF-8 as FString code units.
 std::filesystem::path ToPath(const FString& text);
+std::filesystem::path ToPath(std::wstring_view units);
 std::string ToUtf8(const wchar_t* units, int count);
 FString FromUtf8(const std::string& text);
 

@@ -5,6 +5,8 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <string>
+#include <string_view>
 
 #include "Host/Timers.h"
 #include "HostInternal.h"
@@ -17,13 +19,19 @@ namespace {
 using Clock = std::chrono::system_clock;
 using GameClock = std::chrono::steady_clock;
 
+// The names are kept as given, as the framework keeps copies of its FStrings: arming a timer,
+// once per event on the game thread, converts nothing.
 struct Entry {
     Clock::time_point due;
     std::function<void()> callback;
-    std::string identifier;
-    std::filesystem::path owner;
+    std::wstring identifier;
+    std::wstring owner;
     int delaySeconds;
 };
+
+std::string Utf8Of(const std::wstring& units) {
+    return ToUtf8(units.data(), static_cast<int>(units.size()));
+}
 
 // The timers a module owns are dropped by its path as the framework builds it from the plugin's
 // name, which it compares with the path the module was loaded by, letter case included; the
@@ -68,7 +76,7 @@ class TimerService {
         pending_.push_back(std::make_shared<Entry>(std::move(entry)));
     }
 
-    void DropIdentifier(const std::string& identifier) {
+    void DropIdentifier(std::wstring_view identifier) {
         std::list<std::shared_ptr<Entry>> dropped;
         std::lock_guard lock(mutex_);
         for (auto it = pending_.begin(); it != pending_.end();) {
@@ -87,8 +95,9 @@ class TimerService {
         {
             std::lock_guard lock(mutex_);
             for (auto it = pending_.begin(); it != pending_.end();) {
-                if (OwnedBy((*it)->owner, module)) {
-                    Log().info("Dropped timer {} ({} s)", (*it)->identifier, (*it)->delaySeconds);
+                if (OwnedBy(ToPath((*it)->owner), module)) {
+                    Log().info("Dropped timer {} ({} s)", Utf8Of((*it)->identifier),
+                               (*it)->delaySeconds);
                     dropped.push_back(*it);
                     it = pending_.erase(it);
                 } else {
@@ -161,7 +170,7 @@ class TimerService {
         std::lock_guard lock(mutex_);
         std::vector<PendingTimer> out;
         for (const auto& e : pending_) {
-            out.push_back({e->identifier, e->owner.string(), e->delaySeconds});
+            out.push_back({Utf8Of(e->identifier), ToPath(e->owner).string(), e->delaySeconds});
         }
         return out;
     }
@@ -221,13 +230,16 @@ void Timer::DelayExecuteInternal(const std::function<void()>& callback, int dela
                                  const FString& identifier, const FString& owner) {
     using namespace asahost;
     NoteFrameworkCall("API::Timer::DelayExecute");
-    Timers().Add(
-        {{}, callback, ToUtf8(*identifier, identifier.Len()), ToPath(owner), delaySeconds});
+    Timers().Add({{},
+                  callback,
+                  {*identifier, static_cast<std::size_t>(identifier.Len())},
+                  {*owner, static_cast<std::size_t>(owner.Len())},
+                  delaySeconds});
 }
 
 void Timer::UnloadTimerInternal(const FString& identifier) {
     asahost::NoteFrameworkCall("API::Timer::UnloadTimer");
-    asahost::Timers().DropIdentifier(asahost::ToUtf8(*identifier, identifier.Len()));
+    asahost::Timers().DropIdentifier({*identifier, static_cast<std::size_t>(identifier.Len())});
 }
 
 }  // namespace API
