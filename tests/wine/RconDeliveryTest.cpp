@@ -140,9 +140,9 @@ TEST(RconDeliveryTest, ClientPathNamingNoFileStopsNothing) {
 // Stopping while a client waits for its server: Plugin_Unload ends the client (the built-in
 // one's wait on its socket) and waits for the delivery's threads before FreeLibrary (each of
 // them keeps the plugin loaded while it runs, so nothing waits under the loader lock), the
-// server shuts down cleanly, and the client's connection is closed with it. Under Wine the
-// socket of an ended process may close some time after the process counts as ended (seen once
-// on a loaded machine, 10 s after the connection): the close is given far longer than that. A
+// server shuts down cleanly, and the client's connection is closed with it. Once, on a loaded
+// machine, the close had not come 10 s after the connection although the client had been ended
+// (when Wine closes the sockets of an ended process is up to Wine), so it is given far longer. A
 // client left running until its own deadline would still show, as that delivery's warning.
 TEST_P(BothClientsTest, StoppingWhileAClientWaitsEndsIt) {
     std::promise<void> connected;
