@@ -43,11 +43,7 @@ void ScriptPeer::WriteInPieces(std::string_view bytes, std::size_t pieceSize) {
 }
 
 void ScriptPeer::WaitForClose() {
-    WaitForClose(kPatience);
-}
-
-void ScriptPeer::WaitForClose(std::chrono::milliseconds patience) {
-    const auto deadline = Clock::now() + patience;
+    const auto deadline = Clock::now() + kPatience;
     char buffer[8192];
     std::size_t received = 0;
     for (;;) {

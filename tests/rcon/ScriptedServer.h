@@ -3,7 +3,6 @@
 // stand-in listener never shows: silence, replies in pieces or in several packets, Source's
 // extra packet at login, broken packets.
 
-#include <chrono>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -26,9 +25,8 @@ class ScriptPeer {
     // Several writes of `pieceSize` bytes with a pause between them, so that the client
     // receives the bytes in several reads.
     void WriteInPieces(std::string_view bytes, std::size_t pieceSize);
-    // Returns when the client has closed its end; throws after `patience` (10 s by default).
+    // Returns when the client has closed its end.
     void WaitForClose();
-    void WaitForClose(std::chrono::milliseconds patience);
 
   private:
     rcon::net::Socket socket_;
